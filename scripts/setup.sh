@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, and nothing else.
+# Idempotent: runs apt-get (update included) only when something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain and build
+  g++ cmake make pkg-config git
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # libraries
+  qt6-base-dev libicu-dev libzip-dev
+  # benchmark baseline only
+  libfribidi-dev
+  # fuzzing
+  clang libclang-rt-14-dev
+  # running the window programs without a display, opening files, Uyghur fonts
+  xvfb xauth xdg-utils fonts-ukij-uyghur
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}" >&2
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

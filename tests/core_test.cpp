@@ -1,0 +1,83 @@
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/letters.h"
+#include "core/utf.h"
+
+namespace {
+
+using uy::KeyStringToUyghur;
+
+TEST(LetterInventory, CodesAndKeysAreDistinctAndInTheArabicBlock) {
+  std::set<char16_t> codes;
+  std::set<char> keys;
+  for (const auto& l : uy::kLetters) {
+    codes.insert(l.code);
+    keys.insert(l.key);
+    EXPECT_EQ(l.code >> 8, 0x06) << l.name;
+  }
+  EXPECT_EQ(codes.size(), 33u);
+  EXPECT_EQ(keys.size(), 33u);
+  EXPECT_EQ(uy::kLetters[0].code, u'\u0626');
+  EXPECT_EQ(uy::kLetters[0].key, '/');
+}
+
+TEST(LetterInventory, OnlySixCapitalsHaveEntries) {
+  std::string with;
+  for (char c = 'A'; c <= 'Z'; ++c)
+    if (uy::KeyToLetter(c)) with += c;
+  EXPECT_EQ(with, "DFGHJK");
+  for (char c = 'a'; c <= 'z'; ++c) EXPECT_TRUE(uy::KeyToLetter(c)) << c;
+  EXPECT_EQ(uy::KeyToLetter('/'), u'\u0626');
+  EXPECT_FALSE(uy::KeyToLetter('1'));
+  EXPECT_FALSE(uy::KeyToLetter(' '));
+  EXPECT_FALSE(uy::KeyToLetter(static_cast<char>(0xE9)));
+}
+
+TEST(KeyStringToUyghur, WindowCaptionsAndGreeting) {
+  EXPECT_EQ(KeyStringToUyghur("/flmfxturux"), u"\u0626\u0627\u0644\u0645\u0627\u0634\u062A\u06C7\u0631\u06C7\u0634");
+  EXPECT_EQ(KeyStringToUyghur("/eqhx"), u"\u0626\u06D0\u0686\u0649\u0634");
+  EXPECT_EQ(KeyStringToUyghur("yfrdgm"), u"\u064A\u0627\u0631\u062F\u06D5\u0645");
+  EXPECT_EQ(KeyStringToUyghur("qekhnhx"), u"\u0686\u06D0\u0643\u0649\u0646\u0649\u0634");
+  EXPECT_EQ(KeyStringToUyghur("tfzhlfx"), u"\u062A\u0627\u0632\u0649\u0644\u0627\u0634");
+  EXPECT_EQ(KeyStringToUyghur("norwftek kod /flmfxturux 3.0"),
+            u"\u0646\u0648\u0631\u06CB\u0627\u062A\u06D0\u0643 \u0643\u0648\u062F "
+            u"\u0626\u0627\u0644\u0645\u0627\u0634\u062A\u06C7\u0631\u06C7\u0634 3.0");
+  EXPECT_EQ(KeyStringToUyghur("/gssflfmu/glgykum!"),
+            u"\u0626\u06D5\u0633\u0633\u0627\u0644\u0627\u0645\u06C7\u0626\u06D5\u0644\u06D5\u064A"
+            u"\u0643\u06C7\u0645!");
+}
+
+TEST(KeyStringToUyghur, ContextFreeOneUnitPerCharacter) {
+  EXPECT_EQ(KeyStringToUyghur(""), u"");
+  EXPECT_EQ(KeyStringToUyghur("abc"), u"\u06BE\u0628\u063A");
+  EXPECT_EQ(KeyStringToUyghur("A"), u"A");
+  EXPECT_EQ(KeyStringToUyghur("D"), u"\u0698");
+  EXPECT_EQ(KeyStringToUyghur("e"), u"\u06D0");  // no hamza carrier at a word start
+  EXPECT_EQ(KeyStringToUyghur("/e"), u"\u0626\u06D0");
+  EXPECT_EQ(KeyStringToUyghur("09 .,!?\t"), u"09 .,!?\t");
+}
+
+TEST(KeyStringToUyghur, HighBytesBecomeReplacementAndLengthIsUnlimited) {
+  EXPECT_EQ(KeyStringToUyghur("a\xC3\xA9z"), u"\u06BE\uFFFD\uFFFD\u0632");
+  const std::string longest(1023, 'b');
+  EXPECT_EQ(KeyStringToUyghur(longest), std::u16string(1023, u'\u0628'));
+  const std::string longer(100000, 'k');
+  EXPECT_EQ(KeyStringToUyghur(longer), std::u16string(100000, u'\u0643'));
+}
+
+TEST(Utf, RoundTripAndReplacement) {
+  const std::u16string text = u"\u0626\u06D5 abc \U0001F600 \u4E2D";
+  EXPECT_EQ(uy::FromUtf8(uy::ToUtf8(text)), text);
+  std::size_t replaced = 0;
+  EXPECT_EQ(uy::FromUtf8("a\xC3(b\xF0\x9F", &replaced), u"a\uFFFD(b\uFFFD");
+  EXPECT_EQ(replaced, 2u);
+  EXPECT_EQ(uy::ToUtf8(u"x\xD800y"), "x\xEF\xBF\xBDy");  // unpaired surrogate
+  EXPECT_TRUE(uy::IsValidUtf8("\xD8\xA6 ok"));
+  EXPECT_FALSE(uy::IsValidUtf8("\xC3"));
+  EXPECT_FALSE(uy::IsValidUtf8("\x80"));
+}
+
+}  // namespace

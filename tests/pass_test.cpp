@@ -1,0 +1,181 @@
+#include <csignal>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include "core/file_io.h"
+#include "recoder/pass.h"
+#include "recoder/tables.h"
+#include "test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace uy::recode;
+using uytest::ReadFile;
+using uytest::TempDir;
+using uytest::WriteFile;
+
+// A straightforward model of the pass: a unit at a time, as the documents describe it.
+std::string ReferencePass(const std::string& in, int direction) {
+  std::string out = in;
+  for (std::size_t off = 2560; off + 1 < in.size(); off += 2) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[off]) |
+                                            static_cast<unsigned char>(in[off + 1]) << 8);
+    const char16_t r = RecodeUnit(direction, unit);
+    out[off] = static_cast<char>(r & 0xFF);
+    out[off + 1] = static_cast<char>(r >> 8);
+  }
+  return out;
+}
+
+// The distinct progress values of the per-unit loop, in order.
+std::vector<int> ReferenceProgress(std::uint64_t size) {
+  std::vector<int> v;
+  auto push = [&](int x) {
+    if (v.empty() || v.back() != x) v.push_back(x);
+  };
+  if (size == 0) return {100};
+  push(static_cast<int>(256000 / size));
+  for (std::uint64_t off = 2560; off + 1 < size; off += 2) push(static_cast<int>(100 * (off + 2) / size));
+  return v;
+}
+
+class RecordingSink : public ProgressSink {
+ public:
+  void SetRange(int minimum, int maximum) override { ranges.push_back({minimum, maximum}); }
+  void SetPosition(int position) override { positions.push_back(position); }
+  std::vector<std::pair<int, int>> ranges;
+  std::vector<int> positions;
+};
+
+std::string Units(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += static_cast<char>(b);
+  return s;
+}
+
+TEST(OutputFileName, SuffixBeforeTheLastFourCharacters) {
+  EXPECT_EQ(OutputFileName("report.doc", 0), "report(Unicode).doc");
+  EXPECT_EQ(OutputFileName("report.xls", 1), "report(Korveli).xls");
+  EXPECT_EQ(OutputFileName("report.docx", 2), "report.(Unicode)docx");
+  EXPECT_EQ(OutputFileName("a.ppt", 3), "a(Unicode).ppt");
+  EXPECT_EQ(OutputFileName("ab.x", 0), "(Unicode)ab.x");
+  EXPECT_EQ(OutputFileName("x.docx", 0), "x.(Unicode)docx");
+  EXPECT_EQ(OutputFileName("report.doc", 1), "report(Korveli).doc");
+  EXPECT_EQ(OutputFileName("", 0), "(Unicode)");
+  EXPECT_EQ(OutputFileName("abcd", 0), "(Unicode)abcd");
+  EXPECT_EQ(OutputFileName("abcde", 0), "a(Unicode)bcde");
+}
+
+TEST(OutputFileName, Utf8NamesAreNeverSplit) {
+  // "ھۆججەت.دوك": the last four characters are Arabic, two bytes each.
+  const std::string name = "\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA.\xD8\xAF\xD9\x88\xD9\x83";
+  EXPECT_EQ(OutputFileName(name, 0),
+            "\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA(Unicode).\xD8\xAF\xD9\x88\xD9\x83");
+  EXPECT_EQ(OutputFileName("\xE6\x96\x87\xE4\xBB\xB6.doc", 0), "\xE6\x96\x87\xE4\xBB\xB6(Unicode).doc");
+  EXPECT_EQ(OutputFileName("\xE6\x96\x87.doc", 0), "\xE6\x96\x87(Unicode).doc");
+  EXPECT_EQ(OutputFileName("\xE6\x96\x87" "doc", 0), "(Unicode)\xE6\x96\x87" "doc");
+}
+
+TEST(RecodeBuffer, MatchesTheUnitByUnitModelOnRandomDocuments) {
+  for (int d = 0; d < 8; ++d) {
+    for (std::size_t size : {0, 1, 2559, 2560, 2561, 2562, 2563, 2600, 70001}) {
+      std::string doc = uytest::RandomBytes(size, static_cast<unsigned>(size * 8 + d));
+      // Make table values frequent: every fourth unit gets the high byte 0x06.
+      for (std::size_t i = 1; i < doc.size(); i += 8) doc[i] = 0x06;
+      const std::string want = ReferencePass(doc, d);
+      std::vector<std::uint8_t> buf(doc.begin(), doc.end());
+      RecodeBuffer(buf, d);
+      ASSERT_EQ(std::string(buf.begin(), buf.end()), want) << "direction " << d << " size " << size;
+    }
+  }
+}
+
+TEST(RecodeDocument, CraftedFiles) {
+  TempDir dir;
+  const std::string header(2560, '\x06');  // table values inside the header stay
+  auto recode = [&](const std::string& doc, int d) {
+    WriteFile(dir / "in.doc", doc);
+    RecodeDocument(dir / "in.doc", dir / "out.doc", d, nullptr);
+    return ReadFile(dir / "out.doc");
+  };
+  EXPECT_EQ(recode("", 0), "");
+  EXPECT_EQ(recode(header, 0), header);
+  EXPECT_EQ(recode(header + "\x38", 0), header + "\x38");
+  EXPECT_EQ(recode(header + Units({0x38, 0x06, 0x26, 0x06}), 0), header + Units({0x26, 0x06, 0xD0, 0x06}));
+  EXPECT_EQ(recode(header + Units({0x26, 0x06}), 1), header + Units({0x38, 0x06}));
+  EXPECT_EQ(recode(header + Units({0x26, 0x06, 0x49}), 3), header + Units({0x38, 0x06, 0x49}));
+  const std::string odd = header + Units({0x00, 0x38, 0x06, 0x00});  // a pair at an odd offset
+  for (int d = 0; d < 8; ++d) EXPECT_EQ(recode(odd, d), odd);
+  const std::string short_doc = Units({0x38, 0x06, 0x26, 0x06});
+  EXPECT_EQ(recode(short_doc, 0), short_doc);
+}
+
+TEST(RecodeDocument, StreamedOutputMatchesTheModelAcrossBlocks) {
+  TempDir dir;
+  std::string doc = uytest::RandomBytes((3 << 20) + 2560 + 7, 42);
+  for (std::size_t i = 1; i < doc.size(); i += 6) doc[i] = 0x06;
+  WriteFile(dir / "big.xls", doc);
+  for (int d : {0, 1, 4}) {
+    RecodeDocument(dir / "big.xls", dir / "out.xls", d, nullptr);
+    ASSERT_EQ(ReadFile(dir / "out.xls"), ReferencePass(doc, d)) << d;
+  }
+  EXPECT_EQ(ReadFile(dir / "big.xls"), doc);  // the input is never touched
+}
+
+TEST(RecodeDocument, ProgressIsTheDistinctSequenceOfTheUnitLoop) {
+  TempDir dir;
+  for (std::uint64_t size : {1ull, 2559ull, 2560ull, 2561ull, 2562ull, 2563ull, 2564ull, 2600ull,
+                             5121ull, 256000ull, 256001ull, 3000017ull}) {
+    WriteFile(dir / "in", std::string(size, 'a'));
+    RecordingSink sink;
+    RecodeDocument(dir / "in", dir / "out", 0, &sink);
+    ASSERT_EQ(sink.ranges, (std::vector<std::pair<int, int>>{{1, 100}})) << size;
+    ASSERT_EQ(sink.positions, ReferenceProgress(size)) << size;
+  }
+  WriteFile(dir / "empty", "");
+  RecordingSink sink;
+  RecodeDocument(dir / "empty", dir / "out", 0, &sink);
+  EXPECT_EQ(sink.positions, std::vector<int>{100});
+}
+
+TEST(RecodeDocument, FailuresLeaveTheOutputAsItWasAndNoTemporaryFile) {
+  TempDir dir;
+  WriteFile(dir / "in.doc", std::string(10000, 'x'));
+  WriteFile(dir / "out.doc", "existing");
+  auto expect_failure = [&](const fs::path& in, const fs::path& out, const std::string& fragment) {
+    try {
+      RecodeDocument(in, out, 0, nullptr);
+      ADD_FAILURE() << "no failure for " << in << " -> " << out;
+    } catch (const uy::FileError& e) {
+      EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+    }
+  };
+  expect_failure(dir / "missing.doc", dir / "out.doc", "missing.doc");
+  expect_failure(dir.path(), dir / "out.doc", "folder");
+  expect_failure(dir / "in.doc", dir / "nofolder" / "out.doc", "nofolder");
+  fs::create_directory(dir / "sub");
+  expect_failure(dir / "in.doc", dir / "sub", "sub");
+  expect_failure(dir / "in.doc", dir / "in.doc", "in.doc");
+  fs::create_symlink(dir / "in.doc", dir / "link.doc");
+  expect_failure(dir / "in.doc", dir / "link.doc", "link.doc");
+  {
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim = old;
+    lim.rlim_cur = 4000;
+    setrlimit(RLIMIT_FSIZE, &lim);
+    expect_failure(dir / "in.doc", dir / "out.doc", "out.doc");
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+  }
+  EXPECT_EQ(ReadFile(dir / "out.doc"), "existing");
+  EXPECT_EQ(ReadFile(dir / "in.doc"), std::string(10000, 'x'));
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.doc", "link.doc", "out.doc", "sub"}));
+  EXPECT_THROW(RecodeDocument(dir / "in.doc", dir / "x.doc", 8, nullptr), std::out_of_range);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Small helpers shared by the tests: temporary folders, files, running programs.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace uytest {
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // Names of the entries in the folder, sorted.
+  std::vector<std::string> List() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+struct RunResult {
+  int status = -1;  // exit status, or -1 when killed
+  std::string out;
+  std::string err;
+};
+
+// Runs a program with arguments (no shell), feeding `input` to its stdin.
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "");
+
+// Deterministic pseudo-random bytes.
+std::string RandomBytes(std::size_t n, unsigned seed);
+
+}  // namespace uytest

@@ -1,0 +1,143 @@
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+
+#include <unistd.h>
+
+#include "commands.h"
+#include "core/utf.h"
+#include "recoder/batch.h"
+#include "recoder/tables.h"
+
+namespace uyconv {
+namespace {
+
+namespace fs = std::filesystem;
+namespace rc = uy::recode;
+
+void PrintRecodeHelp() {
+  std::cout << "Usage: uyconv recode [-d N] [-o OUT] FILE...\n"
+               "       uyconv recode --list\n\n"
+               "Recodes the Uyghur text of each document in direction N (default 0) and\n"
+               "writes the result beside it, the name marked \"(Unicode)\" or \"(Korveli)\".\n"
+               "The documents themselves are never changed.\n\n"
+               "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
+               "  -o, --output OUT   write the result to OUT (one document only)\n"
+               "      --list         print the eight directions\n";
+}
+
+void PrintDirections() {
+  for (int d = 0; d < rc::kDirectionCount; ++d) {
+    const rc::Direction& dir = rc::GetDirection(d);
+    std::cout << d << '\t' << uy::ToUtf8(dir.caption) << '\t' << dir.source << " -> " << dir.target
+              << '\t' << dir.suffix << '\n';
+  }
+}
+
+// Shows a percentage on the terminal while one document is recoded.
+class TerminalProgress : public rc::ProgressSink {
+ public:
+  void Start(const std::string& name) { name_ = name; }
+  void SetRange(int, int) override {}
+  void SetPosition(int position) override {
+    std::fprintf(stderr, "\r%s: %3d%%", name_.c_str(), position > 100 ? 100 : position);
+    std::fflush(stderr);
+    shown_ = true;
+  }
+  void End() {
+    if (shown_) std::fputs("\n", stderr);
+    shown_ = false;
+  }
+
+ private:
+  std::string name_;
+  bool shown_ = false;
+};
+
+std::optional<int> ParseDirection(const std::string& text) {
+  int value = -1;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 0 || value >= rc::kDirectionCount)
+    return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+int RunRecode(const Args& args) {
+  int direction = 0;
+  std::optional<fs::path> output;
+  std::vector<std::string> files;
+  bool options_done = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_done || a.empty() || a[0] != '-' || a == "-") {
+      files.push_back(a);
+    } else if (a == "--") {
+      options_done = true;
+    } else if (a == "--help" || a == "-h") {
+      PrintRecodeHelp();
+      return 0;
+    } else if (a == "--list") {
+      PrintDirections();
+      return 0;
+    } else if (a == "-d" || a == "--direction" || a == "-o" || a == "--output") {
+      if (i + 1 == args.size()) return UsageError("recode: " + a + " needs a value");
+      const std::string& value = args[++i];
+      if (a == "-o" || a == "--output") {
+        output = value;
+      } else if (auto d = ParseDirection(value)) {
+        direction = *d;
+      } else {
+        return UsageError("recode: direction must be a number from 0 to 7, not '" + value + "'");
+      }
+    } else if (a.rfind("-d", 0) == 0 && a.size() > 2) {
+      auto d = ParseDirection(a.substr(2));
+      if (!d) return UsageError("recode: direction must be a number from 0 to 7, not '" + a.substr(2) + "'");
+      direction = *d;
+    } else {
+      return UsageError("recode: unknown option '" + a + "'");
+    }
+  }
+  if (files.empty()) return UsageError("recode: no document given");
+  if (output && files.size() != 1) return UsageError("recode: -o takes exactly one document");
+
+  std::vector<rc::BatchEntry> entries;
+  for (const std::string& f : files) {
+    const fs::path p(f);
+    entries.push_back({p.parent_path(), p.filename().string()});
+  }
+
+  TerminalProgress progress;
+  const bool tty = ::isatty(STDERR_FILENO) == 1;
+  rc::BatchCallbacks callbacks;
+  if (tty) callbacks.progress = &progress;
+  callbacks.on_current = [&](std::size_t i) { progress.Start(files[i]); };
+  fs::path last_output;
+  callbacks.on_last_output = [&](const fs::path& p) { last_output = p; };
+  callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
+    const fs::path target = output ? *output : out;
+    last_output = target;
+    try {
+      rc::RecodeDocument(in, target, dir, sink);
+    } catch (...) {
+      progress.End();
+      throw;
+    }
+    progress.End();
+    std::cout << target.string() << '\n';
+  };
+
+  const auto failures = rc::RunBatch(entries, direction, callbacks);
+  for (const rc::BatchFailure& f : failures) Error(f.reason);
+  std::cerr << "uyconv: " << entries.size() - failures.size() << " of " << entries.size()
+            << " document(s) recoded (" << rc::GetDirection(direction).source << " -> "
+            << rc::GetDirection(direction).target << ")";
+  if (!failures.empty()) std::cerr << ", " << failures.size() << " failed";
+  std::cerr << '\n';
+  return failures.empty() ? 0 : 1;
+}
+
+}  // namespace uyconv

@@ -1,0 +1,28 @@
+// The subcommands of uyconv. Each takes its own arguments (after the command name)
+// and returns the exit status: 0 success, 1 a file failed, 2 a usage error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace uyconv {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* summary;
+  int (*run)(const Args& args);
+};
+
+const std::vector<Command>& Commands();
+
+int RunRecode(const Args& args);
+int RunKeys(const Args& args);
+
+// Prints "uyconv: MESSAGE" and a hint to stderr; returns 2.
+int UsageError(const std::string& message);
+// Prints "uyconv: MESSAGE" to stderr.
+void Error(const std::string& message);
+
+}  // namespace uyconv

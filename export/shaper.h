@@ -82,12 +82,4 @@ char16_t MirrorBracket(char16_t c);
 // one unit shorter per ligature. A run of any length is shaped whole.
 std::u16string ShapeRun(std::u16string_view run);
 
-namespace detail {
-// The shaping core: writes the shaped units of in[0..n) and returns how many it wrote
-// (at most n). Forward writes out[0], out[1], ...; backward writes out[0], out[-1], ...,
-// so that `out` is the last slot of a buffer filled from its end.
-std::size_t ShapeForward(const char16_t* in, std::size_t n, char16_t* out);
-std::size_t ShapeBackward(const char16_t* in, std::size_t n, char16_t* out);
-}  // namespace detail
-
 }  // namespace uy::shape

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "export/char_class.h"
-#include "export/shaper.h"
+#include "export/shape_core.h"
 
 namespace uy::exporter {
 namespace {
@@ -12,10 +11,12 @@ namespace {
 using shape::detail::ClassOf;
 using shape::detail::kLtr;
 
-// End of the run that starts at i: the first position whose kind differs.
-std::size_t RunEnd(std::u16string_view line, std::size_t i, bool rtl) {
+using shape::detail::ShapeCore;
+
+// End of the LTR run that starts at i.
+std::size_t LtrRunEnd(std::u16string_view line, std::size_t i) {
   const std::size_t n = line.size();
-  while (i < n && (ClassOf(line[i]) != kLtr) == rtl) ++i;
+  while (i < n && ClassOf(line[i]) == kLtr) ++i;
   return i;
 }
 
@@ -40,16 +41,16 @@ std::u16string ConvertLine(std::u16string_view line) {
   std::u16string out(line.size(), u'\0');
   std::size_t w = 0;
   for (std::size_t i = 0; i < line.size();) {
-    const bool rtl = IsRtlRunChar(line[i]);
-    const std::size_t end = RunEnd(line, i, rtl);
-    if (rtl) {
-      w += shape::detail::ShapeForward(line.data() + i, end - i, out.data() + w);
+    if (IsRtlRunChar(line[i])) {
+      const auto count = ShapeCore<1, true>(line.data() + i, line.size() - i, out.data() + w);
+      w += count.written;
+      i += count.consumed;
     } else {
-      std::reverse_copy(line.begin() + static_cast<std::ptrdiff_t>(i),
-                        line.begin() + static_cast<std::ptrdiff_t>(end), out.begin() + static_cast<std::ptrdiff_t>(w));
+      const std::size_t end = LtrRunEnd(line, i);
+      std::reverse_copy(line.data() + i, line.data() + end, out.data() + w);
       w += end - i;
+      i = end;
     }
-    i = end;
   }
   out.resize(w);
   return out;
@@ -75,15 +76,16 @@ void AppendVisualLine(std::u16string_view line, std::u16string& out) {
   char16_t* room = out.data() + base;
   std::size_t free_end = n;  // room[free_end..n) is written
   for (std::size_t i = 0; i < n;) {
-    const bool rtl = IsRtlRunChar(line[i]);
-    const std::size_t end = RunEnd(line, i, rtl);
-    if (rtl) {
-      free_end -= shape::detail::ShapeBackward(line.data() + i, end - i, room + free_end - 1);
+    if (IsRtlRunChar(line[i])) {
+      const auto count = ShapeCore<-1, true>(line.data() + i, n - i, room + free_end - 1);
+      free_end -= count.written;
+      i += count.consumed;
     } else {
+      const std::size_t end = LtrRunEnd(line, i);
       free_end -= end - i;
       std::memcpy(room + free_end, line.data() + i, (end - i) * sizeof(char16_t));
+      i = end;
     }
-    i = end;
   }
   if (free_end != 0) std::memmove(room, room + free_end, (n - free_end) * sizeof(char16_t));
   out.resize(base + n - free_end);

@@ -156,7 +156,7 @@ std::string Hex(const std::u16string& s) {
 // Compares an engine's lines with ours and tallies the first differing unit pair.
 void Compare(const Engine& e, const Lines& lines, std::size_t sample) {
   std::map<std::pair<char16_t, char16_t>, std::size_t> first_diff;
-  std::size_t same = 0, differ = 0, length_differs = 0, shown = 0;
+  std::size_t same = 0, differ = 0, length_differs = 0, shown = 0, shown_ascii = 0;
   std::u16string a, b;
   for (std::size_t i = 0; i < std::min(sample, lines.size()); ++i) {
     Ours(lines[i], a);
@@ -169,6 +169,12 @@ void Compare(const Engine& e, const Lines& lines, std::size_t sample) {
     if (a.size() != b.size()) ++length_differs;
     const auto mm = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
     if (mm.first != a.end() && mm.second != b.end()) ++first_diff[{*mm.first, *mm.second}];
+    // Differences of order rather than of forms show first at an ASCII unit.
+    if (shown_ascii < 2 && mm.first != a.end() && *mm.first < 0x80) {
+      std::printf("    order: line   %s\n           ours   %s\n           %-6s %s\n",
+                  Hex(lines[i]).c_str(), Hex(a).c_str(), e.name, Hex(b).c_str());
+      ++shown_ascii;
+    }
     if (shown < 2 && lines[i].size() < 70) {
       std::printf("    line   %s\n    ours   %s\n    %-6s %s\n", Hex(lines[i]).c_str(), Hex(a).c_str(),
                   e.name, Hex(b).c_str());
@@ -200,6 +206,7 @@ void Probe(const std::vector<Engine>& engines) {
       u"\u0628 1-2",              // numbers around a hyphen
       u"\u0628 3.14",             // decimal number
       u"\u0628 12:30",            // time
+      u"1-2 \u0628",               // hyphen with no Arabic letter before the numbers
       u"(\u0628\u0627\u0644\u0627)",
       u"\u0628\u06AD\u0628",      // ng
       u"AB \u0628\u0628, C",       // ASCII comma after an Arabic word

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/letters.h"
 #include "export/shaper.h"
 #include "export/visual.h"
 #include "export_model.h"
@@ -53,6 +54,9 @@ TEST(ShapeTable, RegularRowsFollowThePresentationFormLayout) {
     }
   }
   EXPECT_EQ(bases.size(), 38u);
+  for (const auto& letter : uy::kLetters) EXPECT_TRUE(bases.count(letter.code)) << letter.name;
+  for (char16_t extra : std::u16string_view(u"\u06C5\u06C9\u062D\u0639\u0640"))
+    EXPECT_TRUE(bases.count(extra));
   EXPECT_EQ(kShapeTable[0].joining, 2);
 }
 
@@ -160,7 +164,9 @@ TEST(IsRtlRunChar, HoldsExactlyTheFiftyFiveUnits) {
     EXPECT_EQ(rtl, exportmodel::IsRtl(static_cast<char16_t>(c))) << c;
   }
   EXPECT_EQ(count, 55);
-  for (char16_t c : u"0123456789,;!?\"'/\t\u0661\u06F1\u0647\u4E2D") EXPECT_FALSE(IsRtlRunChar(c)) << +c;
+  for (char16_t c : std::u16string_view(u"0123456789,;!?\"'/\t\u0661\u06F1\u0647\u4E2D"))
+    EXPECT_FALSE(IsRtlRunChar(c)) << +c;
+  EXPECT_FALSE(IsRtlRunChar(u'\0'));
 }
 
 TEST(ConvertLine, SplitsIntoRunsAndReversesOnlyLtrRuns) {

@@ -1,7 +1,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,8 +31,10 @@ struct Input {
 
 Input ReadInput(const std::optional<std::string>& file) {
   if (file) return {*file, uy::ReadWholeFile(*file)};
-  std::string bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
-  if (std::cin.bad()) throw std::runtime_error("cannot read standard input");
+  std::string bytes;
+  char buf[1 << 16];
+  while (const std::size_t got = std::fread(buf, 1, sizeof buf, stdin)) bytes.append(buf, got);
+  if (std::ferror(stdin)) throw std::runtime_error("cannot read standard input: " + uy::ErrnoText(errno));
   return {"standard input", std::move(bytes)};
 }
 

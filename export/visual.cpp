@@ -10,7 +10,6 @@ namespace {
 
 using shape::detail::ClassOf;
 using shape::detail::kLtr;
-
 using shape::detail::ShapeCore;
 
 // End of the LTR run that starts at i.

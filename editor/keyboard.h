@@ -41,6 +41,13 @@ class PhoneticKeyboard {
     word_start_ = out.word_start;
     return out;
   }
+  // Several units at once (an input method's commit string): the text they give together,
+  // to be inserted as one edit.
+  std::u16string PressAll(std::u16string_view units) {
+    std::u16string text;
+    for (const char16_t unit : units) text += Press(unit).Text(unit);
+    return text;
+  }
   bool uyghur_mode() const { return uyghur_mode_; }
   void set_uyghur_mode(bool on) { uyghur_mode_ = on; }
   bool word_start() const { return word_start_; }

@@ -319,7 +319,18 @@ TEST_F(DocrecodeWindow, RemoveDownToEmptyClearsTheFlagOnly) {
   EXPECT_EQ(form->folder(), Q(dir.path()) + "/");
   EXPECT_EQ(form->last_output(), Q(dir / "c(Unicode).doc"));
 
+  // The handler on an empty list touches nothing but still completes.
+  const auto files_before = dir.List();
+  form->Convert1Click();
+  EXPECT_EQ(Boxes().back().text, "代码转换完毕");
+  EXPECT_TRUE(form->converted());
+  EXPECT_EQ(dir.List(), files_before);
+  Click(form->TntSpeedButton4);  // disabled: nothing happens
+  EXPECT_TRUE(form->converted());
+
   // With the flag clear the open button opens the selected document again.
+  form->TntSpeedButton4Click();
+  EXPECT_FALSE(form->converted());
   Pick({Q(dir / "a.doc")});
   Click(form->TntSpeedButton1);
   EXPECT_EQ(opened.urls.back(), QUrl::fromLocalFile(Q(dir / "a.doc")));

@@ -47,23 +47,6 @@ TEST(Guarded, ShowsEscapingFailuresWithTheirMessage) {
   EXPECT_EQ(errors[1].text, "");  // not a std::exception: an empty message
 }
 
-TEST(RecordingDialogs, AnswersInOrderThenCancels) {
-  RecordingDialogs dialogs;
-  dialogs.open_answers = {{"/a", "/b"}};
-  dialogs.save_answers = {"/s.uyt"};
-  dialogs.colour_answers = {QColor(Qt::red)};
-  FileDialogOptions options;
-  options.caption = "pick";
-  EXPECT_EQ(dialogs.OpenFileNames(nullptr, options), QStringList({"/a", "/b"}));
-  EXPECT_TRUE(dialogs.OpenFileNames(nullptr, options).isEmpty());
-  EXPECT_EQ(dialogs.SaveFileName(nullptr, options), "/s.uyt");
-  EXPECT_EQ(dialogs.SaveFileName(nullptr, options), "");
-  EXPECT_EQ(dialogs.Colour(nullptr, Qt::black), QColor(Qt::red));
-  EXPECT_FALSE(dialogs.Colour(nullptr, Qt::black).has_value());
-  ASSERT_EQ(dialogs.calls.size(), 6u);
-  EXPECT_EQ(dialogs.calls[0].options.caption, "pick");
-}
-
 TEST(QtDialogs, OpenDialogIsQtsOwnWithFiltersAndMultipleSelection) {
   EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs));
   uytest::TempDir dir;

@@ -1,0 +1,100 @@
+// Arbitrary UTF-16 (little-endian byte pairs; an odd last byte is dropped) through the
+// shaper and the visual-order export.
+//
+// ShapeRun: one unit less per lam-alef pair, and unit by unit: a lam-alef pair gives one
+// of the two ligatures, a letter with a row one of its four forms, a bracket its partner,
+// anything else itself.
+// VisualLine: the same length; lines of fewer than two units and lines without a unit of
+// a right-to-left run stay as they are; well-formed surrogate pairs stay well-formed; and
+// from two units on it is ConvertLine reversed (it is built differently, so the two are compared), which in
+// turn is ShapeRun for a line made of right-to-left units only.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "export/shaper.h"
+#include "export/visual.h"
+#include "fuzz/check.h"
+
+namespace {
+
+using uy::shape::kAlef;
+using uy::shape::kLam;
+
+bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+bool WellFormed(std::u16string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (IsHigh(s[i]) && i + 1 < s.size() && IsLow(s[i + 1])) ++i;
+    else if (IsHigh(s[i]) || IsLow(s[i])) return false;
+  }
+  return true;
+}
+
+std::size_t LamAlefCount(std::u16string_view s) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i + 1 < s.size(); ++i) n += s[i] == kLam && s[i + 1] == kAlef;
+  return n;
+}
+
+const uy::shape::ShapeRow* Row(char16_t c) {
+  for (const auto& row : uy::shape::kShapeTable)
+    if (row.base == c) return &row;
+  return nullptr;
+}
+
+// The units that make up right-to-left runs: the base letters and this punctuation.
+bool IsRtl(char16_t c) {
+  constexpr std::u16string_view kPunct = u" ()-.:[]{}\u00AB\u00BB\u060C\u061B\u061F\u2039\u203A";
+  return Row(c) != nullptr || kPunct.find(c) != std::u16string_view::npos;
+}
+
+char16_t Partner(char16_t c) {
+  constexpr std::u16string_view kOpen = u"([{\u00AB\u2039", kClose = u")]}\u00BB\u203A";
+  if (const auto k = kOpen.find(c); k != kOpen.npos) return kClose[k];
+  if (const auto k = kClose.find(c); k != kClose.npos) return kOpen[k];
+  return c;
+}
+
+void CheckShapeRun(std::u16string_view in) {
+  const std::u16string out = uy::shape::ShapeRun(in);
+  FUZZ_CHECK(out.size() == in.size() - LamAlefCount(in));
+  std::size_t j = 0;
+  for (std::size_t i = 0; i < in.size(); ++i, ++j) {
+    const char16_t o = out[j];
+    if (in[i] == kLam && i + 1 < in.size() && in[i + 1] == kAlef) {
+      FUZZ_CHECK(o == uy::shape::kLamAlefIsolated || o == uy::shape::kLamAlefFinal);
+      ++i;
+    } else if (const auto* row = Row(in[i])) {
+      FUZZ_CHECK(o != 0 && (o == row->isolated || o == row->initial || o == row->medial || o == row->final));
+    } else {
+      FUZZ_CHECK(o == Partner(in[i]));
+    }
+  }
+}
+
+void CheckVisualLine(std::u16string_view in) {
+  const std::u16string out = uy::exporter::VisualLine(in);
+  FUZZ_CHECK(out.size() == in.size() - LamAlefCount(in));
+  if (in.size() < 2 || std::none_of(in.begin(), in.end(), IsRtl)) FUZZ_CHECK(out == in);
+  if (WellFormed(in)) FUZZ_CHECK(WellFormed(out));
+
+  std::u16string converted = uy::exporter::ConvertLine(in);
+  if (std::all_of(in.begin(), in.end(), IsRtl)) FUZZ_CHECK(converted == uy::shape::ShapeRun(in));
+  std::reverse(converted.begin(), converted.end());
+  if (in.size() >= 2) FUZZ_CHECK(out == converted);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::u16string text(size / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i)
+    text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  CheckShapeRun(text);
+  CheckVisualLine(text);
+  return 0;
+}

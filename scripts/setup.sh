@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and build
-  g++ cmake make pkg-config git
+  g++ cmake make pkg-config git dpkg-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # libraries
@@ -15,7 +15,7 @@ packages=(
   # fuzzing
   clang libclang-rt-14-dev
   # running the window programs without a display, opening files, Uyghur fonts
-  xvfb xauth xdg-utils fonts-ukij-uyghur
+  xvfb xauth xdg-utils fonts-ukij-uyghur fonts-dejavu-core
 )
 
 missing=()

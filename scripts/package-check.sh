@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the default build, installs it with apt-get and proves
+# the installed programs start: uyconv answers --version, each window program runs
+# under Xvfb for a few seconds without exiting.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j "$(nproc)"
+rm -f build/default/uyghur-tools_*.deb
+(cd build/default && cpack -G DEB >/dev/null)
+deb=$(ls build/default/uyghur-tools_*.deb)
+echo "package-check: installing $deb"
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
+
+/usr/bin/uyconv --version
+for program in docrecode uyedit; do
+  if dpkg -L uyghur-tools | grep -qx "/usr/bin/$program"; then
+    status=0
+    timeout 5 xvfb-run -a -s "-screen 0 1024x768x24" "/usr/bin/$program" || status=$?
+    if [ "$status" -ne 124 ]; then
+      echo "package-check: $program exited with status $status instead of running" >&2
+      exit 1
+    fi
+    echo "package-check: $program started and ran"
+  fi
+done

@@ -15,6 +15,7 @@ const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"recode", "recode documents between Unicode and the legacy Uyghur encodings", RunRecode},
       {"keys", "convert key strings to Uyghur text", RunKeys},
+      {"export", "shape lines into presentation forms in visual order", RunExport},
   };
   return commands;
 }

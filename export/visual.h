@@ -1,0 +1,33 @@
+// Visual-order export: lines of Uyghur text turned into presentation forms in
+// left-to-right order, for programs that neither shape nor reorder Arabic script.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace uy::exporter {
+
+// True for the 55 units that belong to right-to-left runs: the base letters of the
+// shaping table, space, ( ) - . : [ ] { } « » ، ؛ ؟ ‹ ›. Everything else (digits, Latin,
+// the ASCII comma and other punctuation, tabs, Chinese, surrogates...) forms LTR runs.
+bool IsRtlRunChar(char16_t unit);
+
+// The line in its own run order with every RTL run shaped and every LTR run reversed
+// unit by unit. An empty line gives an empty string.
+std::u16string ConvertLine(std::u16string_view line);
+
+// The export line: a line of fewer than 2 units as it is, any other line ConvertLine
+// reversed unit by unit. Lines of any length are converted whole; surrogate pairs stay
+// well-formed (they are in LTR runs, whose order survives the two reversals).
+std::u16string VisualLine(std::u16string_view line);
+
+// Appends VisualLine(line) to out without a temporary string.
+void AppendVisualLine(std::u16string_view line, std::u16string& out);
+
+// The clipboard text of an export: the export line of every line, each followed by CR LF.
+// No lines give an empty text.
+std::u16string ExportText(std::span<const std::u16string> lines);
+std::u16string ExportText(std::span<const std::u16string_view> lines);
+
+}  // namespace uy::exporter

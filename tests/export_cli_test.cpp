@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/utf.h"
+#include "export_model.h"
+#include "test_util.h"
+
+namespace {
+
+using uytest::RunProgram;
+using uytest::TempDir;
+using uytest::WriteFile;
+
+const std::string kUyconv = UYCONV_PATH;
+
+std::string Utf16Le(const std::u16string& s) {
+  std::string out;
+  for (char16_t c : s) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+TEST(UyconvExport, WritesUtf8LinesAndClipboardBytes) {
+  // بالا 2011 / (بالا) / empty line / ب / AB بب, C
+  const std::string input =
+      "\xD8\xA8\xD8\xA7\xD9\x84\xD8\xA7 2011\r\n(\xD8\xA8\xD8\xA7\xD9\x84\xD8\xA7)\n\n"
+      "\xD8\xA8\rAB \xD8\xA8\xD8\xA8, C";
+  const std::u16string want = u"2011 \uFEFB\uFE8E\uFE91\r\n(\uFEFB\uFE8E\uFE91)\r\n\r\n"
+                              u"\u0628\r\nC ,\uFE90\uFE91 AB\r\n";
+
+  auto r = RunProgram({kUyconv, "export"}, input);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::u16string lf;
+  for (char16_t c : want)
+    if (c != u'\r') lf += c;
+  EXPECT_EQ(r.out, uy::ToUtf8(lf));
+
+  auto r16 = RunProgram({kUyconv, "export", "--utf16"}, input);
+  ASSERT_EQ(r16.status, 0) << r16.err;
+  EXPECT_EQ(r16.out, Utf16Le(want));
+
+  TempDir dir;
+  WriteFile(dir / "in.txt", "\xEF\xBB\xBF" + input + "\n");  // a mark and a final break
+  auto rf = RunProgram({kUyconv, "export", "--utf16", (dir / "in.txt").string()});
+  ASSERT_EQ(rf.status, 0) << rf.err;
+  EXPECT_EQ(rf.out, Utf16Le(want));
+
+  EXPECT_EQ(RunProgram({kUyconv, "export", "--utf16"}, "").out, "");
+  EXPECT_EQ(RunProgram({kUyconv, "export"}, "\n").out, "\n");
+}
+
+TEST(UyconvExport, FailuresNameTheInput) {
+  TempDir dir;
+  auto missing = RunProgram({kUyconv, "export", (dir / "nope.txt").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("nope.txt"), std::string::npos) << missing.err;
+  EXPECT_EQ(missing.out, "");
+
+  WriteFile(dir / "bad.txt", "ok\n\xD8 broken\n");
+  auto bad = RunProgram({kUyconv, "export", (dir / "bad.txt").string()});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("bad.txt: not valid UTF-8"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.out, "");
+
+  EXPECT_EQ(RunProgram({kUyconv, "export", "--bogus"}).status, 2);
+  EXPECT_EQ(RunProgram({kUyconv, "export", "a", "b"}).status, 2);
+  EXPECT_EQ(RunProgram({kUyconv, "export", "--help"}).status, 0);
+}
+
+TEST(UyconvExport, AgreesWithTheModelOnARandomCorpus) {
+  exportmodel::RandomText random(99);
+  std::u16string text, want;
+  for (int i = 0; i < 5000; ++i) {
+    const std::u16string line = random.Line(random.Next() % 120, false);
+    text += line + u"\n";
+    want += exportmodel::Visual(line) + u"\r\n";
+  }
+  text += random.Line(30000, false);  // a long last line without a break
+  want += exportmodel::Visual(text.substr(text.rfind(u'\n') + 1)) + u"\r\n";
+  auto r = RunProgram({kUyconv, "export", "--utf16"}, uy::ToUtf8(text));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out == Utf16Le(want));
+}
+
+}  // namespace

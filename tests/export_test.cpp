@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/letters.h"
+#include "export/shaper.h"
+#include "export/visual.h"
+#include "export_model.h"
+
+namespace {
+
+using uy::exporter::ConvertLine;
+using uy::exporter::ExportText;
+using uy::exporter::IsRtlRunChar;
+using uy::exporter::VisualLine;
+using uy::shape::kShapeTable;
+using uy::shape::ShapeRun;
+
+// Readable failure output: "U+0628 U+FE91".
+std::string Hex(const std::u16string& s) {
+  std::string out;
+  char buf[8];
+  for (char16_t c : s) {
+    std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(c));
+    if (!out.empty()) out += ' ';
+    out += std::string("U+") + buf;
+  }
+  return out;
+}
+
+#define EXPECT_U16(actual, ...) EXPECT_EQ(Hex(actual), Hex(__VA_ARGS__))
+
+const char16_t kBeh = u'\u0628';
+
+TEST(ShapeTable, RegularRowsFollowThePresentationFormLayout) {
+  // The usual layout of the presentation-form blocks: isolated, final, initial, medial
+  // in consecutive units. Only the deliberately irregular rows leave it.
+  const std::set<char16_t> irregular{u'\u0626', u'\u06BE', u'\u06C9', u'\u0640', u'\u0649'};
+  std::set<char16_t> bases;
+  for (const auto& r : kShapeTable) {
+    bases.insert(r.base);
+    if (irregular.count(r.base)) continue;
+    SCOPED_TRACE(Hex(std::u16string(1, r.base)));
+    EXPECT_EQ(r.final, r.isolated + 1);
+    if (r.joining == 1) {
+      EXPECT_EQ(r.initial, 0);
+      EXPECT_EQ(r.medial, 0);
+    } else {
+      EXPECT_EQ(r.joining, 0);
+      EXPECT_EQ(r.initial, r.isolated + 2);
+      EXPECT_EQ(r.medial, r.isolated + 3);
+    }
+  }
+  EXPECT_EQ(bases.size(), 38u);
+  for (const auto& letter : uy::kLetters) EXPECT_TRUE(bases.count(letter.code)) << letter.name;
+  for (char16_t extra : std::u16string_view(u"\u06C5\u06C9\u062D\u0639\u0640"))
+    EXPECT_TRUE(bases.count(extra));
+  EXPECT_EQ(kShapeTable[0].joining, 2);
+}
+
+TEST(ShapeRun, FormsByPositionForEveryRow) {
+  for (const auto& r : kShapeTable) {
+    SCOPED_TRACE(Hex(std::u16string(1, r.base)));
+    const std::u16string x(1, r.base);
+    const bool joins_on = r.joining != 1;
+    EXPECT_U16(ShapeRun(x), std::u16string(1, r.isolated));
+    // Alone, before a joining letter, between two, after one.
+    EXPECT_U16(ShapeRun(x + kBeh), joins_on ? std::u16string{r.initial, u'\uFE90'}
+                                            : std::u16string{r.isolated, u'\uFE8F'});
+    EXPECT_U16(ShapeRun(kBeh + x), (std::u16string{u'\uFE91', r.final}));
+    EXPECT_U16(ShapeRun(kBeh + x + kBeh),
+               joins_on ? std::u16string{u'\uFE91', r.medial, u'\uFE90'}
+                        : std::u16string{u'\uFE91', r.final, u'\uFE8F'});
+  }
+  EXPECT_U16(ShapeRun(u"\u0627"), u"\uFE8D");
+  EXPECT_U16(ShapeRun(u"\u0628\u0627\u0628"), u"\uFE91\uFE8E\uFE8F");
+  EXPECT_U16(ShapeRun(u"\u0644"), u"\uFEDD");
+  EXPECT_U16(ShapeRun(u"\u0644\u0628"), u"\uFEDF\uFE90");
+  EXPECT_U16(ShapeRun(u"\u0628\u0644\u0628"), u"\uFE91\uFEE0\uFE90");
+  EXPECT_U16(ShapeRun(u"\u0628\u0644"), u"\uFE91\uFEDE");
+  EXPECT_U16(ShapeRun(u""), u"");
+}
+
+TEST(ShapeRun, IrregularRows) {
+  EXPECT_U16(ShapeRun(u"\u0626"), u"\uFE8B");
+  EXPECT_U16(ShapeRun(u"\u0626\u0627"), u"\uFE8B\uFE8E");
+  EXPECT_U16(ShapeRun(u"\u0628\u0626"), u"\uFE91\uFE8C");
+  EXPECT_U16(ShapeRun(u"\u0628\u06BE\u0628"), u"\uFE91\uFBAB\uFE90");
+  EXPECT_U16(ShapeRun(u"\u06BE\u06D5\u06BE"), u"\uFBAC\uFEEA\uFBAA");
+  EXPECT_U16(ShapeRun(u"\u0628\u06BE"), u"\uFE91\uFBAD");
+  EXPECT_U16(ShapeRun(u"\u06D5"), u"\uFEE9");
+  EXPECT_U16(ShapeRun(u"\u06C9"), u"\uFBE2");
+  EXPECT_U16(ShapeRun(u"\u0628\u06C9"), u"\uFE91\uFBE2");
+  EXPECT_U16(ShapeRun(u"\u0643\u0649\u062A\u0627\u0628"), u"\uFEDB\uFBE9\uFE98\uFE8E\uFE8F");
+  EXPECT_U16(ShapeRun(u"\u062A\u0649\u0644\u0649"), u"\uFE97\uFBE9\uFEE0\uFEF0");
+}
+
+TEST(ShapeRun, LamAlef) {
+  EXPECT_U16(ShapeRun(u"\u0644\u0627"), u"\uFEFB");
+  EXPECT_U16(ShapeRun(u"\u0628\u0644\u0627"), u"\uFE91\uFEFC");
+  EXPECT_U16(ShapeRun(u"\u062F\u0644\u0627"), u"\uFEA9\uFEFB");
+  EXPECT_U16(ShapeRun(u"\u0644\u0627\u0627"), u"\uFEFB\uFE8D");
+  EXPECT_U16(ShapeRun(u"\u0628\u0627\u0644\u0627\u0020"), u"\uFE91\uFE8E\uFEFB\u0020");
+  EXPECT_U16(ShapeRun(u"\u0633\u0627\u0644\u0627\u0645"), u"\uFEB3\uFE8E\uFEFB\uFEE1");
+  EXPECT_U16(ShapeRun(u"\u0644\u0627\u0628\u0628"), u"\uFEFB\uFE91\uFE90");
+  // Several ligatures: every placeholder goes, whatever stands between them.
+  EXPECT_U16(ShapeRun(u"\u0644\u0627\u0644\u0627\u0644\u0627"), u"\uFEFB\uFEFB\uFEFB");
+  EXPECT_U16(ShapeRun(u"\u0628\u0644\u0627 (\u0644\u0627) \u0644\u0644\u0627\u0628"),
+             u"\uFE91\uFEFC )\uFEFB( \uFEDF\uFEFC\uFE8F");
+  EXPECT_U16(ShapeRun(u"\u0644\u0644\u0644\u0627"), u"\uFEDF\uFEE0\uFEFC");
+  // An alef at position 0 is an ordinary alef; so is a lam with no alef after it.
+  EXPECT_U16(ShapeRun(u"\u0627\u0644"), u"\uFE8D\uFEDD");
+}
+
+TEST(ShapeRun, Tatweel) {
+  EXPECT_U16(ShapeRun(u"\u0628\u0640"), u"\uFE91\u0640");
+  EXPECT_U16(ShapeRun(u"\u0640\u0628"), u"\u0640\uFE90");
+  EXPECT_U16(ShapeRun(u"\u0640"), u"\u0640");
+  EXPECT_U16(ShapeRun(u"\u0628\u0640\u0640\u0628"), u"\uFE91\u0640\u0640\uFE90");
+}
+
+TEST(ShapeRun, CharactersWithoutARowBreakJoiningOnBothSides) {
+  EXPECT_U16(ShapeRun(u"\u0628-\u0628"), u"\uFE8F-\uFE8F");
+  EXPECT_U16(ShapeRun(u"\u0628\u0647\u0628"), u"\uFE8F\u0647\uFE8F");
+  EXPECT_U16(ShapeRun(u"\u0628\u0628 \u0628\u0628"), u"\uFE91\uFE90 \uFE91\uFE90");
+  EXPECT_U16(ShapeRun(u"\u0626 \u0628"), u"\uFE8B \uFE8F");
+  EXPECT_U16(ShapeRun(u"a\u0644\u0627b"), u"a\uFEFBb");
+}
+
+TEST(ShapeRun, BracketsAreMirroredByInput) {
+  EXPECT_U16(ShapeRun(u"(\u0628)"), u")\uFE8F(");
+  EXPECT_U16(ShapeRun(u"()[]{}\u00AB\u00BB\u2039\u203A"), u")(][}{\u00BB\u00AB\u203A\u2039");
+  EXPECT_U16(ShapeRun(u"<\u0628>"), u"<\uFE8F>");
+}
+
+TEST(ShapeRun, UnitsWithoutARowAreNeverTurned) {
+  // Text exported once and exported again keeps its presentation forms.
+  EXPECT_U16(ShapeRun(u"\u0628\uFE91"), u"\uFE8F\uFE91");
+  EXPECT_U16(ShapeRun(u"\u0628\uFE92"), u"\uFE8F\uFE92");
+  EXPECT_U16(ShapeRun(u"\u0628\u0628\uFE92\uFE91"), u"\uFE91\uFE90\uFE92\uFE91");
+  // U+0000 after a right-joining letter stays U+0000.
+  EXPECT_U16(ShapeRun(std::u16string(u"\u0631\0x", 3)), std::u16string(u"\uFEAD\0x", 3));
+  EXPECT_U16(ShapeRun(std::u16string(u"\u0631\0", 2)), std::u16string(u"\uFEAD\0", 2));
+  const std::u16string shaped = ShapeRun(u"\u0628\u0627\u0644\u0627 \u0633\u06BE\u0644");
+  EXPECT_EQ(ShapeRun(shaped), shaped);
+}
+
+TEST(ShapeRun, LongRunsAreShapedWhole) {
+  std::u16string run;
+  for (int i = 0; i < 20000; ++i) run += u"\u0628\u0644\u0627 ";
+  const std::u16string out = ShapeRun(run);
+  ASSERT_EQ(out.size(), 60000u);
+  EXPECT_EQ(out, exportmodel::Shape(run));
+  EXPECT_U16(out.substr(59997), u"\uFE91\uFEFC ");
+}
+
+TEST(IsRtlRunChar, HoldsExactlyTheFiftyFiveUnits) {
+  int count = 0;
+  for (int c = 0; c < 0x10000; ++c) {
+    const bool rtl = IsRtlRunChar(static_cast<char16_t>(c));
+    count += rtl;
+    EXPECT_EQ(rtl, exportmodel::IsRtl(static_cast<char16_t>(c))) << c;
+  }
+  EXPECT_EQ(count, 55);
+  for (char16_t c : std::u16string_view(u"0123456789,;!?\"'/\t\u0661\u06F1\u0647\u4E2D"))
+    EXPECT_FALSE(IsRtlRunChar(c)) << +c;
+  EXPECT_FALSE(IsRtlRunChar(u'\0'));
+}
+
+TEST(ConvertLine, SplitsIntoRunsAndReversesOnlyLtrRuns) {
+  EXPECT_U16(ConvertLine(u""), u"");
+  EXPECT_U16(ConvertLine(u"\u0628\u0627\u0644\u0627 2011"), u"\uFE91\uFE8E\uFEFB 1102");
+  // Runs start unjoined: an LTR run between two letters breaks joining and lam-alef.
+  EXPECT_U16(ConvertLine(u"\u0628x\u0628"), u"\uFE8Fx\uFE8F");
+  EXPECT_U16(ConvertLine(u"\u06440\u0627"), u"\uFEDD0\uFE8D");
+  EXPECT_U16(ConvertLine(u"AB \u0628\u0628, C"), u"BA \uFE91\uFE90, C");
+  EXPECT_U16(ConvertLine(u"ab,cd"), u"dc,ba");
+  EXPECT_U16(ConvertLine(u"\u0628"), u"\uFE8F");
+}
+
+TEST(VisualLine, ShortAndLtrOnlyLinesAreUnchanged) {
+  EXPECT_U16(VisualLine(u""), u"");
+  EXPECT_U16(VisualLine(u"\u0628"), u"\u0628");
+  EXPECT_U16(VisualLine(u"("), u"(");
+  EXPECT_U16(VisualLine(u"2011"), u"2011");
+  EXPECT_U16(VisualLine(u"Hello,\u4E2D\u6587!"), u"Hello,\u4E2D\u6587!");
+}
+
+TEST(VisualLine, WordsRightToLeftNumbersLeftToRight) {
+  EXPECT_U16(VisualLine(u"\u0644\u0627"), u"\uFEFB");
+  EXPECT_U16(VisualLine(u"\u0628\u0644\u0627"), u"\uFEFC\uFE91");
+  EXPECT_U16(VisualLine(u"\u0628\u0627\u0644\u0627 2011"), u"2011 \uFEFB\uFE8E\uFE91");
+  EXPECT_U16(VisualLine(u"(\u0628\u0627\u0644\u0627)"), u"(\uFEFB\uFE8E\uFE91)");
+  EXPECT_U16(VisualLine(u"\u0633\u0627\u0644\u0627\u0645!"), u"!\uFEE1\uFEFB\uFE8E\uFEB3");
+  EXPECT_U16(VisualLine(u"AB \u0628\u0628, C"), u"C ,\uFE90\uFE91 AB");
+  EXPECT_U16(VisualLine(u"()"), u"()");
+}
+
+TEST(VisualLine, NumbersAroundSpacesHyphensPeriodsAndColons) {
+  EXPECT_U16(VisualLine(u"1-2"), u"2-1");
+  EXPECT_U16(VisualLine(u"3.14"), u"14.3");
+  EXPECT_U16(VisualLine(u"12:30"), u"30:12");
+  EXPECT_U16(VisualLine(u"2011 12"), u"12 2011");
+  EXPECT_U16(VisualLine(u"1,5"), u"1,5");
+}
+
+TEST(VisualLine, SurrogatePairsStayWellFormed) {
+  const std::u16string line = u"\u0628\U0001F600\U00020000 \u0644\u0627 x\U0001F600";
+  const std::u16string out = VisualLine(line);
+  EXPECT_U16(out, u"x\U0001F600 \uFEFB \U0001F600\U00020000\uFE8F");
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] >= 0xD800 && out[i] < 0xDC00) {
+      ASSERT_LT(i + 1, out.size());
+      EXPECT_TRUE(out[i + 1] >= 0xDC00 && out[i + 1] < 0xE000);
+      ++i;
+    } else {
+      EXPECT_FALSE(out[i] >= 0xDC00 && out[i] < 0xE000) << i;
+    }
+  }
+}
+
+TEST(VisualLine, LongLinesAreConvertedWhole) {
+  exportmodel::RandomText random(7);
+  for (std::size_t length : {10239u, 10240u, 10241u, 100000u}) {
+    const std::u16string line = random.Line(length, true);
+    EXPECT_EQ(VisualLine(line), exportmodel::Visual(line)) << length;
+  }
+}
+
+TEST(ExportText, EveryLineFollowedByCrLf) {
+  EXPECT_U16(ExportText(std::vector<std::u16string>{}), u"");
+  const std::vector<std::u16string> lines{u"\u0628\u0628 1", u"", u"\u0628", u"ab"};
+  EXPECT_U16(ExportText(lines), u"1 \uFE90\uFE91\r\n\r\n\u0628\r\nab\r\n");
+}
+
+// The engine against the step-by-step model, on random runs and lines.
+TEST(ExportModel, EngineAgreesOnRandomText) {
+  exportmodel::RandomText random(2026);
+  std::vector<std::u16string> lines;
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string line = random.Line(random.Next() % 90, true);
+    ASSERT_EQ(ShapeRun(line), exportmodel::Shape(line)) << Hex(line);
+    ASSERT_EQ(ConvertLine(line), exportmodel::Convert(line)) << Hex(line);
+    ASSERT_EQ(VisualLine(line), exportmodel::Visual(line)) << Hex(line);
+    lines.push_back(line);
+  }
+  std::u16string want;
+  for (const auto& l : lines) want += exportmodel::Visual(l) + u"\r\n";
+  EXPECT_EQ(ExportText(lines), want);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTextOption>
@@ -24,6 +26,7 @@
 #include "core/letters.h"
 #include "editor/rulers.h"
 #include "editor/uy_memo.h"
+#include "export/visual.h"
 
 namespace uy::editor {
 
@@ -298,6 +301,9 @@ void TForm1::ConnectHandlers() {
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { Run([this] { TrackBar1Change(); }); });
   connect(ToolButton1, &QToolButton::clicked, this, [this] { Run([this] { ToolButton1Click(); }); });
   connect(FileNew1, &QAction::triggered, this, [this] { Run([this] { ToolButton1Click(); }); });
+  connect(ToolButton4, &QToolButton::clicked, this, [this] { Run([this] { ToolButton4Click(); }); });
+  connect(new QShortcut(QKeySequence::New, this), &QShortcut::activated, this,
+          [this] { Run([this] { ToolButton1Click(); }); });
 }
 
 void TForm1::Run(const std::function<void()>& handler) {
@@ -327,6 +333,23 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // window's resize.
   if (watched == TntMemo1 && event->type() == QEvent::Resize) FormResize();
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::ToolButton4Click() {
+  TntMemo2->clear();
+  QStringList lines;
+  std::u16string clipboard;
+  for (const QString& line : TntMemo1->DisplayedLines()) {
+    const std::u16string visual = uy::exporter::VisualLine(line.toStdU16String());
+    lines.append(QString::fromStdU16String(visual));
+    clipboard += visual;
+    clipboard += u"\r\n";
+  }
+  if (lines.isEmpty()) return;  // an empty editor leaves the clipboard as it was
+  TntMemo2->setPlainText(lines.join(u'\n'));
+  TntMemo2->selectAll();
+  // setText keeps CR LF and U+00A0, which copying a selection would not.
+  QGuiApplication::clipboard()->setText(QString::fromStdU16String(clipboard));
 }
 
 void TForm1::ComboBox1Change() {

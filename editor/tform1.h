@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
+
 
 class QAction;
 class QComboBox;
@@ -85,6 +87,9 @@ class TForm1 : public QMainWindow {
   void ComboBox2Change();
   void TrackBar1Change();
   void ToolButton1Click();  // New
+  // Export: every displayed line of TntMemo1 in visual order with presentation forms
+  // into TntMemo2, and onto the clipboard, each line followed by CR LF.
+  void ToolButton4Click();
 
   // Shows a failure's message; tests replace it to record the messages.
   std::function<void(const QString&)> show_failure;

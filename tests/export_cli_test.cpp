@@ -48,6 +48,13 @@ TEST(UyconvExport, WritesUtf8LinesAndClipboardBytes) {
   ASSERT_EQ(rf.status, 0) << rf.err;
   EXPECT_EQ(rf.out, Utf16Le(want));
 
+  // The same text saved by the editor as a ".uyt" file.
+  const std::u16string text = uy::FromUtf8(input);
+  WriteFile(dir / "in.uyt", "\xFF\xFE" + Utf16Le(text));
+  auto ru = RunProgram({kUyconv, "export", "--utf16", (dir / "in.uyt").string()});
+  ASSERT_EQ(ru.status, 0) << ru.err;
+  EXPECT_EQ(ru.out, Utf16Le(want));
+
   EXPECT_EQ(RunProgram({kUyconv, "export", "--utf16"}, "").out, "");
   EXPECT_EQ(RunProgram({kUyconv, "export"}, "\n").out, "\n");
 }

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "core/file_io.h"
 #include "core/utf.h"
+#include "editor/text_file.h"
 #include "export/visual.h"
 
 namespace uyconv {
@@ -19,6 +20,7 @@ void PrintExportHelp() {
                "Turns every line of FILE (standard input without FILE, or with -) into its\n"
                "export line: Uyghur letters in their presentation forms, the line in visual\n"
                "(left-to-right) order, as pasted into programs that cannot shape Arabic.\n"
+               "The input is UTF-8 text or a \".uyt\" file (UTF-16 with its mark).\n"
                "Lines end at LF, CR LF, a lone CR or U+2028.\n\n"
                "  --utf16  write the clipboard text: UTF-16LE, CR LF after every line\n"
                "           (default: UTF-8, LF after every line)\n";
@@ -38,10 +40,14 @@ Input ReadInput(const std::optional<std::string>& file) {
   return {"standard input", std::move(bytes)};
 }
 
-// The one place where input bytes become text. Export input is UTF-8, a leading
-// byte-order mark skipped; other text-file formats are to be recognised here.
-// Malformed input is refused rather than exported with replacement characters.
+// The one place where input bytes become text: ".uyt" files and other UTF-16 text with
+// its mark through the editor's reader, everything else as UTF-8 (a leading mark
+// skipped). Malformed UTF-8 is refused rather than exported with replacement characters.
 std::optional<std::u16string> DecodeText(const Input& in) {
+  std::size_t text_start = 0;
+  const uy::CharacterSet charset = uy::AutoDetectCharacterSet(in.bytes, &text_start);
+  if (charset == uy::CharacterSet::csUnicode || charset == uy::CharacterSet::csUnicodeSwapped)
+    return uy::DecodeTextFile(in.bytes).text;
   std::string_view bytes = in.bytes;
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   std::size_t replaced = 0;

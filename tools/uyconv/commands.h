@@ -20,6 +20,9 @@ const std::vector<Command>& Commands();
 int RunRecode(const Args& args);
 int RunKeys(const Args& args);
 int RunExport(const Args& args);
+int RunType(const Args& args);
+int RunCat(const Args& args);
+int RunSave(const Args& args);
 
 // Prints "uyconv: MESSAGE" and a hint to stderr; returns 2.
 int UsageError(const std::string& message);

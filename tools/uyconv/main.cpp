@@ -16,6 +16,9 @@ const std::vector<Command>& Commands() {
       {"recode", "recode documents between Unicode and the legacy Uyghur encodings", RunRecode},
       {"keys", "convert key strings to Uyghur text", RunKeys},
       {"export", "shape lines into presentation forms in visual order", RunExport},
+      {"type", "type Latin keys on the phonetic keyboard, print Uyghur text", RunType},
+      {"cat", "print a text file of any accepted encoding as UTF-8", RunCat},
+      {"save", "save UTF-8 from stdin as a .uyt text file", RunSave},
   };
   return commands;
 }

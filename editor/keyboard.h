@@ -1,0 +1,68 @@
+// The phonetic keyboard: Latin keystrokes to Uyghur letters, punctuation, symbols and
+// phrases, with the word-start flag that lets the vowel keys write the hamza carrier.
+// Free of window code; the editor's text area calls it for every typed character.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace uy {
+
+// What becomes of one typed character.
+struct KeyOutcome {
+  enum class Typed {
+    kSwallowed,  // nothing is inserted for the typed character itself
+    kKept,       // the typed character is inserted unchanged
+    kReplaced,   // a bracket key: its partner is inserted instead
+  };
+  Typed typed = Typed::kKept;
+  char16_t replacement = 0;  // the partner, when typed == kReplaced
+  // Characters the keyboard inserts itself, in order (static storage). Only set when
+  // the typed character is swallowed; a kept or replaced key inserts nothing else.
+  std::u16string_view insert;
+  bool word_start = true;  // the flag after this keystroke
+
+  // True when the text area must not insert the typed character the usual way.
+  bool Handled() const { return typed != Typed::kKept; }
+  // Everything that goes in at the caret for this keystroke, given the typed unit.
+  std::u16string Text(char16_t typed_unit) const;
+};
+
+// Handles one typed UTF-16 code unit (a character above U+FFFF arrives as two units,
+// each passed on unchanged). In English mode nothing changes, the flag included.
+KeyOutcome HandleKey(char16_t unit, bool uyghur_mode, bool word_start);
+
+// The keyboard as the editor holds it: the mode and the word-start flag, which is set
+// at start. Neither follows the text or the caret.
+class PhoneticKeyboard {
+ public:
+  KeyOutcome Press(char16_t unit) {
+    KeyOutcome out = HandleKey(unit, uyghur_mode_, word_start_);
+    word_start_ = out.word_start;
+    return out;
+  }
+  // Several units at once (an input method's commit string): the text they give together,
+  // to be inserted as one edit.
+  std::u16string PressAll(std::u16string_view units) {
+    std::u16string text;
+    for (const char16_t unit : units) text += Press(unit).Text(unit);
+    return text;
+  }
+  bool uyghur_mode() const { return uyghur_mode_; }
+  void set_uyghur_mode(bool on) { uyghur_mode_ = on; }
+  bool word_start() const { return word_start_; }
+  void set_word_start(bool set) { word_start_ = set; }
+
+ private:
+  bool uyghur_mode_ = true;
+  bool word_start_ = true;
+};
+
+// The text typed by a sequence of keystrokes in Uyghur mode, starting at a word start:
+// each unit is one keystroke, Backspace (U+0008) deletes the character before the caret
+// (a surrogate pair as a whole), CR, LF and CR LF are one Enter and break the line (LF),
+// a tab is inserted, and other control characters insert nothing. All of them pass through
+// the keyboard like any typed character, so they set the flag.
+std::u16string TypeKeys(std::u16string_view keystrokes);
+
+}  // namespace uy

@@ -1,0 +1,55 @@
+// The editor's ".uyt" text files: FF FE, then the text as little-endian UTF-16 with
+// CR LF line breaks. The reader also takes big-endian UTF-16, UTF-8 with its mark and
+// unmarked text (UTF-8 when valid, else code page 936).
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace uy {
+
+enum class CharacterSet { csAnsi = 0, csUnicode = 1, csUnicodeSwapped = 2, csUtf8 = 3 };
+
+// The encoding that a file's first bytes mark, and where its text starts (*text_start).
+// Files of 0, 1 or 2 bytes without a UTF-16 mark are csAnsi.
+CharacterSet AutoDetectCharacterSet(std::string_view bytes, std::size_t* text_start);
+
+struct DecodedText {
+  std::u16string text;                       // line breaks are CR LF
+  CharacterSet charset = CharacterSet::csAnsi;
+  std::size_t replaced = 0;  // malformed or unmappable sequences shown as U+FFFD
+};
+
+// Decodes a whole file's bytes. Nothing is dropped: a U+0000 stays in the text.
+DecodedText DecodeTextFile(std::string_view bytes);
+
+// CR LF, a lone CR, a lone LF and U+2028 each become CR LF; LF CR is two breaks.
+std::u16string NormaliseLineBreaks(std::u16string_view text);
+
+// The bytes of a ".uyt" file: FF FE, then every unit of the text as held, little-endian.
+std::string EncodeTextFile(std::u16string_view text);
+
+// A failed load or save. what() is the message for the user; reason() the system's.
+class TextFileError : public std::runtime_error {
+ public:
+  TextFileError(const std::string& message, std::string reason)
+      : std::runtime_error(message), reason_(std::move(reason)) {}
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// Reads and decodes a whole file. Fails with "Cannot open file %s" (the full path).
+DecodedText LoadFromFile(const std::filesystem::path& path);
+
+// Writes the text as a ".uyt" file, replacing any file of that name. The old file stays
+// as it was unless everything was written: fails with "Cannot create file %s" (the full
+// path) or "Stream write error".
+void SaveToFile(const std::filesystem::path& path, std::u16string_view text);
+
+}  // namespace uy

@@ -1,0 +1,19 @@
+// Arbitrary bytes as a text file: decoding never fails, and saving the decoded text
+// and loading it again gives back the same text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "editor/text_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const uy::DecodedText first = uy::DecodeTextFile(bytes);
+  const std::string saved = uy::EncodeTextFile(first.text);
+  if (saved.size() != 2 + 2 * first.text.size()) std::abort();
+  const uy::DecodedText again = uy::DecodeTextFile(saved);
+  if (again.charset != uy::CharacterSet::csUnicode || again.replaced != 0 || again.text != first.text)
+    std::abort();
+  return 0;
+}

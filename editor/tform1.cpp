@@ -106,6 +106,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   }
   TntMemo1->setPlainText(QStringLiteral("TntMemo1"));
   TntMemo1->installEventFilter(this);
+  TntMemo1->SetTypedHook([this](const QString& typed) { return TntMemo1KeyPress(typed); });
 
   ListBox1 = new QListWidget(central);
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
@@ -350,6 +351,19 @@ void TForm1::ToolButton4Click() {
   TntMemo2->selectAll();
   // setText keeps CR LF and U+00A0, which copying a selection would not.
   QGuiApplication::clipboard()->setText(QString::fromStdU16String(clipboard));
+}
+
+std::optional<QString> TForm1::TntMemo1KeyPress(const QString& typed) {
+  keyboard_.set_uyghur_mode(ToolButton11->isChecked());
+  QString insert;
+  bool handled = false;
+  for (const QChar c : typed) {
+    const uy::KeyOutcome outcome = keyboard_.Press(c.unicode());
+    handled |= outcome.Handled();
+    insert += QString::fromStdU16String(outcome.Text(c.unicode()));
+  }
+  if (!handled) return std::nullopt;
+  return insert;
 }
 
 void TForm1::ComboBox1Change() {

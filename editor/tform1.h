@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+#include "editor/keyboard.h"
 
 class QAction;
 class QComboBox;
@@ -90,6 +91,9 @@ class TForm1 : public QMainWindow {
   // Export: every displayed line of TntMemo1 in visual order with presentation forms
   // into TntMemo2, and onto the clipboard, each line followed by CR LF.
   void ToolButton4Click();
+  // The phonetic keyboard on TntMemo1: the text to insert for typed characters, or
+  // nothing when the text area inserts them unchanged. ToolButton11 down is Uyghur mode.
+  std::optional<QString> TntMemo1KeyPress(const QString& typed);
 
   // Shows a failure's message; tests replace it to record the messages.
   std::function<void(const QString&)> show_failure;
@@ -109,6 +113,8 @@ class TForm1 : public QMainWindow {
   void ConnectHandlers();
   // Runs a handler; a failure leaves the window as it was and is shown.
   void Run(const std::function<void()>& handler);
+
+  uy::PhoneticKeyboard keyboard_;  // holds the word-start flag
 };
 
 // The main window of the running program.

@@ -1,0 +1,62 @@
+#include "gui/dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace uy::gui {
+namespace {
+
+void Configure(QFileDialog& dialog, const FileDialogOptions& options) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (!options.caption.isEmpty()) dialog.setWindowTitle(options.caption);
+  if (!options.directory.isEmpty()) dialog.setDirectory(options.directory);
+  if (!options.filters.isEmpty()) {
+    dialog.setNameFilters(options.filters);
+    if (options.selected_filter >= 0 && options.selected_filter < options.filters.size())
+      dialog.selectNameFilter(options.filters[options.selected_filter]);
+  }
+  if (!options.default_suffix.isEmpty()) dialog.setDefaultSuffix(options.default_suffix);
+  if (!options.file_name.isEmpty()) dialog.selectFile(options.file_name);
+}
+
+}  // namespace
+
+QStringList QtDialogs::OpenFileNames(QWidget* parent, const FileDialogOptions& options) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(options.multiple     ? QFileDialog::ExistingFiles
+                     : options.must_exist ? QFileDialog::ExistingFile
+                                          : QFileDialog::AnyFile);
+  Configure(dialog, options);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles();
+}
+
+QString QtDialogs::SaveFileName(QWidget* parent, const FileDialogOptions& options) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  Configure(dialog, options);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+std::optional<QColor> QtDialogs::Colour(QWidget* parent, const QColor& initial) {
+  const QColor colour =
+      QColorDialog::getColor(initial, parent, QString(), QColorDialog::DontUseNativeDialog);
+  if (!colour.isValid()) return std::nullopt;
+  return colour;
+}
+
+void QtDialogs::Message(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+}
+
+void QtDialogs::Error(QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+}
+
+}  // namespace uy::gui

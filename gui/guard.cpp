@@ -1,0 +1,34 @@
+#include "gui/guard.h"
+
+#include <stdexcept>
+
+#include "gui/dialogs.h"
+
+namespace uy::gui {
+
+QString FailureText(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    return QString::fromUtf8(e.what());
+  } catch (...) {
+    return QString();
+  }
+}
+
+bool Guarded(QWidget* parent, Dialogs& dialogs, const QString& caption,
+             const std::function<void()>& body) {
+  std::exception_ptr failure;
+  try {
+    body();
+    return true;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Shown outside the catch block, so that the box's own event loop runs with no
+  // exception in flight.
+  dialogs.Error(parent, caption, FailureText(failure));
+  return false;
+}
+
+}  // namespace uy::gui

@@ -1,0 +1,25 @@
+// docrecode: recodes the Uyghur text inside office documents between Unicode and the
+// legacy Uyghur font encodings.
+#include <exception>
+
+#include <QApplication>
+
+#include "gui/app_setup.h"
+#include "gui/dialogs.h"
+#include "gui/guard.h"
+#include "recoder/form.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(uy::recode::kProgramName));
+  QApplication::setApplicationVersion(QStringLiteral(UY_VERSION));
+  uy::gui::SetUpApplication();
+  int status = 1;
+  uy::gui::QtDialogs dialogs;
+  uy::gui::Guarded(nullptr, dialogs, QApplication::applicationName(), [&] {
+    uy::recode::TForm1 form;
+    form.show();
+    status = QApplication::exec();
+  });
+  return status;
+}

@@ -1,35 +1,24 @@
 // uyedit: a small Uyghur text editor with a phonetic keyboard and a shaped export.
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
 #include <QMessageBox>
+#include <QStringList>
 #include <exception>
 
 #include "editor/tform1.h"
-
-namespace {
-
-// The window asks for the KORVELI families; show them in an installed Uyghur face.
-void SubstituteUyghurFonts() {
-  const QStringList installed = QFontDatabase::families();
-  QStringList faces;
-  for (const char* name : {"UKIJ Tuz Tom", "UKIJ Tor", "UKIJ Basma", "UKIJ Ekran"})
-    if (installed.contains(QString::fromLatin1(name))) faces << QString::fromLatin1(name);
-  if (faces.isEmpty()) return;
-  for (const char* name : {"KORVELI Tor", "KORVELI Basma Tom", "KORVELI"})
-    QFont::insertSubstitutions(QString::fromLatin1(name), faces);
-}
-
-}  // namespace
+#include "gui/app_setup.h"
 
 int main(int argc, char** argv) {
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QApplication app(argc, argv);
   try {
-    SubstituteUyghurFonts();
+    uy::gui::SetUpApplication();
     uy::editor::TForm1 window;
     uy::editor::Form1 = &window;
     window.show();
+    // A file named on the command line (the desktop opens ".uyt" files this way)
+    // replaces the greeting.
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) window.OpenFileGuarded(args.at(1));
     return app.exec();
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, QStringLiteral("uyedit"), QString::fromUtf8(e.what()));

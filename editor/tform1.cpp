@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -12,7 +14,6 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenu>
-#include <QMessageBox>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
@@ -25,8 +26,10 @@
 
 #include "core/letters.h"
 #include "editor/rulers.h"
+#include "editor/text_file.h"
 #include "editor/uy_memo.h"
 #include "export/visual.h"
+#include "gui/guard.h"
 
 namespace uy::editor {
 
@@ -39,7 +42,23 @@ const QString TForm1::kCaption = QStringLiteral("Norvatek KORVELI 5.7(编辑器)
 namespace {
 
 const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
-const char kFileFilter[] = "Text File(*.UYT) (*.uyt);;All files(*.*) (*)";
+// Qt reads the last parenthesised group of an entry as its pattern.
+const QStringList kFileFilters = {QStringLiteral("Text File(*.UYT) (*.uyt)"),
+                                  QStringLiteral("All files(*.*) (*)")};
+
+std::filesystem::path LocalPath(const QString& name) {
+  return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
+
+// The reader's and writer's message, with the system's reason (and the file, where the
+// message does not name it) on a second line.
+[[noreturn]] void ThrowFileFailure(const uy::TextFileError& e, const QString& path) {
+  QString message = QString::fromUtf8(e.what());
+  QString detail = QString::fromUtf8(e.reason());
+  if (!message.contains(path)) detail = path + (detail.isEmpty() ? QString() : ": " + detail);
+  if (!detail.isEmpty()) message += u'\n' + detail;
+  throw std::runtime_error(message.toStdString());
+}
 
 // Right-to-left reading, right-aligned text, the scroll bar on the left.
 void MakeRightToLeft(QPlainTextEdit* memo) {
@@ -62,12 +81,12 @@ QToolButton* NewButton(QWidget* parent, const QString& name, const QIcon& icon,
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(uy::gui::Dialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      own_dialogs_(dialogs ? nullptr : std::make_unique<uy::gui::QtDialogs>()),
+      dialogs_(dialogs ? dialogs : own_dialogs_.get()) {
   setObjectName(QStringLiteral("Form1"));
   setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-  show_failure = [this](const QString& message) {
-    QMessageBox::critical(this, windowTitle(), message);
-  };
   ImageList1 = MakeImageList1();
   ImageList2 = MakeImageList2();
 
@@ -90,9 +109,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
   ToolBar3->setFixedWidth(22);
 
-  OpenDialog1 = {QString::fromUtf8(kFileFilter), QStringLiteral("uyt"), {}};
-  SaveDialog1 = {QString::fromUtf8(kFileFilter), QStringLiteral("UYT"), {}};
+  OpenDialog1.filters = kFileFilters;
+  OpenDialog1.default_suffix = QStringLiteral("uyt");
+  OpenDialog1.multiple = false;
+  OpenDialog1.must_exist = false;  // a missing name fails in the reader with its message
+  SaveDialog1.filters = kFileFilters;
+  SaveDialog1.default_suffix = QStringLiteral("UYT");
   ColorDialog1 = QList<QColor>(16, QColor(0xFF, 0xFF, 0xFF));
+  for (int i = 0; i < ColorDialog1.size() && i < QColorDialog::customCount(); ++i)
+    QColorDialog::setCustomColor(i, ColorDialog1[i]);
   BuildMenus();
 
   TntMemo1 = new UyMemo(central);
@@ -302,17 +327,23 @@ void TForm1::ConnectHandlers() {
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { Run([this] { TrackBar1Change(); }); });
   connect(ToolButton1, &QToolButton::clicked, this, [this] { Run([this] { ToolButton1Click(); }); });
   connect(FileNew1, &QAction::triggered, this, [this] { Run([this] { ToolButton1Click(); }); });
+  connect(ToolButton2, &QToolButton::clicked, this, [this] { Run([this] { ToolButton2Click(); }); });
+  connect(FileOpen1, &QAction::triggered, this, [this] { Run([this] { ToolButton2Click(); }); });
+  connect(ToolButton3, &QToolButton::clicked, this, [this] { Run([this] { ToolButton3Click(); }); });
+  connect(FileSave1, &QAction::triggered, this, [this] { Run([this] { ToolButton3Click(); }); });
+  connect(ToolButton8, &QToolButton::clicked, this, [this] { Run([this] { ToolButton8Click(); }); });
   connect(ToolButton4, &QToolButton::clicked, this, [this] { Run([this] { ToolButton4Click(); }); });
+  // Shortcuts a user of a small editor expects.
   connect(new QShortcut(QKeySequence::New, this), &QShortcut::activated, this,
           [this] { Run([this] { ToolButton1Click(); }); });
+  connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
+          [this] { Run([this] { ToolButton2Click(); }); });
+  connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+          [this] { Run([this] { ToolButton3Click(); }); });
 }
 
 void TForm1::Run(const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    show_failure(QString::fromUtf8(e.what()));
-  }
+  uy::gui::Guarded(this, *dialogs_, windowTitle(), handler);
 }
 
 void TForm1::FormResize() {
@@ -334,6 +365,56 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // window's resize.
   if (watched == TntMemo1 && event->type() == QEvent::Resize) FormResize();
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::ToolButton2Click() {
+  const QStringList names = dialogs_->OpenFileNames(this, OpenDialog1);
+  if (names.isEmpty()) return;
+  OpenDialog1.file_name = names.first();
+  OpenFile(names.first());
+}
+
+void TForm1::OpenFile(const QString& path) {
+  uy::DecodedText decoded;
+  try {
+    decoded = uy::LoadFromFile(LocalPath(path));
+  } catch (const uy::TextFileError& e) {
+    ThrowFileFailure(e, path);
+  }
+  // The text area holds no U+0000: the text ends at the first one.
+  QString text = QString::fromStdU16String(decoded.text);
+  const qsizetype nul = text.indexOf(QChar(u'\0'));
+  if (nul >= 0) text.truncate(nul);
+  if (text != TntMemo1->TextCrLf()) TntMemo1->setPlainText(text);
+  if (decoded.replaced > 0) {
+    dialogs_->Message(this, windowTitle(),
+                      QStringLiteral("%1\n%2 byte sequences in this file are not valid text; "
+                                     "they are shown as \uFFFD.")
+                          .arg(path)
+                          .arg(decoded.replaced));
+  }
+}
+
+void TForm1::ToolButton3Click() {
+  const QString name = dialogs_->SaveFileName(this, SaveDialog1);
+  if (name.isEmpty()) return;
+  SaveDialog1.file_name = name;
+  try {
+    uy::SaveToFile(LocalPath(name), TntMemo1->TextCrLf().toStdU16String());
+  } catch (const uy::TextFileError& e) {
+    ThrowFileFailure(e, name);
+  }
+}
+
+void TForm1::ToolButton8Click() {
+  const std::optional<QColor> colour =
+      dialogs_->Colour(this, TntMemo1->palette().color(QPalette::Text));
+  if (!colour) return;
+  for (QPlainTextEdit* memo : {static_cast<QPlainTextEdit*>(TntMemo1), TntMemo2}) {
+    QPalette pal = memo->palette();
+    pal.setColor(QPalette::Text, *colour);
+    memo->setPalette(pal);
+  }
 }
 
 void TForm1::ToolButton4Click() {

@@ -9,9 +9,11 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "editor/keyboard.h"
+#include "gui/dialogs.h"
 
 class QAction;
 class QComboBox;
@@ -29,17 +31,12 @@ namespace uy::editor {
 class RulerBar;
 class UyMemo;
 
-// What a file dialog is opened with; file_name is the name it returned last.
-struct FileDialogSetup {
-  QString filter;
-  QString default_suffix;
-  QString file_name;
-};
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // The window shows its dialogs through `dialogs` (the real Qt dialogs when null).
+  explicit TForm1(uy::gui::Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // Controls, in the order the window declares them.
@@ -64,8 +61,8 @@ class TForm1 : public QMainWindow {
   RulerBar* ToolBar2;     // horizontal ruler
   RulerBar* ToolBar3;     // vertical ruler
   QList<QIcon> ImageList1;
-  FileDialogSetup OpenDialog1;
-  FileDialogSetup SaveDialog1;
+  uy::gui::FileDialogOptions OpenDialog1;  // file_name: the name it returned last
+  uy::gui::FileDialogOptions SaveDialog1;
   QMenu* PopupMenu1;
   QAction* a1;
   QAction* b1;
@@ -73,7 +70,7 @@ class TForm1 : public QMainWindow {
   QAction* d1;
   QAction* e1;
   QList<QIcon> ImageList2;
-  QList<QColor> ColorDialog1;  // the custom colour slots
+  QList<QColor> ColorDialog1;  // the custom colour slots, all white
   QMenu* PopupMenu3;
   QAction* FileNew1;
   QAction* FileOpen1;
@@ -87,16 +84,21 @@ class TForm1 : public QMainWindow {
   void ComboBox1Change();
   void ComboBox2Change();
   void TrackBar1Change();
-  void ToolButton1Click();  // New
+  void ToolButton1Click();  // New; the file menu's FileNew1 does the same
+  void ToolButton2Click();  // Open; cancelling changes nothing
+  void ToolButton3Click();  // Save; cancelling changes nothing
+  void ToolButton8Click();  // colour of both text areas
+  // Loads a ".uyt" (or other text) file into the text area, as Open does after its
+  // dialog. A file with malformed text loads with U+FFFD in its place and a warning.
+  void OpenFile(const QString& path);
+  // OpenFile with a failure shown in a message box.
+  void OpenFileGuarded(const QString& path) { Run([&] { OpenFile(path); }); }
   // Export: every displayed line of TntMemo1 in visual order with presentation forms
   // into TntMemo2, and onto the clipboard, each line followed by CR LF.
   void ToolButton4Click();
   // The phonetic keyboard on TntMemo1: the text to insert for typed characters, or
   // nothing when the text area inserts them unchanged. ToolButton11 down is Uyghur mode.
   std::optional<QString> TntMemo1KeyPress(const QString& typed);
-
-  // Shows a failure's message; tests replace it to record the messages.
-  std::function<void(const QString&)> show_failure;
 
   // The font filter words and the window caption.
   static const QStringList kFontFilterWords;
@@ -115,6 +117,8 @@ class TForm1 : public QMainWindow {
   void Run(const std::function<void()>& handler);
 
   uy::PhoneticKeyboard keyboard_;  // holds the word-start flag
+  std::unique_ptr<uy::gui::Dialogs> own_dialogs_;
+  uy::gui::Dialogs* dialogs_;
 };
 
 // The main window of the running program.

@@ -131,14 +131,14 @@ TEST_F(EditorWindow, SizeBoxSetsTheSizeAndRefusesTextThatIsNoSize) {
   EXPECT_EQ(w.TntMemo1->font().pointSize(), 2);
   QTest::keyClicks(edit, "4");
   EXPECT_EQ(w.TntMemo1->font().pointSize(), 24);
-  EXPECT_TRUE(failures.isEmpty());
+  EXPECT_TRUE(Failures().isEmpty());
   QTest::keyClick(edit, Qt::Key_Backspace);
   QTest::keyClick(edit, Qt::Key_Backspace);
   EXPECT_EQ(w.TntMemo1->font().pointSize(), 2);
-  ASSERT_EQ(failures, QStringList({"'' is not a valid integer value"}));
+  ASSERT_EQ(Failures(), QStringList({"'' is not a valid integer value"}));
   for (const char* bad : {"x1", "0", "-5", "1.5"}) {
     w.ComboBox2->setEditText(QString::fromLatin1(bad));
-    EXPECT_EQ(failures.back(), QStringLiteral("'%1' is not a valid integer value").arg(bad));
+    EXPECT_EQ(Failures().back(), QStringLiteral("'%1' is not a valid integer value").arg(bad));
   }
   EXPECT_EQ(w.TntMemo1->font().pointSize(), 2);
   // Choosing an entry applies it too.
@@ -157,7 +157,7 @@ TEST_F(EditorWindow, SliderSetsSizeHintAndSizeBox) {
   QTest::keyClick(w.TrackBar1, Qt::Key_Right);
   EXPECT_EQ(w.TntMemo1->font().pointSize(), 37);
   EXPECT_EQ(w.ComboBox2->currentText(), QStringLiteral("37"));
-  EXPECT_TRUE(failures.isEmpty());
+  EXPECT_TRUE(Failures().isEmpty());
 }
 
 TEST_F(EditorWindow, FontBoxSetsTheFamilyWhetherOrNotItExists) {

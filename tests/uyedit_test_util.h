@@ -1,4 +1,5 @@
-// A shown editor window for GUI tests, with the failures it reports recorded.
+// A shown editor window for GUI tests (the QApplication comes from qt_test_main.cpp), with
+// the dialogs it opens and the failures it reports recorded.
 #pragma once
 
 #include <QApplication>
@@ -8,30 +9,17 @@
 #include <memory>
 
 #include "editor/tform1.h"
+#include "gui/fake_dialogs.h"
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace uytest {
 
-// The one application object of a test program (offscreen when QT_QPA_PLATFORM says so).
-inline QApplication* App() {
-  static int argc = 1;
-  static char name[] = "uyedit_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    return new QApplication(argc, argv);
-  }();
-  return app;
-}
-
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    App();
-    window_ = std::make_unique<uy::editor::TForm1>();
-    window_->show_failure = [this](const QString& message) { failures.append(message); };
+    window_ = std::make_unique<uy::editor::TForm1>(&dialogs);
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     QApplication::processEvents();
@@ -39,7 +27,14 @@ class WindowTest : public ::testing::Test {
   void TearDown() override { window_.reset(); }
   uy::editor::TForm1& Window() { return *window_; }
 
-  QStringList failures;
+  // The texts of the failures shown so far.
+  QStringList Failures() const {
+    QStringList texts;
+    for (const auto& call : dialogs.Of(uy::gui::RecordingDialogs::Kind::Error)) texts << call.text;
+    return texts;
+  }
+
+  uy::gui::RecordingDialogs dialogs;
 
  private:
   std::unique_ptr<uy::editor::TForm1> window_;

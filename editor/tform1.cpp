@@ -167,7 +167,8 @@ void TForm1::BuildToolBar1() {
   ToolBar1->setFixedHeight(24);
   ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
   ToolBar1->setStyleSheet(
-      QStringLiteral("QToolBar#ToolBar1 { background: #A6CAF0; border: 0px; spacing: 0px; }"));
+      QStringLiteral("QToolBar#ToolBar1 { background: %1; border: 0px; spacing: 0px; }")
+          .arg(kSkyBlue.name()));
   addToolBar(Qt::TopToolBarArea, ToolBar1);
 
   ToolButton11 = NewButton(ToolBar1, QStringLiteral("ToolButton11"), ImageList1[14],

@@ -16,6 +16,8 @@ namespace {
 QString TypedText(const QKeyEvent* event) {
   const QString text = event->text();
   if (text.isEmpty() || event->key() == Qt::Key_Delete) return {};
+  // Alt and Meta combinations are commands, not typing (AltGr is neither).
+  if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) return {};
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   if (ctrl && text.size() == 1 && text[0].unicode() >= 0x40 && text[0].unicode() < 0x80)
     return QString(QChar(text[0].unicode() & 0x1F));

@@ -146,6 +146,9 @@ TEST_F(Keyboard, CtrlShortcutsKeepWorkingAndTypeNothing) {
   // A Ctrl combination types a control character: it sets the flag.
   Type("e");
   EXPECT_EQ(Text(), u"\u0628\u062F\u0626\u06D0");
+  // Alt combinations are commands: they never type a Uyghur letter.
+  Key(Qt::Key_F, Qt::AltModifier);
+  EXPECT_EQ(Text().find(u'\u0627'), std::u16string::npos) << QString::fromStdU16String(Text()).toStdString();
 }
 
 TEST_F(Keyboard, APhraseIsOneUndoStep) {

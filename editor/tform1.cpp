@@ -288,15 +288,9 @@ void TForm1::FormCreate() {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
   });
   ListBox1->addItems(families);
-  for (int i = 0; i < ListBox1->count(); ++i) {
-    const QString name = ListBox1->item(i)->text();
-    for (const QString& word : kFontFilterWords) {
-      if (name.contains(word, Qt::CaseSensitive)) {
-        ComboBox1->addItem(name);
-        break;
-      }
-    }
-  }
+  QStringList listed;
+  for (int i = 0; i < ListBox1->count(); ++i) listed << ListBox1->item(i)->text();
+  ComboBox1->addItems(FontsToOffer(listed));
   // 3. Both text areas read right to left, right-aligned, the scroll bar on the left.
   MakeRightToLeft(TntMemo1);
   MakeRightToLeft(TntMemo2);
@@ -320,6 +314,19 @@ void TForm1::FormCreate() {
   TntMemo1->setPlainText(QString::fromStdU16String(uy::KeyStringToUyghur("/gssflfmu/glgykum!")));
   // 9.
   setWindowTitle(kCaption);
+}
+
+QStringList TForm1::FontsToOffer(const QStringList& families) {
+  QStringList offered;
+  for (const QString& name : families) {
+    for (const QString& word : kFontFilterWords) {
+      if (name.contains(word, Qt::CaseSensitive)) {
+        offered << name;
+        break;
+      }
+    }
+  }
+  return offered;
 }
 
 void TForm1::ConnectHandlers() {

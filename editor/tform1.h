@@ -100,6 +100,8 @@ class TForm1 : public QMainWindow {
   // nothing when the text area inserts them unchanged. ToolButton11 down is Uyghur mode.
   std::optional<QString> TntMemo1KeyPress(const QString& typed);
 
+  // The names that carry one of the font filter words, case-sensitive, in their order.
+  static QStringList FontsToOffer(const QStringList& families);
   // The font filter words and the window caption.
   static const QStringList kFontFilterWords;
   static const QString kCaption;

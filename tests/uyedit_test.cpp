@@ -99,6 +99,13 @@ TEST_F(EditorWindow, FontBoxOffersFamiliesWithAFilterWordInCaseInsensitiveOrder)
   EXPECT_EQ(w.ListBox1->count(), QFontDatabase::families().size() + 1);
 }
 
+TEST(FontFilter, MatchesTheWordsAnywhereInUpperCaseOnly) {
+  EXPECT_EQ(TForm1::FontsToOffer({"Default", "UKIJ Tuz", "Arial", "xUKKy", "My KORVELI", "ukij Tor",
+                                  "Ukk", "korveli", "UKIJ Tuz", "Tor UKIJ"}),
+            QStringList({"UKIJ Tuz", "xUKKy", "My KORVELI", "UKIJ Tuz", "Tor UKIJ"}));
+  EXPECT_TRUE(TForm1::FontsToOffer({"Default", "DejaVu Sans"}).isEmpty());
+}
+
 TEST_F(EditorWindow, SizeListHasTheStoredAndAppendedEntriesWithRepeats) {
   TForm1& w = Window();
   QStringList items;

@@ -102,19 +102,4 @@ TEST_F(Export, AWrappedParagraphIsSplitWhereTheEditorShowsIt) {
   EXPECT_EQ(shown.mid(0, shown.size() / 30).join(QString()), Q(paragraph));
 }
 
-TEST_F(Export, ANarrowerWindowGivesMoreLines) {
-  std::u16string paragraph;
-  for (int i = 0; i < 30; ++i) paragraph += u"\u0628\u0627\u0644\u0627 ";
-  Memo()->setPlainText(Q(paragraph));
-  Window().resize(1200, 400);
-  QApplication::processEvents();
-  const int wide = Memo()->DisplayedLines().size();
-  Window().resize(520, 400);
-  QApplication::processEvents();
-  const int narrow = Memo()->DisplayedLines().size();
-  EXPECT_GT(narrow, wide);
-  Press();
-  EXPECT_EQ(Window().TntMemo2->document()->blockCount(), narrow);
-}
-
 }  // namespace

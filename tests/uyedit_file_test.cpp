@@ -183,9 +183,13 @@ TEST_F(Files, MenuItemsAndShortcutsRunTheSameCommands) {
   EXPECT_EQ(uytest::ReadFile(dir / "s.uyt"), "\xFF\xFE" + Utf16Le(u"menu"));
   QTest::keyClick(Memo(), Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(dialogs.Of(Kind::Open).size(), 2u);
+  Window().TntMemo2->setPlainText("export");
   Window().FileNew1->trigger();
   EXPECT_EQ(Text(), u"");
-  EXPECT_EQ(Memo()->toPlainText(), QString());
+  EXPECT_TRUE(Window().TntMemo2->toPlainText().isEmpty());
+  QTest::keyClicks(Memo(), "bd");
+  QTest::keyClick(Memo(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"");
 }
 
 }  // namespace

@@ -178,10 +178,4 @@ TEST_F(Keyboard, OnlyTheTextAreaHasTheKeyboard) {
   EXPECT_EQ(edit->text(), QStringLiteral("be"));
 }
 
-TEST_F(Keyboard, ShortcutNewEmptiesTheText) {
-  Type("bd");
-  Key(Qt::Key_N, Qt::ControlModifier);
-  EXPECT_EQ(Text(), u"");
-}
-
 }  // namespace

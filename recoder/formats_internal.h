@@ -1,0 +1,39 @@
+// Pieces of the content-aware recoder shared by its source files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace uy::recode::detail {
+
+// The document cannot be recoded safely; the text says why.
+class FormatError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reports a share of one step's work, 0.0 to 1.0.
+using StepProgress = std::function<void(double)>;
+
+// What a recoded zip archive must hold, for checking the written file.
+struct ZipEntryCheck {
+  std::string name;
+  std::uint64_t size;
+  std::uint32_t crc;
+};
+
+// Recodes the XML parts of a zip archive held in memory; the other parts are copied
+// as they are, compressed data included. Returns the new archive (the input itself when
+// nothing changed) and fills `checks`. Throws FormatError.
+std::string RecodeZip(const std::string& archive, int direction, std::vector<ZipEntryCheck>& checks,
+                      const StepProgress& progress);
+
+// Opens the archive at `path` with consistency checks, reads every entry through its CRC
+// and compares names, sizes and CRCs with `checks`. Throws FormatError.
+void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks);
+
+}  // namespace uy::recode::detail

@@ -76,18 +76,20 @@ std::size_t RecodeCharacterReferences(std::span<std::uint8_t> markup, int direct
     if (hex) ++j;
     const std::size_t first = j;
     std::uint32_t value = 0;
-    bool upper = false;
+    bool upper = false, lower = false;
     while (j < n && (hex ? IsHexDigit(p[j]) : IsDigit(p[j])) && j - first < 8) {
       const std::uint8_t c = p[j];
       value = value * (hex ? 16 : 10) +
               (IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
       if (c >= 'A' && c <= 'F') upper = true;
+      if (c >= 'a' && c <= 'f') lower = true;
       ++j;
     }
     if (j == first || j >= n || p[j] != ';' || !InArabicBlock(value)) continue;
     const char16_t r = RecodeUnit(direction, static_cast<char16_t>(value));
     if (r != value) {
-      WriteDigits(p + first, p + j, r, hex ? 16 : 10, upper);
+      // Hex letters keep the case the reference used, or else the case of its 'x'.
+      WriteDigits(p + first, p + j, r, hex ? 16 : 10, upper || (!lower && p[i + 2] == 'X'));
       ++changed;
     }
     i = j;

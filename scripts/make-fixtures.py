@@ -145,6 +145,13 @@ def main():
     manifest = ["# file<TAB>direction<TAB>Unicode lines its recoded text holds, joined by '|'"]
     with tempfile.TemporaryDirectory() as tmp:
         profile = "-env:UserInstallation=file://" + os.path.join(tmp, "profile")
+        # No preview pictures: they would make the documents hundreds of KB larger.
+        os.makedirs(os.path.join(tmp, "profile", "user"))
+        with open(os.path.join(tmp, "profile", "user", "registrymodifications.xcu"), "w") as f:
+            f.write('<?xml version="1.0" encoding="UTF-8"?>\n<oor:items xmlns:oor="http://openoffice.org/2001/registry" '
+                    'xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">'
+                    '<item oor:path="/org.openoffice.Office.Common/Save/Document"><prop oor:name="GenerateThumbnail" '
+                    'oor:op="fuse"><value>false</value></prop></item></oor:items>\n')
         for name, kind, direction, filt in DOCS:
             lines = lines_for(direction)
             text = [legacy(l, direction) for l in lines]

@@ -157,8 +157,10 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
   return cf;
 }
 
-// The written compound file must parse with the same streams at the same places, and
-// every byte outside the streams must be the input's.
+}  // namespace
+
+namespace detail {
+
 void VerifyCompound(const std::string& written, const std::string& original, const cfb::CompoundFile& before) {
   cfb::CompoundFile after;
   try {
@@ -189,7 +191,7 @@ void VerifyCompound(const std::string& written, const std::string& original, con
   same(pos, written.size());
 }
 
-}  // namespace
+}  // namespace detail
 
 DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file) {
   if (head.size() >= 8 && std::memcmp(head.data(), cfb::kSignature, 8) == 0) return DocumentKind::kCompound;
@@ -288,7 +290,7 @@ RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int
     const std::string written = ReadWholeFile(out.temp_path());
     if (written != data) throw FormatError("the written file differs from the recoded document");
     if (summary.kind == DocumentKind::kZip) detail::VerifyZip(out.temp_path(), zip_checks);
-    if (summary.kind == DocumentKind::kCompound) VerifyCompound(written, original, layout);
+    if (summary.kind == DocumentKind::kCompound) detail::VerifyCompound(written, original, layout);
   } catch (const FormatError& e) {
     throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
   } catch (const FileError& e) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cfb.h"
+
 namespace uy::recode::detail {
 
 // The document cannot be recoded safely; the text says why.
@@ -35,5 +37,10 @@ std::string RecodeZip(const std::string& archive, int direction, std::vector<Zip
 // Opens the archive at `path` with consistency checks, reads every entry through its CRC
 // and compares names, sizes and CRCs with `checks`. Throws FormatError.
 void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks);
+
+// The written compound file must parse with the same streams at the same places as
+// `before` (the layout of `original`), and every byte outside the streams must be the
+// original's. Throws FormatError.
+void VerifyCompound(const std::string& written, const std::string& original, const cfb::CompoundFile& before);
 
 }  // namespace uy::recode::detail

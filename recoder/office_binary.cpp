@@ -136,6 +136,32 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
         }
         break;
       }
+      case 0x01B6: {  // TXO: a text box or comment; its text is in the CONTINUE records after it
+        if (len < 14) throw ParseError("a text object is cut short");
+        const std::uint16_t count = U16(wb, data + 10);
+        Segments seg(wb);
+        while (next + 4 <= wb.size() && U16(wb, next) == 0x003C) {
+          const std::uint16_t clen = U16(wb, next + 2);
+          if (next + 4 + clen > wb.size()) throw ParseError("a record runs past the end of the workbook");
+          seg.Add({next + 4, clen});
+          next += 4 + clen;
+        }
+        if (count == 0) break;
+        seg.Add({next, 0});  // keeps the reader valid when no CONTINUE follows
+        // Each CONTINUE holding characters starts with their width, like a continued string.
+        std::uint64_t left = count;
+        while (left > 0) {
+          const std::uint8_t flags = seg.Byte();
+          const bool wide = flags & 0x01;
+          const std::uint64_t n = std::min(left, wide ? seg.Left() / 2 : seg.Left());
+          if (n == 0) throw ParseError("a text object's text is cut short");
+          if (wide) out.push_back({seg.Here(), n});
+          seg.Advance(wide ? 2 * n : n);
+          left -= n;
+          if (left > 0 && !seg.NextPiece()) throw ParseError("a text object's text is cut short");
+        }
+        break;
+      }
       case 0x0204:  // LABEL: row, column, format, string
         if (len < 9) throw ParseError("a label is cut short");
         single(data + 6, 2);

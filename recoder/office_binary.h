@@ -25,7 +25,8 @@ class EncryptedError : public std::runtime_error {
 
 // Spreadsheet ("Workbook" stream, BIFF8): the 16-bit characters of the shared strings
 // (continued records included), cell labels, formula string results, sheet names, page
-// headers and footers. Throws cfb::ParseError when the records do not parse.
+// headers and footers, text boxes and comments. Throws cfb::ParseError when the records
+// do not parse.
 std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> workbook);
 
 // Word-processor ("WordDocument" stream and its table stream): the uncompressed pieces

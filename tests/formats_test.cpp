@@ -13,8 +13,10 @@
 #include "cfb_writer.h"
 #include "core/file_io.h"
 #include "core/utf.h"
+#include "recoder/batch.h"
 #include "recoder/cfb.h"
 #include "recoder/formats.h"
+#include "recoder/formats_internal.h"
 #include "recoder/office_binary.h"
 #include "recoder/pass.h"
 #include "recoder/tables.h"
@@ -396,6 +398,22 @@ class BiffWriter {
     wb_.numbers.push_back({wb_.stream.size() + 4 + 6, bytes});
     Record(0x027E, rec + bytes);
   }
+  // A text box: its characters in two CONTINUE records (each led by their width), then
+  // one with formatting runs.
+  void TextBox(const std::u16string& s) {
+    std::string txo(18, '\0');
+    txo[10] = static_cast<char>(s.size() & 0xFF);
+    txo[11] = static_cast<char>(s.size() >> 8);
+    Record(0x01B6, txo);
+    const std::size_t half = s.size() / 2;
+    for (const std::u16string& part : {s.substr(0, half), s.substr(half)}) {
+      std::string rec(1, '\x01');
+      wb_.strings.push_back({wb_.stream.size() + 4 + 1, part});
+      for (char16_t c : part) Put16(rec, c);
+      Record(0x003C, rec);
+    }
+    Record(0x003C, std::string("\x00\x00\x26\x06\x05\x00\x38\x06\x00\x00\x00\x00\x00\x00\x00\x00", 16));
+  }
   void Label(std::uint16_t row, const std::u16string& s) {
     std::string rec;
     Put16(rec, row);
@@ -438,6 +456,7 @@ Workbook LargeWorkbook(bool encrypted) {
     w.Number(row, v);
     w.Rk(row, 0x00000626u + (static_cast<std::uint32_t>(row % 4) << 24));
     if (row % 10 == 0) w.Label(row, uy::FromUtf8(Legacy(row)));
+    if (row % 500 == 0) w.TextBox(uy::FromUtf8(Legacy(row + 1)));
   }
   w.Record(0x000A, "");
   return wb;
@@ -556,6 +575,31 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
     EXPECT_NE(std::string(e.what()).find("d.doc"), std::string::npos) << e.what();
   }
   EXPECT_EQ(dir.List(), std::vector<std::string>{"d.doc"});
+}
+
+TEST(Verification, WrittenFilesThatDifferFromTheIntentAreRejected) {
+  namespace d = rc::detail;
+  TempDir dir;
+  const std::string file = uytest::WriteCompoundFile({{"A", uytest::RandomBytes(9000, 1)}, {"B", "small"}});
+  const auto layout = rc::cfb::CompoundFile::Parse(Bytes(file));
+  EXPECT_NO_THROW(d::VerifyCompound(file, file, layout));
+  std::string changed = file;
+  changed[layout.Find("A")->extents[0].offset] ^= 1;  // inside a stream: allowed
+  EXPECT_NO_THROW(d::VerifyCompound(changed, file, layout));
+  for (const auto& x : layout.structures()) {  // any container sector touched: rejected
+    std::string broken = file;
+    broken[x.offset + x.length - 1] ^= 1;
+    EXPECT_THROW(d::VerifyCompound(broken, file, layout), d::FormatError) << x.offset;
+  }
+  EXPECT_THROW(d::VerifyCompound(file.substr(0, 1024), file, layout), d::FormatError);
+
+  WriteFile(dir / "z.zip", MakeZip({{"a.xml", "<a/>"}}));
+  std::vector<d::ZipEntryCheck> checks{{"a.xml", 4, 0}};
+  EXPECT_THROW(d::VerifyZip(dir / "z.zip", checks), d::FormatError);  // wrong CRC
+  checks.clear();
+  EXPECT_THROW(d::VerifyZip(dir / "z.zip", checks), d::FormatError);  // a part too many
+  WriteFile(dir / "n.zip", "PK\x03\x04 not really");
+  EXPECT_THROW(d::VerifyZip(dir / "n.zip", checks), d::FormatError);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -759,6 +803,22 @@ TEST(CompoundRecode, LargeWordProcessorDocument) {
     fs::copy_file(dir / "big.doc", fs::path(keep) / "large.doc", fs::copy_options::overwrite_existing);
     fs::copy_file(dir / "out.doc", fs::path(keep) / "large(Unicode).doc", fs::copy_options::overwrite_existing);
   }
+}
+
+TEST(Batch, TheContentAwareRecoderFitsTheBatch) {
+  TempDir dir;
+  for (const char* n : {"writer.docx", "calc.xls"})
+    fs::copy_file(fs::path(UY_TEST_DATA) / "formats" / n, dir / n);
+  rc::BatchCallbacks cb;
+  cb.recoder = rc::RecodeByContent;
+  Recorder r;
+  cb.progress = &r;
+  const auto failures = rc::RunBatch(rc::EntriesInFolder(dir.path(), {"writer.docx", "calc.xls", "gone.doc"}), 0, cb);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].index, 2u);
+  EXPECT_NE(failures[0].reason.find("gone.doc"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "writer.(Unicode)docx"));
+  EXPECT_TRUE(fs::exists(dir / "calc(Unicode).xls"));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -80,6 +80,7 @@ class Parser {
     if (dir_chain.empty()) Fail("the directory is empty");
     std::vector<DirEntry> dir;
     for (std::uint32_t s : dir_chain) {
+      NeedSector(s, "directory");
       const std::uint64_t off = Offset(s);
       structures.push_back({off, ss_});
       for (std::uint32_t e = 0; e < ss_ / kDirEntrySize; ++e) dir.push_back(Entry(off + e * kDirEntrySize));
@@ -92,6 +93,7 @@ class Parser {
     if (minifat_count > 0) {
       const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, "mini FAT");
       for (std::uint32_t s : chain) {
+        NeedSector(s, "mini FAT");
         const std::uint64_t off = Offset(s);
         structures.push_back({off, ss_});
         for (std::uint32_t i = 0; i < ss_ / 4; ++i) minifat.push_back(U32(file_, off + 4 * i));

@@ -575,6 +575,59 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
     EXPECT_NE(std::string(e.what()).find("d.doc"), std::string::npos) << e.what();
   }
   EXPECT_EQ(dir.List(), std::vector<std::string>{"d.doc"});
+
+  // Chains that end well but point past the end of the file: the directory, the mini FAT.
+  const std::string good = uytest::WriteCompoundFile({{"Small", "abc"}});
+  const auto u32 = [](const std::string& b, std::size_t o) {
+    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[o]) | static_cast<std::uint8_t>(b[o + 1]) << 8);
+  };
+  const std::size_t fat = (u32(good, 76) + 1) * 512;
+  for (std::size_t field : {48u, 60u}) {
+    std::string bad = good;
+    bad[field] = 100;
+    bad[field + 1] = 0;
+    bad.replace(fat + 4 * 100, 4, std::string("\xFE\xFF\xFF\xFF", 4));
+    EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(bad)), rc::cfb::ParseError) << field;
+  }
+}
+
+// Damaged documents: the readers refuse them or find ranges inside their streams, and
+// never read outside what they were given (the sanitizer build checks that).
+TEST(CompoundRecode, DamagedDocumentsNeverMisleadTheReaders) {
+  std::mt19937 rng(7);
+  for (const char* name : {"writer.doc", "calc.xls", "impress.ppt", "writer-sorvan.doc"}) {
+    const std::string good = ReadFile(fs::path(UY_TEST_DATA) / "formats" / name);
+    for (int round = 0; round < 500; ++round) {
+      std::string bad = good;
+      const int flips = 1 + static_cast<int>(rng() % 8);
+      for (int k = 0; k < flips; ++k) {
+        // Mostly the header and the first sectors (FAT, directory, record headers).
+        const unsigned where = rng() % 5;
+        const std::size_t at = where < 2 ? rng() % 512 : where < 4 ? rng() % std::min<std::size_t>(bad.size(), 4096) : rng() % bad.size();
+        bad[at] = static_cast<char>(rng());
+      }
+      if (round % 10 == 0) bad.resize(rng() % bad.size());
+      try {
+        const auto cf = rc::cfb::CompoundFile::Parse(Bytes(bad));
+        for (const auto& st : cf.streams()) {
+          for (const auto& x : st.extents) ASSERT_LE(x.offset + x.length, bad.size());
+          const auto data = rc::cfb::CompoundFile::Read(Bytes(bad), st);
+          std::vector<rc::office::UnitRange> ranges;
+          try {
+            if (st.path == "Workbook") ranges = rc::office::WorkbookText(data);
+            if (st.path == "PowerPoint Document") ranges = rc::office::PresentationText(data);
+            if (st.path == "WordDocument") {
+              const auto* table = cf.Find(rc::office::TableStreamName(data));
+              if (table) ranges = rc::office::WordText(data, rc::cfb::CompoundFile::Read(Bytes(bad), *table));
+            }
+          } catch (const std::runtime_error&) {
+          }
+          for (const auto& r : ranges) ASSERT_LE(r.offset + 2 * r.count, data.size()) << st.path;
+        }
+      } catch (const rc::cfb::ParseError&) {
+      }
+    }
+  }
 }
 
 TEST(Verification, WrittenFilesThatDifferFromTheIntentAreRejected) {

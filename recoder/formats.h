@@ -32,7 +32,7 @@ std::string_view KindName(DocumentKind kind);
 struct RecodeSummary {
   DocumentKind kind = DocumentKind::kOther;
   std::string handling;     // "spreadsheet strings", "compound file streams", "unit pass", ...
-  std::size_t changed = 0;  // characters recoded (for zip containers: 1 when any part changed)
+  std::size_t changed = 0;  // characters recoded
 };
 
 // Recodes the document at `input` into a new file at `output`, chosen by content. The

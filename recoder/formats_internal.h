@@ -30,9 +30,10 @@ struct ZipEntryCheck {
 
 // Recodes the XML parts of a zip archive held in memory; the other parts are copied
 // as they are, compressed data included. Returns the new archive (the input itself when
-// nothing changed) and fills `checks`. Throws FormatError.
+// nothing changed), fills `checks` and adds the characters recoded to `changed`.
+// Throws FormatError.
 std::string RecodeZip(const std::string& archive, int direction, std::vector<ZipEntryCheck>& checks,
-                      const StepProgress& progress);
+                      std::size_t& changed, const StepProgress& progress);
 
 // Opens the archive at `path` with consistency checks, reads every entry through its CRC
 // and compares names, sizes and CRCs with `checks`. Throws FormatError.

@@ -80,7 +80,7 @@ std::uint32_t Crc(const std::string& data) {
 }  // namespace
 
 std::string RecodeZip(const std::string& archive, int direction, std::vector<ZipEntryCheck>& checks,
-                      const StepProgress& progress) {
+                      std::size_t& total_changed, const StepProgress& progress) {
   zip_error_t err;
   zip_error_init(&err);
   // The source owns a malloc'd copy: libzip 1.7 releases the old buffer itself when the
@@ -134,6 +134,7 @@ std::string RecodeZip(const std::string& archive, int direction, std::vector<Zip
     std::size_t changed = RecodeUtf8(bytes, direction);
     changed += RecodeCharacterReferences(bytes, direction);
     if (changed == 0) continue;
+    total_changed += changed;
 
     checks.back().crc = Crc(*data);
     zip_source_t* part = zip_source_buffer(z.get(), data->data(), data->size(), 0);

@@ -261,6 +261,7 @@ TEST(ZipRecode, XmlPartsRecodedOtherPartsCopiedAndMimetypeFirst) {
   Recorder r;
   const auto s = rc::RecodeByContent(dir / "in.odt", dir / "out.odt", 0, &r);
   EXPECT_EQ(s.kind, rc::DocumentKind::kZip);
+  EXPECT_EQ(s.changed, 3u);
   ExpectGoodProgress(r);
   const auto out = ReadZip(dir / "out.odt");
   ASSERT_EQ(out.size(), 5u);

@@ -35,9 +35,10 @@ struct ZipEntryCheck {
 std::string RecodeZip(const std::string& archive, int direction, std::vector<ZipEntryCheck>& checks,
                       std::size_t& changed, const StepProgress& progress);
 
-// Opens the archive at `path` with consistency checks, reads every entry through its CRC
-// and compares names, sizes and CRCs with `checks`. Throws FormatError.
-void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks);
+// Opens the archive at `path` (with libzip's consistency checks when `strict`), reads
+// every entry through its CRC and compares names, sizes and CRCs with `checks`.
+// Throws FormatError.
+void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks, bool strict = true);
 
 // The written compound file must parse with the same streams at the same places as
 // `before` (the layout of `original`), and every byte outside the streams must be the

@@ -146,6 +146,11 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
   } catch (const cfb::ParseError& e) {
     throw FormatError(std::string("a damaged compound file: ") + e.what());
   }
+  try {
+    office::RefuseEncrypted(cf, Bytes(file));
+  } catch (const office::EncryptedError& e) {
+    throw FormatError(e.what());
+  }
   if (RecodeKnownCompound(file, cf, direction, summary)) return cf;
   summary.handling = "compound file streams";
   for (const cfb::Stream& s : cf.streams()) {

@@ -173,6 +173,12 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
         if (len < 8) throw ParseError("a sheet record is cut short");
         single(data + 6, 1);
         break;
+      case 0x001C:  // NOTE: row, column, options, object id, author
+        if (len >= 11) single(data + 8, 2);
+        break;
+      case 0x100D:  // SERIESTEXT: a chart's title or series name
+        if (len >= 4) single(data + 2, 1);
+        break;
       case 0x0014:  // HEADER
       case 0x0015:  // FOOTER
         if (len >= 3) single(data, 2);
@@ -259,6 +265,15 @@ std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> doc) {
   }
   if (pos != doc.size()) throw ParseError("the presentation ends inside a record header");
   return out;
+}
+
+void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t> bytes) {
+  if (file.Find("EncryptedPackage") || file.Find("EncryptionInfo"))
+    throw EncryptedError("the document is encrypted");
+  if (const cfb::Stream* user = file.Find("Current User")) {
+    const auto data = cfb::CompoundFile::Read(bytes, *user);
+    if (data.size() >= 16 && U32(data, 12) == 0xF3D1C4DFu) throw EncryptedError("the presentation is encrypted");
+  }
 }
 
 }  // namespace uy::recode::office

@@ -415,6 +415,22 @@ class BiffWriter {
     }
     Record(0x003C, std::string("\x00\x00\x26\x06\x05\x00\x38\x06\x00\x00\x00\x00\x00\x00\x00\x00", 16));
   }
+  // A comment's author and a chart's series name.
+  void NoteAndSeries(const std::u16string& s) {
+    std::string note(8, '\0');
+    Put16(note, static_cast<std::uint16_t>(s.size()));
+    note.push_back(0x01);
+    wb_.strings.push_back({wb_.stream.size() + 4 + note.size(), s});
+    for (char16_t c : s) Put16(note, c);
+    note.push_back('\0');
+    Record(0x001C, note);
+    std::string series(2, '\0');
+    series.push_back(static_cast<char>(s.size()));
+    series.push_back(0x01);
+    wb_.strings.push_back({wb_.stream.size() + 4 + series.size(), s});
+    for (char16_t c : s) Put16(series, c);
+    Record(0x100D, series);
+  }
   void Label(std::uint16_t row, const std::u16string& s) {
     std::string rec;
     Put16(rec, row);
@@ -458,6 +474,7 @@ Workbook LargeWorkbook(bool encrypted) {
     w.Rk(row, 0x00000626u + (static_cast<std::uint32_t>(row % 4) << 24));
     if (row % 10 == 0) w.Label(row, uy::FromUtf8(Legacy(row)));
     if (row % 500 == 0) w.TextBox(uy::FromUtf8(Legacy(row + 1)));
+    if (row % 700 == 0) w.NoteAndSeries(uy::FromUtf8(Legacy(row + 2)));
   }
   w.Record(0x000A, "");
   return wb;
@@ -529,11 +546,28 @@ TEST(CompoundRecode, LargeSpreadsheetStringsRecodedNumbersAndContainerUntouched)
   ExpectSameOutside(file, out, allowed);
 }
 
-TEST(CompoundRecode, EncryptedSpreadsheetIsRefused) {
+TEST(CompoundRecode, EncryptedDocumentsAreRefused) {
   TempDir dir;
-  WriteFile(dir / "e.xls", uytest::WriteCompoundFile({{"Workbook", LargeWorkbook(true).stream.substr(0, 9000)}}));
-  EXPECT_THROW(rc::RecodeByContent(dir / "e.xls", dir / "out.xls", 0, nullptr), uy::FileError);
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"e.xls"});
+  const std::string secret(5000, '\x06');
+  std::string user = std::string(12, '\0') + "\xDF\xC4\xD1\xF3" + std::string(30, '\0');
+  std::string word = ReadFile(fs::path(UY_TEST_DATA) / "formats" / "writer.doc");
+  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(word));
+  word[cf.Find("WordDocument")->extents[0].offset + 0x0B] |= 0x01;  // the encrypted flag
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"e.xls", uytest::WriteCompoundFile({{"Workbook", LargeWorkbook(true).stream.substr(0, 9000)}})},
+      {"e.docx", uytest::WriteCompoundFile({{"EncryptionInfo", "x"}, {"EncryptedPackage", secret}})},
+      {"e.ppt", uytest::WriteCompoundFile({{"Current User", user}, {"PowerPoint Document", secret}})},
+      {"e.doc", word}};
+  for (const auto& [name, file] : cases) {
+    WriteFile(dir / name, file);
+    try {
+      rc::RecodeByContent(dir / name, dir / "out", 0, nullptr);
+      ADD_FAILURE() << name << " was recoded";
+    } catch (const uy::FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("encrypted"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir / "out")) << name;
+  }
 }
 
 TEST(CompoundRecode, UnknownOrUnparsableStreamsGetTheContainerSafePass) {

@@ -109,6 +109,12 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       c.ranges = office::WorkbookText(c.data);
       changes.push_back(std::move(c));
       summary.handling = "spreadsheet strings";
+    } else if (const cfb::Stream* book = cf.Find("Book")) {
+      // An older (BIFF5) workbook: its strings are 8-bit, so no unit of it is text.
+      const auto data = cfb::CompoundFile::Read(bytes, *book);
+      if (data.size() < 6 || data[0] != 0x09 || data[1] != 0x08 || data[4] != 0x00 || data[5] != 0x05)
+        return false;
+      summary.handling = "spreadsheet strings";
     } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
       Change c{wd, cfb::CompoundFile::Read(bytes, *wd), {}};
       const cfb::Stream* table = cf.Find(office::TableStreamName(c.data));

@@ -546,6 +546,21 @@ TEST(CompoundRecode, LargeSpreadsheetStringsRecodedNumbersAndContainerUntouched)
   ExpectSameOutside(file, out, allowed);
 }
 
+TEST(CompoundRecode, OlderSpreadsheetsHaveNoUnitsToRecode) {
+  TempDir dir;
+  Workbook wb;
+  BiffWriter w(wb);
+  std::string bof = Bof(0x0005);
+  bof[1] = 0x05;  // version 0x0500
+  w.Record(0x0809, bof);
+  for (std::uint16_t row = 0; row < 2000; ++row) w.Rk(row, 0x00000626u);
+  w.Record(0x000A, "");
+  const std::string file = uytest::WriteCompoundFile({{"Book", wb.stream}});
+  WriteFile(dir / "old.xls", file);
+  rc::RecodeByContent(dir / "old.xls", dir / "out.xls", 0, nullptr);
+  EXPECT_EQ(ReadFile(dir / "out.xls"), file);
+}
+
 TEST(CompoundRecode, EncryptedDocumentsAreRefused) {
   TempDir dir;
   const std::string secret(5000, '\x06');

@@ -1,5 +1,7 @@
 #include "recoder/form.h"
 
+#include "recoder/formats.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -221,6 +223,9 @@ TForm1::TForm1(gui::Dialogs* dialogs, QWidget* parent) : QWidget(parent), dialog
     own_dialogs_ = std::make_unique<gui::QtDialogs>();
     dialogs_ = own_dialogs_.get();
   }
+  // Documents are recoded by their content (zip, compound file, text, or the unit pass).
+  recoder_ = [](const std::filesystem::path& in, const std::filesystem::path& out, int direction,
+                ProgressSink* progress) { RecodeByContent(in, out, direction, progress); };
   folder_ = WithTrailingSlash(QDir::homePath());
   Build();
   FormCreate();

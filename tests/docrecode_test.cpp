@@ -50,8 +50,8 @@ using uytest::WriteFile;
 
 QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-// A document: a header of 'h' bytes, then units that the directions recode.
-std::string Document(const std::string& body) { return std::string(2560, 'h') + body; }
+// A binary document: the window recodes by content, and a NUL keeps it from passing as text.
+std::string Document(const std::string& body) { return std::string(2560, '\0') + body; }
 
 std::string Recoded(std::string bytes, int direction) {
   uy::recode::RecodeBuffer(

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "core/utf.h"
 #include "recoder/batch.h"
+#include "recoder/formats.h"
 #include "recoder/tables.h"
 
 namespace uyconv {
@@ -18,13 +19,17 @@ namespace fs = std::filesystem;
 namespace rc = uy::recode;
 
 void PrintRecodeHelp() {
-  std::cout << "Usage: uyconv recode [-d N] [-o OUT] FILE...\n"
+  std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] FILE...\n"
                "       uyconv recode --list\n\n"
                "Recodes the Uyghur text of each document in direction N (default 0) and\n"
                "writes the result beside it, the name marked \"(Unicode)\" or \"(Korveli)\".\n"
-               "The documents themselves are never changed.\n\n"
+               "The documents themselves are never changed. The kind of document is told by its\n"
+               "content: the text of zip containers (.docx .xlsx .odt ...), compound files\n"
+               "(.doc .xls .ppt) and UTF-8, UTF-16 and rich text files is recoded, and nothing\n"
+               "else; other files get the 16-bit unit pass.\n\n"
                "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
                "  -o, --output OUT   write the result to OUT (one document only)\n"
+               "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
                "      --list         print the eight directions\n";
 }
 
@@ -71,6 +76,7 @@ int RunRecode(const Args& args) {
   std::optional<fs::path> output;
   std::vector<std::string> files;
   bool options_done = false;
+  bool raw = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (options_done || a.empty() || a[0] != '-' || a == "-") {
@@ -80,6 +86,8 @@ int RunRecode(const Args& args) {
     } else if (a == "--help" || a == "-h") {
       PrintRecodeHelp();
       return 0;
+    } else if (a == "--raw") {
+      raw = true;
     } else if (a == "--list") {
       PrintDirections();
       return 0;
@@ -121,7 +129,10 @@ int RunRecode(const Args& args) {
     const fs::path target = output ? *output : out;
     last_output = target;
     try {
-      rc::RecodeDocument(in, target, dir, sink);
+      if (raw)
+        rc::RecodeDocument(in, target, dir, sink);
+      else
+        rc::RecodeByContent(in, target, dir, sink);
     } catch (...) {
       progress.End();
       throw;

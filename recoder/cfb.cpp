@@ -1,0 +1,267 @@
+#include "cfb.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/utf.h"
+
+namespace uy::recode::cfb {
+namespace {
+
+constexpr std::uint32_t kMaxRegular = 0xFFFFFFFA;
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+constexpr std::uint32_t kDirEntrySize = 128;
+constexpr std::uint32_t kMiniSectorSize = 64;
+
+std::uint16_t U16(std::span<const std::uint8_t> b, std::uint64_t off) {
+  return static_cast<std::uint16_t>(b[off] | b[off + 1] << 8);
+}
+std::uint32_t U32(std::span<const std::uint8_t> b, std::uint64_t off) {
+  return static_cast<std::uint32_t>(b[off]) | static_cast<std::uint32_t>(b[off + 1]) << 8 |
+         static_cast<std::uint32_t>(b[off + 2]) << 16 | static_cast<std::uint32_t>(b[off + 3]) << 24;
+}
+
+[[noreturn]] void Fail(const std::string& why) { throw ParseError(why); }
+
+struct DirEntry {
+  std::u16string name;
+  std::uint8_t type = 0;  // 1 storage, 2 stream, 5 root
+  std::uint32_t left = kNoStream, right = kNoStream, child = kNoStream;
+  std::uint32_t start = 0;
+  std::uint64_t size = 0;
+};
+
+class Parser {
+ public:
+  explicit Parser(std::span<const std::uint8_t> file) : file_(file) {}
+
+  void Run(std::vector<Stream>& streams, std::vector<Extent>& structures, std::uint32_t& ss) {
+    if (file_.size() < 512 || std::memcmp(file_.data(), kSignature, 8) != 0)
+      Fail("no compound file signature");
+    const std::uint16_t major = U16(file_, 26);
+    const std::uint16_t shift = U16(file_, 30);
+    if (U16(file_, 28) != 0xFFFE) Fail("unknown byte order mark");
+    if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)))
+      Fail("unknown version or sector size");
+    if (U16(file_, 32) != 6) Fail("unknown mini sector size");
+    ss_ = 1u << shift;
+    ss = ss_;
+    cutoff_ = U32(file_, 56);
+    if (cutoff_ != 4096) Fail("unknown mini stream cutoff");
+    max_sectors_ = file_.size() / ss_;  // upper bound for any chain's length
+    structures.push_back({0, ss_});     // the header (a whole sector in version 4)
+
+    // The FAT: its sector numbers come from the header's 109 slots, then the DIFAT chain.
+    const std::uint32_t fat_count = U32(file_, 44);
+    std::vector<std::uint32_t> fat_sectors;
+    for (std::uint32_t i = 0; i < 109 && fat_sectors.size() < fat_count; ++i)
+      fat_sectors.push_back(U32(file_, 76 + 4 * i));
+    std::uint32_t difat = U32(file_, 68);
+    const std::uint32_t per_difat = ss_ / 4 - 1;
+    for (std::uint64_t guard = 0; fat_sectors.size() < fat_count; ++guard) {
+      if (guard > max_sectors_) Fail("the DIFAT chain loops");
+      NeedSector(difat, "DIFAT");
+      const std::uint64_t off = Offset(difat);
+      structures.push_back({off, ss_});
+      for (std::uint32_t i = 0; i < per_difat && fat_sectors.size() < fat_count; ++i)
+        fat_sectors.push_back(U32(file_, off + 4 * i));
+      difat = U32(file_, off + 4 * per_difat);
+    }
+    for (std::uint32_t s : fat_sectors) {
+      NeedSector(s, "FAT");
+      const std::uint64_t off = Offset(s);
+      structures.push_back({off, ss_});
+      for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(U32(file_, off + 4 * i));
+    }
+
+    // The directory.
+    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, "directory");
+    if (dir_chain.empty()) Fail("the directory is empty");
+    std::vector<DirEntry> dir;
+    for (std::uint32_t s : dir_chain) {
+      NeedSector(s, "directory");
+      const std::uint64_t off = Offset(s);
+      structures.push_back({off, ss_});
+      for (std::uint32_t e = 0; e < ss_ / kDirEntrySize; ++e) dir.push_back(Entry(off + e * kDirEntrySize));
+    }
+    if (dir[0].type != 5) Fail("the first directory entry is not the root");
+
+    // The mini FAT and the mini stream (the root entry's stream).
+    std::vector<std::uint32_t> minifat;
+    const std::uint32_t minifat_count = U32(file_, 64);
+    if (minifat_count > 0) {
+      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, "mini FAT");
+      for (std::uint32_t s : chain) {
+        NeedSector(s, "mini FAT");
+        const std::uint64_t off = Offset(s);
+        structures.push_back({off, ss_});
+        for (std::uint32_t i = 0; i < ss_ / 4; ++i) minifat.push_back(U32(file_, off + 4 * i));
+      }
+    }
+    std::vector<Extent> ministream;  // one extent per sector, for lookups by position
+    if (dir[0].size > 0) ministream = Regular(dir[0], "the mini stream", false);
+
+    // Every stream reachable from the root, with its path.
+    std::vector<bool> seen(dir.size(), false);
+    struct Item {
+      std::uint32_t id;
+      std::string prefix;
+    };
+    std::vector<Item> todo;
+    if (dir[0].child != kNoStream) todo.push_back({dir[0].child, ""});
+    seen[0] = true;
+    while (!todo.empty()) {
+      const Item item = todo.back();
+      todo.pop_back();
+      if (item.id >= dir.size()) Fail("a directory link points outside the directory");
+      if (seen[item.id]) Fail("the directory tree loops");
+      seen[item.id] = true;
+      const DirEntry& e = dir[item.id];
+      if (e.left != kNoStream) todo.push_back({e.left, item.prefix});
+      if (e.right != kNoStream) todo.push_back({e.right, item.prefix});
+      const std::string path = item.prefix + ToUtf8(e.name);
+      if (e.type == 1) {
+        if (e.child != kNoStream) todo.push_back({e.child, path + "/"});
+      } else if (e.type == 2) {
+        Stream s{path, e.size, e.start, e.size < cutoff_, {}};
+        if (s.size == 0) {
+          // no bytes
+        } else if (s.mini) {
+          s.extents = Mini(e, minifat, ministream, dir[0].size);
+        } else {
+          s.extents = Regular(e, path.c_str(), true);
+        }
+        streams.push_back(std::move(s));
+      } else {
+        Fail("a directory entry of unknown type is linked into the tree");
+      }
+    }
+    std::sort(streams.begin(), streams.end(),
+              [](const Stream& a, const Stream& b) { return a.path < b.path; });
+  }
+
+ private:
+  std::uint64_t Offset(std::uint32_t sector) const {
+    return (static_cast<std::uint64_t>(sector) + 1) * ss_;
+  }
+  void NeedSector(std::uint32_t sector, const char* what) const {
+    if (sector > kMaxRegular || Offset(sector) + ss_ > file_.size())
+      Fail(std::string("a ") + what + " sector lies outside the file");
+  }
+
+  DirEntry Entry(std::uint64_t off) const {
+    DirEntry e;
+    const std::uint16_t name_bytes = U16(file_, off + 64);
+    e.type = file_[off + 66];
+    if (e.type == 0) return e;
+    if (name_bytes < 2 || name_bytes > 64 || name_bytes % 2) Fail("a directory entry has a bad name length");
+    for (std::uint32_t i = 0; i + 2 < name_bytes; i += 2) e.name.push_back(static_cast<char16_t>(U16(file_, off + i)));
+    e.left = U32(file_, off + 68);
+    e.right = U32(file_, off + 72);
+    e.child = U32(file_, off + 76);
+    e.start = U32(file_, off + 116);
+    e.size = U32(file_, off + 120);
+    if (ss_ == 4096) e.size |= static_cast<std::uint64_t>(U32(file_, off + 124)) << 32;
+    return e;
+  }
+
+  // Follows a chain through `table` from `start` to its end mark.
+  std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
+                                   const char* what) const {
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t s = start; s != kEndOfChain;) {
+      if (s >= table.size() || s > kMaxRegular) Fail(std::string("the ") + what + " chain is broken");
+      if (chain.size() > table.size()) Fail(std::string("the ") + what + " chain loops");
+      chain.push_back(s);
+      s = table[s];
+    }
+    return chain;
+  }
+
+  std::vector<Extent> Regular(const DirEntry& e, const char* what, bool merge) const {
+    const std::vector<std::uint32_t> chain = Chain(e.start, fat_, what);
+    if (static_cast<std::uint64_t>(chain.size()) * ss_ < e.size)
+      Fail(std::string("the chain of ") + what + " is shorter than its size");
+    std::vector<Extent> extents;
+    std::uint64_t left = e.size;
+    for (std::uint32_t s : chain) {
+      if (left == 0) break;
+      const std::uint64_t n = std::min<std::uint64_t>(ss_, left);
+      if (s > kMaxRegular || Offset(s) + n > file_.size()) Fail(std::string("the data of ") + what + " lies outside the file");
+      if (merge)
+        Append(extents, {Offset(s), n});
+      else
+        extents.push_back({Offset(s), n});
+      left -= n;
+    }
+    return extents;
+  }
+
+  std::vector<Extent> Mini(const DirEntry& e, const std::vector<std::uint32_t>& minifat,
+                           const std::vector<Extent>& ministream, std::uint64_t ministream_size) const {
+    const std::vector<std::uint32_t> chain = Chain(e.start, minifat, "mini stream");
+    if (static_cast<std::uint64_t>(chain.size()) * kMiniSectorSize < e.size)
+      Fail("a mini stream chain is shorter than its stream");
+    std::vector<Extent> extents;
+    std::uint64_t left = e.size;
+    for (std::uint32_t m : chain) {
+      if (left == 0) break;
+      const std::uint64_t pos = static_cast<std::uint64_t>(m) * kMiniSectorSize;  // in the mini stream
+      const std::uint64_t n = std::min<std::uint64_t>(kMiniSectorSize, left);
+      if (pos + n > ministream_size || pos / ss_ >= ministream.size())
+        Fail("a mini sector lies outside the mini stream");
+      // Mini sectors never straddle a sector (the sector size is a multiple of 64).
+      const Extent& host = ministream[pos / ss_];
+      Append(extents, {host.offset + pos % ss_, n});
+      left -= n;
+    }
+    return extents;
+  }
+
+  static void Append(std::vector<Extent>& extents, Extent x) {
+    if (!extents.empty() && extents.back().offset + extents.back().length == x.offset)
+      extents.back().length += x.length;
+    else
+      extents.push_back(x);
+  }
+
+  std::span<const std::uint8_t> file_;
+  std::uint32_t ss_ = 512;
+  std::uint32_t cutoff_ = 4096;
+  std::uint64_t max_sectors_ = 0;
+  std::vector<std::uint32_t> fat_;
+};
+
+}  // namespace
+
+CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> file) {
+  CompoundFile cf;
+  Parser(file).Run(cf.streams_, cf.structures_, cf.sector_size_);
+  return cf;
+}
+
+const Stream* CompoundFile::Find(std::string_view path) const {
+  for (const Stream& s : streams_)
+    if (s.path == path) return &s;
+  return nullptr;
+}
+
+std::vector<std::uint8_t> CompoundFile::Read(std::span<const std::uint8_t> file, const Stream& s) {
+  std::vector<std::uint8_t> data;
+  data.reserve(s.size);
+  for (const Extent& x : s.extents)
+    data.insert(data.end(), file.begin() + x.offset, file.begin() + x.offset + x.length);
+  return data;
+}
+
+void CompoundFile::Write(std::span<std::uint8_t> file, const Stream& s,
+                         std::span<const std::uint8_t> data) {
+  std::uint64_t pos = 0;
+  for (const Extent& x : s.extents) {
+    std::memcpy(file.data() + x.offset, data.data() + pos, x.length);
+    pos += x.length;
+  }
+}
+
+}  // namespace uy::recode::cfb

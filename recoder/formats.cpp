@@ -1,0 +1,316 @@
+#include "formats.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "cfb.h"
+#include "core/file_io.h"
+#include "core/utf.h"
+#include "formats_internal.h"
+#include "office_binary.h"
+#include "tables.h"
+
+namespace uy::recode {
+namespace {
+
+namespace fs = std::filesystem;
+using detail::FormatError;
+
+// Unmarked files up to this size are read whole to see whether they are UTF-8 text;
+// larger ones go to the unit pass without being held in memory.
+constexpr std::uint64_t kTextProbeLimit = std::uint64_t{64} << 20;
+
+// Range 1..100 and positions that only rise, ending at 100.
+class Progress {
+ public:
+  explicit Progress(ProgressSink* sink) : sink_(sink) {
+    if (sink_) sink_->SetRange(1, 100);
+  }
+  void Set(int position) {
+    position = std::clamp(position, 1, 100);
+    if (position <= last_) return;
+    last_ = position;
+    if (sink_) sink_->SetPosition(position);
+  }
+  // Maps a step's share 0..1 onto positions first..last.
+  detail::StepProgress Step(int first, int last) {
+    return [this, first, last](double share) {
+      Set(first + static_cast<int>(std::clamp(share, 0.0, 1.0) * (last - first)));
+    };
+  }
+
+ private:
+  ProgressSink* sink_;
+  int last_ = 0;
+};
+
+// Passes the unit pass's positions on, held within 1..100 and ending at 100.
+class ClampingSink : public ProgressSink {
+ public:
+  explicit ClampingSink(Progress& p) : p_(p) {}
+  void SetRange(int, int) override {}
+  void SetPosition(int position) override { p_.Set(position); }
+
+ private:
+  Progress& p_;
+};
+
+std::span<std::uint8_t> Bytes(std::string& s) {
+  return {reinterpret_cast<std::uint8_t*>(s.data()), s.size()};
+}
+std::span<const std::uint8_t> Bytes(const std::string& s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+bool StartsWith(std::span<const std::uint8_t> b, std::string_view prefix) {
+  return b.size() >= prefix.size() && std::memcmp(b.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// Markup: after an optional mark and blanks the text starts with '<'.
+bool IsMarkup(std::span<const std::uint8_t> b) {
+  std::size_t i = StartsWith(b, "\xEF\xBB\xBF") ? 3 : 0;
+  while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n')) ++i;
+  return i < b.size() && b[i] == '<';
+}
+
+std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
+                         int direction) {
+  std::size_t changed = 0;
+  for (const office::UnitRange& r : ranges) {
+    for (std::uint64_t k = 0; k < r.count; ++k) {
+      std::uint8_t* p = stream.data() + r.offset + 2 * k;
+      if (p[1] != 0x06) continue;
+      const char16_t u = static_cast<char16_t>(0x0600 | p[0]);
+      const char16_t v = RecodeUnit(direction, u);
+      if (v != u) {
+        p[0] = static_cast<std::uint8_t>(v & 0xFF);
+        ++changed;
+      }
+    }
+  }
+  return changed;
+}
+
+// The text of a known binary office document, or nothing when it is not one we know or
+// does not parse. Changes `file` only when the whole document parsed.
+bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int direction,
+                         RecodeSummary& summary) {
+  const auto bytes = Bytes(file);
+  struct Change {
+    const cfb::Stream* stream;
+    std::vector<std::uint8_t> data;
+    std::vector<office::UnitRange> ranges;
+  };
+  std::vector<Change> changes;
+  try {
+    if (const cfb::Stream* wb = cf.Find("Workbook")) {
+      Change c{wb, cfb::CompoundFile::Read(bytes, *wb), {}};
+      c.ranges = office::WorkbookText(c.data);
+      changes.push_back(std::move(c));
+      summary.handling = "spreadsheet strings";
+    } else if (const cfb::Stream* book = cf.Find("Book")) {
+      // An older (BIFF5) workbook: its strings are 8-bit, so no unit of it is text.
+      const auto data = cfb::CompoundFile::Read(bytes, *book);
+      if (data.size() < 6 || data[0] != 0x09 || data[1] != 0x08 || data[4] != 0x00 || data[5] != 0x05)
+        return false;
+      summary.handling = "spreadsheet strings";
+    } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
+      Change c{wd, cfb::CompoundFile::Read(bytes, *wd), {}};
+      const cfb::Stream* table = cf.Find(office::TableStreamName(c.data));
+      if (!table) return false;
+      c.ranges = office::WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
+      changes.push_back(std::move(c));
+      summary.handling = "word-processor text";
+    } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
+      Change c{pp, cfb::CompoundFile::Read(bytes, *pp), {}};
+      c.ranges = office::PresentationText(c.data);
+      changes.push_back(std::move(c));
+      summary.handling = "presentation text";
+    } else {
+      return false;
+    }
+  } catch (const cfb::ParseError&) {
+    summary.handling.clear();
+    return false;
+  } catch (const office::EncryptedError& e) {
+    throw FormatError(e.what());
+  }
+  for (Change& c : changes) {
+    summary.changed += RecodeRanges(c.data, c.ranges, direction);
+    cfb::CompoundFile::Write(bytes, *c.stream, c.data);
+  }
+  return true;
+}
+
+// Streams of a compound file: known documents have their text recoded, others every
+// unit of every stream; the container's own sectors are never touched.
+cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary& summary) {
+  cfb::CompoundFile cf;
+  try {
+    cf = cfb::CompoundFile::Parse(Bytes(file));
+  } catch (const cfb::ParseError& e) {
+    throw FormatError(std::string("a damaged compound file: ") + e.what());
+  }
+  try {
+    office::RefuseEncrypted(cf, Bytes(file));
+  } catch (const office::EncryptedError& e) {
+    throw FormatError(e.what());
+  }
+  if (RecodeKnownCompound(file, cf, direction, summary)) return cf;
+  summary.handling = "compound file streams";
+  for (const cfb::Stream& s : cf.streams()) {
+    std::vector<std::uint8_t> data = cfb::CompoundFile::Read(Bytes(file), s);
+    std::vector<office::UnitRange> all{{0, data.size() / 2}};
+    summary.changed += RecodeRanges(data, all, direction);
+    cfb::CompoundFile::Write(Bytes(file), s, data);
+  }
+  return cf;
+}
+
+}  // namespace
+
+namespace detail {
+
+void VerifyCompound(const std::string& written, const std::string& original, const cfb::CompoundFile& before) {
+  cfb::CompoundFile after;
+  try {
+    after = cfb::CompoundFile::Parse(Bytes(written));
+  } catch (const cfb::ParseError& e) {
+    throw FormatError(std::string("the written compound file does not parse: ") + e.what());
+  }
+  const auto& a = before.streams();
+  const auto& b = after.streams();
+  if (a.size() != b.size()) throw FormatError("the written compound file has other streams");
+  std::vector<cfb::Extent> inside;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i].path != b[i].path || a[i].size != b[i].size || a[i].start != b[i].start || a[i].mini != b[i].mini)
+      throw FormatError("the written compound file's stream " + a[i].path + " differs");
+    inside.insert(inside.end(), a[i].extents.begin(), a[i].extents.end());
+  }
+  if (written.size() != original.size()) throw FormatError("the written compound file has another size");
+  std::sort(inside.begin(), inside.end(), [](const cfb::Extent& x, const cfb::Extent& y) { return x.offset < y.offset; });
+  std::uint64_t pos = 0;
+  auto same = [&](std::uint64_t from, std::uint64_t to) {
+    if (to > from && std::memcmp(written.data() + from, original.data() + from, to - from) != 0)
+      throw FormatError("the written compound file's container structures differ");
+  };
+  for (const cfb::Extent& x : inside) {
+    if (x.offset > pos) same(pos, x.offset);
+    pos = std::max(pos, x.offset + x.length);
+  }
+  same(pos, written.size());
+}
+
+}  // namespace detail
+
+DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file) {
+  if (head.size() >= 8 && std::memcmp(head.data(), cfb::kSignature, 8) == 0) return DocumentKind::kCompound;
+  if (StartsWith(head, "PK\x03\x04") || StartsWith(head, "PK\x05\x06")) return DocumentKind::kZip;
+  if (StartsWith(head, "\xFF\xFE") || StartsWith(head, "\xFE\xFF")) return DocumentKind::kUtf16Text;
+  if (StartsWith(head, "{\\rtf")) return DocumentKind::kRtf;
+  if (StartsWith(head, "\xEF\xBB\xBF")) return DocumentKind::kUtf8Text;
+  if (whole_file && !head.empty() && std::find(head.begin(), head.end(), 0) == head.end() &&
+      IsValidUtf8({reinterpret_cast<const char*>(head.data()), head.size()}))
+    return DocumentKind::kUtf8Text;
+  return DocumentKind::kOther;
+}
+
+std::string_view KindName(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::kZip: return "zip container";
+    case DocumentKind::kCompound: return "compound file";
+    case DocumentKind::kUtf16Text: return "UTF-16 text";
+    case DocumentKind::kUtf8Text: return "UTF-8 text";
+    case DocumentKind::kRtf: return "rich text";
+    case DocumentKind::kOther: return "other file";
+  }
+  return "other file";
+}
+
+RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int direction,
+                              ProgressSink* sink) {
+  LowByteMap(direction);  // an unknown direction fails before any file is touched
+  Progress progress(sink);
+  RecodeSummary summary;
+  std::string data;
+  {
+    InputFile in(input);
+    if (SameFile(input, output))
+      throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
+    std::uint8_t head[8];
+    const std::size_t n = in.Read(head, sizeof head);
+    summary.kind = DetectKind({head, n}, n == in.size());
+    if (summary.kind == DocumentKind::kOther && in.size() > kTextProbeLimit) {
+      // too large to probe for text: the unit pass, streamed
+    } else {
+      data = ReadWholeFile(input);
+      if (summary.kind == DocumentKind::kOther) summary.kind = DetectKind(Bytes(data), true);
+    }
+  }
+  if (summary.kind == DocumentKind::kOther) {
+    summary.handling = "unit pass";
+    ClampingSink clamp(progress);
+    RecodeDocument(input, output, direction, &clamp);
+    progress.Set(100);
+    return summary;
+  }
+  progress.Set(5);
+
+  const std::string original = summary.kind == DocumentKind::kCompound ? data : std::string();
+  std::vector<detail::ZipEntryCheck> zip_checks;
+  cfb::CompoundFile layout;
+  try {
+    auto bytes = Bytes(data);
+    switch (summary.kind) {
+      case DocumentKind::kZip: {
+        summary.handling = "XML parts";
+        data = detail::RecodeZip(data, direction, zip_checks, summary.changed, progress.Step(5, 80));
+        break;
+      }
+      case DocumentKind::kCompound:
+        layout = RecodeCompound(data, direction, summary);
+        break;
+      case DocumentKind::kUtf16Text:
+        summary.handling = "UTF-16 units";
+        summary.changed = RecodeUtf16(bytes.subspan(2), bytes[0] == 0xFE, direction);
+        break;
+      case DocumentKind::kUtf8Text:
+        summary.handling = "UTF-8 characters";
+        summary.changed = RecodeUtf8(bytes, direction);
+        if (IsMarkup(bytes)) summary.changed += RecodeCharacterReferences(bytes, direction);
+        break;
+      case DocumentKind::kRtf:
+        summary.handling = "rich-text escapes";
+        summary.changed = RecodeRtfEscapes(bytes, direction);
+        break;
+      case DocumentKind::kOther:
+        break;
+    }
+  } catch (const FormatError& e) {
+    throw FileError(FileError::Kind::Read, input, e.what());
+  }
+  progress.Set(80);
+
+  AtomicFileWriter out(output);
+  out.Write(data.data(), data.size());
+  progress.Set(90);
+  try {
+    const std::string written = ReadWholeFile(out.temp_path());
+    if (written != data) throw FormatError("the written file differs from the recoded document");
+    // An archive without text to change is the input byte for byte: its parts are still
+    // read through their CRCs, but its headers are not held to the strict consistency
+    // check that archives written here must pass.
+    if (summary.kind == DocumentKind::kZip) detail::VerifyZip(out.temp_path(), zip_checks, summary.changed > 0);
+    if (summary.kind == DocumentKind::kCompound) detail::VerifyCompound(written, original, layout);
+  } catch (const FormatError& e) {
+    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
+  } catch (const FileError& e) {
+    throw FileError(FileError::Kind::Write, output, "check failed, nothing written: " + e.reason());
+  }
+  out.Commit();
+  progress.Set(100);
+  return summary;
+}
+
+}  // namespace uy::recode

@@ -1,0 +1,48 @@
+// Where the text lies in the streams of binary office documents held in compound files.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "cfb.h"
+
+namespace uy::recode::office {
+
+// Characters stored as 16-bit little-endian units: `count` units from `offset` (which
+// may be odd) of one stream.
+struct UnitRange {
+  std::uint64_t offset;
+  std::uint64_t count;
+};
+
+// The document is encrypted: its text cannot be found, and recoding it would damage it.
+class EncryptedError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Spreadsheet ("Workbook" stream, BIFF8): the 16-bit characters of the shared strings
+// (continued records included), cell labels, formula string results, sheet names, page
+// headers and footers, text boxes, comments and their authors, chart texts. Throws
+// cfb::ParseError when the records do not parse.
+std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> workbook);
+
+// Word-processor ("WordDocument" stream and its table stream): the uncompressed pieces
+// of the piece table, which hold the text of the body, notes, headers and text boxes.
+// `table` is the stream named by the file information block (TableStreamName).
+std::vector<UnitRange> WordText(std::span<const std::uint8_t> word_document,
+                                std::span<const std::uint8_t> table);
+// "1Table" or "0Table", as the file information block says; throws on a bad block.
+const char* TableStreamName(std::span<const std::uint8_t> word_document);
+
+// Presentation ("PowerPoint Document" stream): the text atoms and strings of its records.
+std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> document);
+
+// Throws EncryptedError when the compound file holds an encrypted document: an encrypted
+// package of a zip-based document, or a presentation whose "Current User" says so. (The
+// other binary documents say it inside their main stream.)
+void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t> bytes);
+
+}  // namespace uy::recode::office

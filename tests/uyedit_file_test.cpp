@@ -1,0 +1,195 @@
+// New, Open, Save and colour through a recording dialog provider.
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "editor/tform1.h"
+#include "editor/uy_memo.h"
+#include "test_util.h"
+#include "uyedit_test_util.h"
+
+namespace {
+
+using Kind = uy::gui::RecordingDialogs::Kind;
+
+class Files : public uytest::WindowTest {
+ protected:
+  uy::editor::UyMemo* Memo() { return Window().TntMemo1; }
+  // The text as held (toPlainText would turn U+00A0 into a space).
+  std::u16string Text() {
+    return Memo()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n').toStdU16String();
+  }
+  static QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+  static std::string Utf16Le(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) {
+      out.push_back(static_cast<char>(c & 0xFF));
+      out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+  }
+  void Open(const std::filesystem::path& p) {
+    dialogs.open_answers.push_back({Q(p)});
+    Window().ToolButton2->click();
+  }
+  void Save(const std::filesystem::path& p) {
+    dialogs.save_answers.push_back(Q(p));
+    Window().ToolButton3->click();
+  }
+  uytest::TempDir dir;
+};
+
+TEST_F(Files, OpenAndSaveRoundTripAsUtf16WithCrLf) {
+  const std::u16string text = u"\u0628\u0627\u0644\u0627\r\n\r\n12\u00A0ab\r\n";
+  uytest::WriteFile(dir / "in.uyt", "\xFF\xFE" + Utf16Le(text));
+  Open(dir / "in.uyt");
+  EXPECT_EQ(Text(), u"\u0628\u0627\u0644\u0627\n\n12\u00A0ab\n");
+  Save(dir / "out.uyt");
+  EXPECT_EQ(uytest::ReadFile(dir / "out.uyt"), "\xFF\xFE" + Utf16Le(text));
+  EXPECT_TRUE(Failures().isEmpty());
+  // Typed text is saved as the text area holds it.
+  Window().ToolButton1->click();
+  QTest::keyClicks(Memo(), "be");
+  QTest::keyClick(Memo(), Qt::Key_Return);
+  Save(dir / "typed.uyt");
+  EXPECT_EQ(uytest::ReadFile(dir / "typed.uyt"), "\xFF\xFE" + Utf16Le(u"\u0628\u06D0\r\n"));
+}
+
+TEST_F(Files, OtherEncodingsLoadAndSaveBackAsUtf16) {
+  uytest::WriteFile(dir / "u8.txt", "\xEF\xBB\xBF" "a\r\xD8\xA8");
+  Open(dir / "u8.txt");
+  EXPECT_EQ(Text(), u"a\n\u0628");
+  uytest::WriteFile(dir / "be.uyt", std::string("\xFE\xFF\x00\x61\x00\x62", 6));
+  Open(dir / "be.uyt");
+  EXPECT_EQ(Text(), u"ab");
+  Save(dir / "be.uyt");
+  EXPECT_EQ(uytest::ReadFile(dir / "be.uyt"), std::string("\xFF\xFE\x61\x00\x62\x00", 6));
+  // The text area ends at the first U+0000.
+  uytest::WriteFile(dir / "nul.uyt", std::string("\xFF\xFE\x61\x00\x00\x00\x62\x00", 8));
+  Open(dir / "nul.uyt");
+  EXPECT_EQ(Text(), u"a");
+  // An empty text saves as the mark alone.
+  Window().ToolButton1->click();
+  Save(dir / "empty.uyt");
+  EXPECT_EQ(uytest::ReadFile(dir / "empty.uyt"), "\xFF\xFE");
+}
+
+TEST_F(Files, MalformedUtf8LoadsWithReplacementCharactersAndAWarning) {
+  uytest::WriteFile(dir / "bad.uyt", "\xEF\xBB\xBF" "a\xC3(b");
+  Open(dir / "bad.uyt");
+  const std::u16string text = Text();
+  EXPECT_NE(text.find(u'\uFFFD'), std::u16string::npos);
+  EXPECT_EQ(text.front(), u'a');
+  EXPECT_EQ(text.back(), u'b');
+  const auto messages = dialogs.Of(Kind::Message);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.contains(Q(dir / "bad.uyt")));
+  EXPECT_TRUE(Failures().isEmpty());
+}
+
+TEST_F(Files, CancellingADialogChangesNothing) {
+  const std::u16string before = Text();
+  Window().TntMemo2->setPlainText("export");
+  Window().ToolButton2->click();  // no answer queued: cancelled
+  Window().ToolButton3->click();
+  EXPECT_EQ(Text(), before);
+  EXPECT_EQ(Window().TntMemo2->toPlainText(), QStringLiteral("export"));
+  EXPECT_EQ(dialogs.Of(Kind::Open).size(), 1u);
+  EXPECT_EQ(dialogs.Of(Kind::Save).size(), 1u);
+  EXPECT_TRUE(dir.List().empty());
+  const QColor colour = Memo()->palette().color(QPalette::Text);
+  Window().ToolButton8->click();
+  EXPECT_EQ(Memo()->palette().color(QPalette::Text), colour);
+}
+
+TEST_F(Files, DialogsCarryTheirFiltersSuffixesAndLastNames) {
+  uytest::WriteFile(dir / "a.uyt", "\xFF\xFE");
+  Open(dir / "a.uyt");
+  Save(dir / "b.UYT");
+  Window().ToolButton2->click();
+  Window().ToolButton3->click();
+  const auto opens = dialogs.Of(Kind::Open);
+  const auto saves = dialogs.Of(Kind::Save);
+  ASSERT_EQ(opens.size(), 2u);
+  ASSERT_EQ(saves.size(), 2u);
+  const QStringList filters = {"Text File(*.UYT) (*.uyt)", "All files(*.*) (*)"};
+  EXPECT_EQ(opens[0].options.filters, filters);
+  EXPECT_EQ(opens[0].options.selected_filter, 0);
+  EXPECT_EQ(opens[0].options.default_suffix, QStringLiteral("uyt"));
+  EXPECT_FALSE(opens[0].options.multiple);
+  EXPECT_EQ(saves[0].options.filters, filters);
+  EXPECT_EQ(saves[0].options.default_suffix, QStringLiteral("UYT"));
+  // Each dialog offers the name it returned last; the save dialog not the opened one.
+  EXPECT_TRUE(opens[0].options.file_name.isEmpty());
+  EXPECT_TRUE(saves[0].options.file_name.isEmpty());
+  EXPECT_EQ(opens[1].options.file_name, Q(dir / "a.uyt"));
+  EXPECT_EQ(saves[1].options.file_name, Q(dir / "b.UYT"));
+}
+
+TEST_F(Files, OpeningAMissingFileShowsTheMessageAndKeepsTheText) {
+  const std::u16string before = Text();
+  Open(dir / "missing.uyt");
+  EXPECT_EQ(Text(), before);
+  ASSERT_EQ(Failures().size(), 1);
+  EXPECT_TRUE(Failures()[0].startsWith("Cannot open file " + Q(dir / "missing.uyt")))
+      << Failures()[0].toStdString();
+  EXPECT_EQ(dialogs.Of(Kind::Error)[0].caption, Window().windowTitle());
+}
+
+TEST_F(Files, AFailedSaveKeepsTheOldFileAndShowsWhy) {
+  Save(dir / "no such folder" / "x.uyt");
+  ASSERT_EQ(Failures().size(), 1);
+  EXPECT_TRUE(Failures()[0].startsWith("Cannot create file " + Q(dir / "no such folder" / "x.uyt")))
+      << Failures()[0].toStdString();
+
+  // A file size limit makes the write come up short.
+  uytest::WriteFile(dir / "old.uyt", "old content");
+  Memo()->setPlainText(QString(5000, u'\u0628'));
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  Save(dir / "old.uyt");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_EQ(Failures().size(), 2);
+  EXPECT_TRUE(Failures()[1].startsWith("Stream write error")) << Failures()[1].toStdString();
+  EXPECT_TRUE(Failures()[1].contains(Q(dir / "old.uyt")));
+  EXPECT_EQ(uytest::ReadFile(dir / "old.uyt"), "old content");
+  EXPECT_EQ(dir.List(), std::vector<std::string>({"old.uyt"}));
+  EXPECT_EQ(Memo()->toPlainText().size(), 5000);
+}
+
+TEST_F(Files, ColourAppliesToBothTextAreas) {
+  dialogs.colour_answers.push_back(QColor(0x12, 0x34, 0x56));
+  Window().ToolButton8->click();
+  EXPECT_EQ(Memo()->palette().color(QPalette::Text), QColor(0x12, 0x34, 0x56));
+  EXPECT_EQ(Window().TntMemo2->palette().color(QPalette::Text), QColor(0x12, 0x34, 0x56));
+}
+
+TEST_F(Files, MenuItemsAndShortcutsRunTheSameCommands) {
+  uytest::WriteFile(dir / "m.uyt", "\xFF\xFE" + Utf16Le(u"menu"));
+  dialogs.open_answers.push_back({Q(dir / "m.uyt")});
+  Window().FileOpen1->trigger();
+  EXPECT_EQ(Text(), u"menu");
+  dialogs.save_answers.push_back(Q(dir / "s.uyt"));
+  QTest::keyClick(Memo(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(uytest::ReadFile(dir / "s.uyt"), "\xFF\xFE" + Utf16Le(u"menu"));
+  QTest::keyClick(Memo(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(dialogs.Of(Kind::Open).size(), 2u);
+  Window().TntMemo2->setPlainText("export");
+  Window().FileNew1->trigger();
+  EXPECT_EQ(Text(), u"");
+  EXPECT_TRUE(Window().TntMemo2->toPlainText().isEmpty());
+  QTest::keyClicks(Memo(), "bd");
+  QTest::keyClick(Memo(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"");
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 # Every folder in fuzz/corpus is a harness of the same name.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 seconds=${1:-20}
 shift || true
 if [ $# -gt 0 ]; then

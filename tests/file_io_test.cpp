@@ -1,8 +1,6 @@
-#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "core/file_io.h"
@@ -17,24 +15,6 @@ using uytest::ReadFile;
 using uytest::TempDir;
 using uytest::WriteFile;
 
-// Limits the size of files this process may write, with SIGXFSZ ignored, so that a
-// write past the limit fails as on a full disk. Restores both on destruction.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim = old_;
-    lim.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lim);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
   void (*old_handler_)(int);
 };
 
@@ -94,7 +74,7 @@ TEST(AtomicFileWriter, ShortWriteOnFullDiskIsAFailureAndKeepsTheOldFile) {
   WriteFile(target, "old content");
   const std::string data(1 << 20, 'x');
   {
-    FileSizeLimit limit(100000);
+    uytest::FileSizeLimit limit(100000);
     AtomicFileWriter w(target);
     try {
       w.Write(data.data(), data.size());

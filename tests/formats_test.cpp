@@ -932,16 +932,16 @@ TEST(UyconvRecode, DefaultIsContentAwareAndRawIsTheUnitPass) {
   std::string u16 = "\xFF\xFE";
   for (int i = 0; i < 10; ++i) u16 += std::string("\x38\x06", 2);
   WriteFile(dir / "a.txt", u16);
-  auto r = uytest::RunProgram({UYCONV_PATH, "recode", "-d", "0", (dir / "a.txt").string()});
+  auto r = uytest::RunProgram({uytest::kUyconv, "recode", "-d", "0", (dir / "a.txt").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(ReadFile(dir / "a(Unicode).txt"), u16);  // recoded from the first unit
-  r = uytest::RunProgram({UYCONV_PATH, "recode", "--raw", "-d", "0", (dir / "a.txt").string()});
+  r = uytest::RunProgram({uytest::kUyconv, "recode", "--raw", "-d", "0", (dir / "a.txt").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(dir / "a(Unicode).txt"), u16);  // short: the header is all of it
 
   std::string bad = "PK\x03\x04" + std::string(100, '\0');
   WriteFile(dir / "b.docx", bad);
-  r = uytest::RunProgram({UYCONV_PATH, "recode", (dir / "b.docx").string()});
+  r = uytest::RunProgram({uytest::kUyconv, "recode", (dir / "b.docx").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("b.docx"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(dir / "b.(Unicode)docx"));

@@ -1,8 +1,6 @@
-#include <csignal>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include "core/file_io.h"
 #include "recoder/pass.h"
@@ -162,15 +160,8 @@ TEST(RecodeDocument, FailuresLeaveTheOutputAsItWasAndNoTemporaryFile) {
   fs::create_symlink(dir / "in.doc", dir / "link.doc");
   expect_failure(dir / "in.doc", dir / "link.doc", "link.doc");
   {
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim = old;
-    lim.rlim_cur = 4000;
-    setrlimit(RLIMIT_FSIZE, &lim);
+    uytest::FileSizeLimit limit(4000);
     expect_failure(dir / "in.doc", dir / "out.doc", "out.doc");
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, handler);
   }
   EXPECT_EQ(ReadFile(dir / "out.doc"), "existing");
   EXPECT_EQ(ReadFile(dir / "in.doc"), std::string(10000, 'x'));

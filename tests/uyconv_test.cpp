@@ -10,8 +10,7 @@ using uytest::ReadFile;
 using uytest::RunProgram;
 using uytest::TempDir;
 using uytest::WriteFile;
-
-const std::string kUyconv = UYCONV_PATH;
+using uytest::kUyconv;
 
 TEST(Uyconv, HelpVersionAndUsageErrors) {
   auto help = RunProgram({kUyconv, "--help"});

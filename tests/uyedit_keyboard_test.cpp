@@ -11,7 +11,7 @@
 
 #include "editor/tform1.h"
 #include "editor/uy_memo.h"
-#include "uyedit_test_util.h"
+#include "gui_test_util.h"
 
 namespace {
 

@@ -15,9 +15,6 @@ using uytest::ReadFile;
 using uytest::TempDir;
 using uytest::WriteFile;
 
-  void (*old_handler_)(int);
-};
-
 TEST(AtomicFileWriter, CommitReplacesTargetAndKeepsItsMode) {
   TempDir dir;
   const fs::path target = dir / "doc.txt";

@@ -146,9 +146,6 @@ TEST(TextFile, RoundTripsFromEveryEncoding) {
   }
 }
 
-  void (*old_handler_)(int);
-};
-
 TEST(TextFile, FailedSaveKeepsTheOldFile) {
   TempDir dir;
   const fs::path f = dir / "doc.uyt";

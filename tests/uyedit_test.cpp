@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "editor/rulers.h"

@@ -20,6 +20,7 @@
 #include "recoder/pass.h"
 #include "recoder/tables.h"
 #include "gui_test_util.h"
+#include "recoder_test_util.h"
 #include "test_util.h"
 
 
@@ -46,12 +47,6 @@ QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
 // A binary document: the window recodes by content, and a NUL keeps it from passing as text.
 std::string Document(const std::string& body) { return std::string(2560, '\0') + body; }
-
-std::string Recoded(std::string bytes, int direction) {
-  uy::recode::RecodeBuffer(
-      std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()), direction);
-  return bytes;
-}
 
 class DocrecodeWindow : public testing::Test {
  protected:
@@ -188,7 +183,7 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   EXPECT_EQ(Boxes()[0].text, "代码转换完毕");
   EXPECT_EQ(ReadFile(dir / "report(Unicode).doc"), Document("\x26\x06\xD0\x06"));
   EXPECT_EQ(ReadFile(dir / "sheet(Unicode).xls"), docs[1]);  // no unit at an odd offset
-  EXPECT_EQ(ReadFile(dir / "x.(Unicode)docx"), Recoded(docs[2], 0));
+  EXPECT_EQ(ReadFile(dir / "x.(Unicode)docx"), uytest::UnitByUnitPass(docs[2], 0));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadFile(dir / names[i]), docs[i]);  // inputs untouched
   EXPECT_EQ(form->ListBox1->currentRow(), 2);
   ASSERT_EQ(form->ListBox1->selectedItems().size(), 1);
@@ -203,7 +198,7 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   QTest::keyClick(form->TntComboBox1, Qt::Key_Down);
   Click(form->Convert1);
   EXPECT_EQ(ReadFile(dir / "report(Korveli).doc"), Document("\x38\x06\x38\x06"));
-  EXPECT_EQ(ReadFile(dir / "x.(Korveli)docx"), Recoded(docs[2], 1));
+  EXPECT_EQ(ReadFile(dir / "x.(Korveli)docx"), uytest::UnitByUnitPass(docs[2], 1));
   EXPECT_EQ(Boxes().size(), 2u);
 }
 

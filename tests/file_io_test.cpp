@@ -65,25 +65,6 @@ TEST(AtomicFileWriter, FailuresNameTheFileAndTheReason) {
   EXPECT_EQ(dir.List(), std::vector<std::string>{"folder"});
 }
 
-TEST(AtomicFileWriter, ShortWriteOnFullDiskIsAFailureAndKeepsTheOldFile) {
-  TempDir dir;
-  const fs::path target = dir / "big.bin";
-  WriteFile(target, "old content");
-  const std::string data(1 << 20, 'x');
-  {
-    uytest::FileSizeLimit limit(100000);
-    AtomicFileWriter w(target);
-    try {
-      w.Write(data.data(), data.size());
-      FAIL() << "a write past the size limit succeeded";
-    } catch (const FileError& e) {
-      EXPECT_EQ(e.kind(), FileError::Kind::Write);
-    }
-  }
-  EXPECT_EQ(ReadFile(target), "old content");
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"});
-}
-
 TEST(InputFile, RefusesFoldersAndMissingFiles) {
   TempDir dir;
   EXPECT_THROW(uy::InputFile(dir.path()), FileError);

@@ -21,6 +21,7 @@
 #include "recoder/office_binary.h"
 #include "recoder/pass.h"
 #include "recoder/tables.h"
+#include "recoder_test_util.h"
 #include "test_util.h"
 
 namespace {
@@ -35,13 +36,7 @@ std::span<const std::uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-// A recording progress sink.
-struct Recorder : rc::ProgressSink {
-  std::vector<std::pair<int, int>> ranges;
-  std::vector<int> positions;
-  void SetRange(int a, int b) override { ranges.push_back({a, b}); }
-  void SetPosition(int p) override { positions.push_back(p); }
-};
+using Recorder = uytest::RecordingSink;
 
 void ExpectGoodProgress(const Recorder& r) {
   ASSERT_EQ(r.ranges, (std::vector<std::pair<int, int>>{{1, 100}}));
@@ -362,24 +357,27 @@ class BiffWriter {
     }
     flush();
   }
-  void Number(std::uint16_t row, double value) {
+  // A cell record (row, column, format), then `payload`; its place is noted as a number's.
+  void Cell(std::uint16_t type, std::uint16_t row, std::uint16_t col, const std::string& payload) {
     std::string rec;
-    Put16(rec, row);
-    Put16(rec, 1);
-    Put16(rec, 15);
+    for (std::uint16_t v : {row, col, std::uint16_t{15}}) Put16(rec, v);
+    wb_.numbers.push_back({wb_.stream.size() + 4 + 6, payload});
+    Record(type, rec + payload);
+  }
+  void Number(std::uint16_t row, double value) {
     std::string bytes(8, '\0');
     std::memcpy(bytes.data(), &value, 8);
-    wb_.numbers.push_back({wb_.stream.size() + 4 + 6, bytes});
-    Record(0x0203, rec + bytes);
+    Cell(0x0203, row, 1, bytes);
   }
   void Rk(std::uint16_t row, std::uint32_t rk) {
-    std::string rec, bytes;
-    Put16(rec, row);
-    Put16(rec, 2);
-    Put16(rec, 15);
+    std::string bytes;
     Put32(bytes, rk);
-    wb_.numbers.push_back({wb_.stream.size() + 4 + 6, bytes});
-    Record(0x027E, rec + bytes);
+    Cell(0x027E, row, 2, bytes);
+  }
+  // Characters (16-bit) at the end of a record of `type` whose data starts with `head`.
+  void Text(std::uint16_t type, std::string head, const std::u16string& s, const std::string& tail = "") {
+    wb_.strings.push_back({wb_.stream.size() + 4 + head.size(), s});
+    Record(type, head + uytest::Utf16Le(s) + tail);
   }
   // A text box: its characters in two CONTINUE records (each led by their width), then
   // one with formatting runs.
@@ -389,40 +387,21 @@ class BiffWriter {
     txo[11] = static_cast<char>(s.size() >> 8);
     Record(0x01B6, txo);
     const std::size_t half = s.size() / 2;
-    for (const std::u16string& part : {s.substr(0, half), s.substr(half)}) {
-      std::string rec(1, '\x01');
-      wb_.strings.push_back({wb_.stream.size() + 4 + 1, part});
-      for (char16_t c : part) Put16(rec, c);
-      Record(0x003C, rec);
-    }
+    Text(0x003C, "\x01", s.substr(0, half));
+    Text(0x003C, "\x01", s.substr(half));
     Record(0x003C, std::string("\x00\x00\x26\x06\x05\x00\x38\x06\x00\x00\x00\x00\x00\x00\x00\x00", 16));
   }
-  // A comment's author and a chart's series name.
+  // A comment's author, a chart's series name, a cell's text.
   void NoteAndSeries(const std::u16string& s) {
     std::string note(8, '\0');
     Put16(note, static_cast<std::uint16_t>(s.size()));
-    note.push_back(0x01);
-    wb_.strings.push_back({wb_.stream.size() + 4 + note.size(), s});
-    for (char16_t c : s) Put16(note, c);
-    note.push_back('\0');
-    Record(0x001C, note);
-    std::string series(2, '\0');
-    series.push_back(static_cast<char>(s.size()));
-    series.push_back(0x01);
-    wb_.strings.push_back({wb_.stream.size() + 4 + series.size(), s});
-    for (char16_t c : s) Put16(series, c);
-    Record(0x100D, series);
+    Text(0x001C, note + '\x01', s, std::string(1, '\0'));
+    Text(0x100D, std::string(2, '\0') + static_cast<char>(s.size()) + '\x01', s);
   }
   void Label(std::uint16_t row, const std::u16string& s) {
     std::string rec;
-    Put16(rec, row);
-    Put16(rec, 0);
-    Put16(rec, 15);
-    Put16(rec, static_cast<std::uint16_t>(s.size()));
-    rec.push_back(0x01);
-    wb_.strings.push_back({wb_.stream.size() + 4 + rec.size(), s});
-    for (char16_t c : s) Put16(rec, c);
-    Record(0x0204, rec);
+    for (std::uint16_t v : {row, std::uint16_t{0}, std::uint16_t{15}, static_cast<std::uint16_t>(s.size())}) Put16(rec, v);
+    Text(0x0204, rec + '\x01', s);
   }
 
  private:

@@ -7,7 +7,7 @@
 #include "recoder/pass.h"
 #include "recoder/tables.h"
 #include "test_util.h"
-#include "unit_pass_model.h"
+#include "recoder_test_util.h"
 
 namespace {
 
@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 using namespace uy::recode;
 using uytest::ReadFile;
 using uytest::TempDir;
+using uytest::RecordingSink;
 using uytest::WriteFile;
 
 // The distinct progress values of the per-unit loop, in order.
@@ -28,14 +29,6 @@ std::vector<int> ReferenceProgress(std::uint64_t size) {
   for (std::uint64_t off = 2560; off + 1 < size; off += 2) push(static_cast<int>(100 * (off + 2) / size));
   return v;
 }
-
-class RecordingSink : public ProgressSink {
- public:
-  void SetRange(int minimum, int maximum) override { ranges.push_back({minimum, maximum}); }
-  void SetPosition(int position) override { positions.push_back(position); }
-  std::vector<std::pair<int, int>> ranges;
-  std::vector<int> positions;
-};
 
 std::string Units(std::initializer_list<int> bytes) {
   std::string s;

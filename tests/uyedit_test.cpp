@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTest>
@@ -68,6 +69,16 @@ TEST(FontFilter, MatchesTheWordsAnywhereInUpperCaseOnly) {
                                   "Ukk", "korveli", "UKIJ Tuz", "Tor UKIJ"}),
             QStringList({"UKIJ Tuz", "xUKKy", "My KORVELI", "UKIJ Tuz", "Tor UKIJ"}));
   EXPECT_TRUE(TForm1::FontsToOffer({"Default", "DejaVu Sans"}).isEmpty());
+}
+
+TEST_F(EditorWindow, TextAreasReadRightToLeftWithTheScrollBarOnTheLeft) {
+  TForm1& w = Window();
+  for (QPlainTextEdit* memo : {static_cast<QPlainTextEdit*>(w.TntMemo1), w.TntMemo2})
+    EXPECT_EQ(memo->document()->defaultTextOption().textDirection(), Qt::RightToLeft);
+  EXPECT_LT(w.TntMemo1->verticalScrollBar()->x(), w.TntMemo1->width() / 2);
+  w.TntMemo1->setPlainText("ab");  // a short line stands at the right edge
+  QApplication::processEvents();
+  EXPECT_GT(w.TntMemo1->cursorRect(w.TntMemo1->textCursor()).x(), w.TntMemo1->width() / 2);
 }
 
 TEST_F(EditorWindow, SizeBoxSetsTheSizeAndRefusesTextThatIsNoSize) {

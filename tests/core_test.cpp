@@ -36,20 +36,6 @@ TEST(LetterInventory, OnlySixCapitalsHaveEntries) {
   EXPECT_FALSE(uy::KeyToLetter(static_cast<char>(0xE9)));
 }
 
-TEST(KeyStringToUyghur, WindowCaptionsAndGreeting) {
-  EXPECT_EQ(KeyStringToUyghur("/flmfxturux"), u"\u0626\u0627\u0644\u0645\u0627\u0634\u062A\u06C7\u0631\u06C7\u0634");
-  EXPECT_EQ(KeyStringToUyghur("/eqhx"), u"\u0626\u06D0\u0686\u0649\u0634");
-  EXPECT_EQ(KeyStringToUyghur("yfrdgm"), u"\u064A\u0627\u0631\u062F\u06D5\u0645");
-  EXPECT_EQ(KeyStringToUyghur("qekhnhx"), u"\u0686\u06D0\u0643\u0649\u0646\u0649\u0634");
-  EXPECT_EQ(KeyStringToUyghur("tfzhlfx"), u"\u062A\u0627\u0632\u0649\u0644\u0627\u0634");
-  EXPECT_EQ(KeyStringToUyghur("norwftek kod /flmfxturux 3.0"),
-            u"\u0646\u0648\u0631\u06CB\u0627\u062A\u06D0\u0643 \u0643\u0648\u062F "
-            u"\u0626\u0627\u0644\u0645\u0627\u0634\u062A\u06C7\u0631\u06C7\u0634 3.0");
-  EXPECT_EQ(KeyStringToUyghur("/gssflfmu/glgykum!"),
-            u"\u0626\u06D5\u0633\u0633\u0627\u0644\u0627\u0645\u06C7\u0626\u06D5\u0644\u06D5\u064A"
-            u"\u0643\u06C7\u0645!");
-}
-
 TEST(KeyStringToUyghur, ContextFreeOneUnitPerCharacter) {
   EXPECT_EQ(KeyStringToUyghur(""), u"");
   EXPECT_EQ(KeyStringToUyghur("abc"), u"\u06BE\u0628\u063A");

@@ -13,8 +13,7 @@ using uytest::ReadFile;
 using uytest::RunProgram;
 using uytest::TempDir;
 using uytest::WriteFile;
-
-const std::string kUyconv = UYCONV_PATH;
+using uytest::kUyconv;
 
 TEST(UyconvType, ArgumentAndStdin) {
   auto arg = RunProgram({kUyconv, "type", "/ekin W(e)"});

@@ -11,17 +11,8 @@ namespace {
 using uytest::RunProgram;
 using uytest::TempDir;
 using uytest::WriteFile;
-
-const std::string kUyconv = UYCONV_PATH;
-
-std::string Utf16Le(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
-  return out;
-}
+using uytest::kUyconv;
+using uytest::Utf16Le;
 
 TEST(UyconvExport, WritesUtf8LinesAndClipboardBytes) {
   // بالا 2011 / (بالا) / empty line / ب / AB بب, C

@@ -42,16 +42,10 @@ TEST(ShapeTable, RegularRowsFollowThePresentationFormLayout) {
   for (const auto& r : kShapeTable) {
     bases.insert(r.base);
     if (irregular.count(r.base)) continue;
-    SCOPED_TRACE(Hex(std::u16string(1, r.base)));
-    EXPECT_EQ(r.final, r.isolated + 1);
-    if (r.joining == 1) {
-      EXPECT_EQ(r.initial, 0);
-      EXPECT_EQ(r.medial, 0);
-    } else {
-      EXPECT_EQ(r.joining, 0);
-      EXPECT_EQ(r.initial, r.isolated + 2);
-      EXPECT_EQ(r.medial, r.isolated + 3);
-    }
+    const bool right_only = r.joining == 1;
+    EXPECT_TRUE(r.final == r.isolated + 1 && (right_only || r.joining == 0) &&
+                r.initial == (right_only ? 0 : r.isolated + 2) && r.medial == (right_only ? 0 : r.isolated + 3))
+        << Hex(std::u16string(1, r.base));
   }
   EXPECT_EQ(bases.size(), 38u);
   for (const auto& letter : uy::kLetters) EXPECT_TRUE(bases.count(letter.code)) << letter.name;
@@ -74,12 +68,6 @@ TEST(ShapeRun, FormsByPositionForEveryRow) {
                joins_on ? std::u16string{u'\uFE91', r.medial, u'\uFE90'}
                         : std::u16string{u'\uFE91', r.final, u'\uFE8F'});
   }
-  EXPECT_U16(ShapeRun(u"\u0627"), u"\uFE8D");
-  EXPECT_U16(ShapeRun(u"\u0628\u0627\u0628"), u"\uFE91\uFE8E\uFE8F");
-  EXPECT_U16(ShapeRun(u"\u0644"), u"\uFEDD");
-  EXPECT_U16(ShapeRun(u"\u0644\u0628"), u"\uFEDF\uFE90");
-  EXPECT_U16(ShapeRun(u"\u0628\u0644\u0628"), u"\uFE91\uFEE0\uFE90");
-  EXPECT_U16(ShapeRun(u"\u0628\u0644"), u"\uFE91\uFEDE");
   EXPECT_U16(ShapeRun(u""), u"");
 }
 
@@ -147,15 +135,6 @@ TEST(ShapeRun, UnitsWithoutARowAreNeverTurned) {
   EXPECT_EQ(ShapeRun(shaped), shaped);
 }
 
-TEST(ShapeRun, LongRunsAreShapedWhole) {
-  std::u16string run;
-  for (int i = 0; i < 20000; ++i) run += u"\u0628\u0644\u0627 ";
-  const std::u16string out = ShapeRun(run);
-  ASSERT_EQ(out.size(), 60000u);
-  EXPECT_EQ(out, exportmodel::Shape(run));
-  EXPECT_U16(out.substr(59997), u"\uFE91\uFEFC ");
-}
-
 TEST(IsRtlRunChar, HoldsExactlyTheFiftyFiveUnits) {
   int count = 0;
   for (int c = 0; c < 0x10000; ++c) {
@@ -164,9 +143,6 @@ TEST(IsRtlRunChar, HoldsExactlyTheFiftyFiveUnits) {
     EXPECT_EQ(rtl, exportmodel::IsRtl(static_cast<char16_t>(c))) << c;
   }
   EXPECT_EQ(count, 55);
-  for (char16_t c : std::u16string_view(u"0123456789,;!?\"'/\t\u0661\u06F1\u0647\u4E2D"))
-    EXPECT_FALSE(IsRtlRunChar(c)) << +c;
-  EXPECT_FALSE(IsRtlRunChar(u'\0'));
 }
 
 TEST(ConvertLine, SplitsIntoRunsAndReversesOnlyLtrRuns) {
@@ -207,18 +183,7 @@ TEST(VisualLine, NumbersAroundSpacesHyphensPeriodsAndColons) {
 }
 
 TEST(VisualLine, SurrogatePairsStayWellFormed) {
-  const std::u16string line = u"\u0628\U0001F600\U00020000 \u0644\u0627 x\U0001F600";
-  const std::u16string out = VisualLine(line);
-  EXPECT_U16(out, u"x\U0001F600 \uFEFB \U0001F600\U00020000\uFE8F");
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (out[i] >= 0xD800 && out[i] < 0xDC00) {
-      ASSERT_LT(i + 1, out.size());
-      EXPECT_TRUE(out[i + 1] >= 0xDC00 && out[i + 1] < 0xE000);
-      ++i;
-    } else {
-      EXPECT_FALSE(out[i] >= 0xDC00 && out[i] < 0xE000) << i;
-    }
-  }
+  EXPECT_U16(VisualLine(u"\u0628\U0001F600\U00020000 \u0644\u0627 x\U0001F600"), u"x\U0001F600 \uFEFB \U0001F600\U00020000\uFE8F");
 }
 
 TEST(VisualLine, LongLinesAreConvertedWhole) {

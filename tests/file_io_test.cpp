@@ -1,8 +1,6 @@
-#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "core/file_io.h"
@@ -16,27 +14,6 @@ using uy::FileError;
 using uytest::ReadFile;
 using uytest::TempDir;
 using uytest::WriteFile;
-
-// Limits the size of files this process may write, with SIGXFSZ ignored, so that a
-// write past the limit fails as on a full disk. Restores both on destruction.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim = old_;
-    lim.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lim);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*old_handler_)(int);
-};
 
 TEST(AtomicFileWriter, CommitReplacesTargetAndKeepsItsMode) {
   TempDir dir;
@@ -86,25 +63,6 @@ TEST(AtomicFileWriter, FailuresNameTheFileAndTheReason) {
   EXPECT_THROW(AtomicFileWriter(dir / "folder"), FileError);
   EXPECT_THROW(AtomicFileWriter("/dev/null"), FileError);  // never replace a device
   EXPECT_EQ(dir.List(), std::vector<std::string>{"folder"});
-}
-
-TEST(AtomicFileWriter, ShortWriteOnFullDiskIsAFailureAndKeepsTheOldFile) {
-  TempDir dir;
-  const fs::path target = dir / "big.bin";
-  WriteFile(target, "old content");
-  const std::string data(1 << 20, 'x');
-  {
-    FileSizeLimit limit(100000);
-    AtomicFileWriter w(target);
-    try {
-      w.Write(data.data(), data.size());
-      FAIL() << "a write past the size limit succeeded";
-    } catch (const FileError& e) {
-      EXPECT_EQ(e.kind(), FileError::Kind::Write);
-    }
-  }
-  EXPECT_EQ(ReadFile(target), "old content");
-  EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"});
 }
 
 TEST(InputFile, RefusesFoldersAndMissingFiles) {

@@ -3,11 +3,9 @@
 #include <stdexcept>
 
 #include <QApplication>
-#include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QMessageBox>
 #include <QTimer>
 
 #include "gui/app_setup.h"
@@ -88,36 +86,6 @@ TEST(QtDialogs, SaveDialogAddsTheDefaultSuffixAndNeverAsks) {
     static_cast<QDialog*>(d)->accept();
   });
   EXPECT_TRUE(QtDialogs().SaveFileName(nullptr, options).endsWith("/letter.UYT"));
-}
-
-TEST(QtDialogs, MessageAndErrorAreModalBoxesWithTheCaption) {
-  QString title, text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  auto inspect = [&](QMessageBox* box) {
-    title = box->windowTitle();
-    text = box->text();
-    icon = box->icon();
-    box->accept();
-  };
-  WhenShown<QMessageBox>(inspect);
-  QtDialogs().Message(nullptr, "docrecode", "done");
-  EXPECT_EQ(title, "docrecode");
-  EXPECT_EQ(text, "done");
-  EXPECT_EQ(icon, QMessageBox::Information);
-  WhenShown<QMessageBox>(inspect);
-  QtDialogs().Error(nullptr, "docrecode", "failed");
-  EXPECT_EQ(text, "failed");
-  EXPECT_EQ(icon, QMessageBox::Critical);
-}
-
-TEST(QtDialogs, ColourDialogReturnsNothingWhenCancelled) {
-  WhenShown<QColorDialog>([](QColorDialog* d) {
-    d->setCurrentColor(Qt::green);
-    static_cast<QDialog*>(d)->accept();
-  });
-  EXPECT_EQ(QtDialogs().Colour(nullptr, Qt::black), QColor(Qt::green));
-  WhenShown<QColorDialog>([](QColorDialog* d) { d->reject(); });
-  EXPECT_FALSE(QtDialogs().Colour(nullptr, Qt::black).has_value());
 }
 
 TEST(FontSubstitutes, MissingUyghurFontNamesDrawWithAnInstalledUyghurFont) {

@@ -1,13 +1,13 @@
-#include <csignal>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include "core/file_io.h"
 #include "recoder/pass.h"
 #include "recoder/tables.h"
 #include "test_util.h"
+#include "recoder_test_util.h"
 
 namespace {
 
@@ -15,20 +15,8 @@ namespace fs = std::filesystem;
 using namespace uy::recode;
 using uytest::ReadFile;
 using uytest::TempDir;
+using uytest::RecordingSink;
 using uytest::WriteFile;
-
-// A straightforward model of the pass: a unit at a time, as the documents describe it.
-std::string ReferencePass(const std::string& in, int direction) {
-  std::string out = in;
-  for (std::size_t off = 2560; off + 1 < in.size(); off += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(in[off]) |
-                                            static_cast<unsigned char>(in[off + 1]) << 8);
-    const char16_t r = RecodeUnit(direction, unit);
-    out[off] = static_cast<char>(r & 0xFF);
-    out[off + 1] = static_cast<char>(r >> 8);
-  }
-  return out;
-}
 
 // The distinct progress values of the per-unit loop, in order.
 std::vector<int> ReferenceProgress(std::uint64_t size) {
@@ -42,54 +30,32 @@ std::vector<int> ReferenceProgress(std::uint64_t size) {
   return v;
 }
 
-class RecordingSink : public ProgressSink {
- public:
-  void SetRange(int minimum, int maximum) override { ranges.push_back({minimum, maximum}); }
-  void SetPosition(int position) override { positions.push_back(position); }
-  std::vector<std::pair<int, int>> ranges;
-  std::vector<int> positions;
-};
-
 std::string Units(std::initializer_list<int> bytes) {
   std::string s;
   for (int b : bytes) s += static_cast<char>(b);
   return s;
 }
 
-TEST(OutputFileName, SuffixBeforeTheLastFourCharacters) {
-  EXPECT_EQ(OutputFileName("report.doc", 0), "report(Unicode).doc");
-  EXPECT_EQ(OutputFileName("report.xls", 1), "report(Korveli).xls");
-  EXPECT_EQ(OutputFileName("report.docx", 2), "report.(Unicode)docx");
-  EXPECT_EQ(OutputFileName("a.ppt", 3), "a(Unicode).ppt");
-  EXPECT_EQ(OutputFileName("ab.x", 0), "(Unicode)ab.x");
-  EXPECT_EQ(OutputFileName("x.docx", 0), "x.(Unicode)docx");
-  EXPECT_EQ(OutputFileName("report.doc", 1), "report(Korveli).doc");
-  EXPECT_EQ(OutputFileName("", 0), "(Unicode)");
-  EXPECT_EQ(OutputFileName("abcd", 0), "(Unicode)abcd");
-  EXPECT_EQ(OutputFileName("abcde", 0), "a(Unicode)bcde");
+TEST(OutputFileName, SuffixBeforeTheLastFourCharactersNeverSplittingUtf8) {
+  const std::tuple<std::string, int, std::string> cases[] = {
+      {"report.doc", 0, "report(Unicode).doc"}, {"report.xls", 1, "report(Korveli).xls"},
+      {"report.docx", 2, "report.(Unicode)docx"}, {"ab.x", 0, "(Unicode)ab.x"}, {"", 0, "(Unicode)"},
+      {"abcd", 0, "(Unicode)abcd"}, {"abcde", 0, "a(Unicode)bcde"},
+      // "ھۆججەت.دوك": the last four characters are Arabic, two bytes each.
+      {"\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA.\xD8\xAF\xD9\x88\xD9\x83", 0,
+       "\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA(Unicode).\xD8\xAF\xD9\x88\xD9\x83"},
+      {"\xE6\x96\x87.doc", 0, "\xE6\x96\x87(Unicode).doc"},
+      {"\xE6\x96\x87" "doc", 0, "(Unicode)\xE6\x96\x87" "doc"}};
+  for (const auto& [name, d, want] : cases) EXPECT_EQ(OutputFileName(name, d), want) << name;
 }
 
-TEST(OutputFileName, Utf8NamesAreNeverSplit) {
-  // "ھۆججەت.دوك": the last four characters are Arabic, two bytes each.
-  const std::string name = "\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA.\xD8\xAF\xD9\x88\xD9\x83";
-  EXPECT_EQ(OutputFileName(name, 0),
-            "\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA(Unicode).\xD8\xAF\xD9\x88\xD9\x83");
-  EXPECT_EQ(OutputFileName("\xE6\x96\x87\xE4\xBB\xB6.doc", 0), "\xE6\x96\x87\xE4\xBB\xB6(Unicode).doc");
-  EXPECT_EQ(OutputFileName("\xE6\x96\x87.doc", 0), "\xE6\x96\x87(Unicode).doc");
-  EXPECT_EQ(OutputFileName("\xE6\x96\x87" "doc", 0), "(Unicode)\xE6\x96\x87" "doc");
-}
-
-TEST(RecodeBuffer, MatchesTheUnitByUnitModelOnRandomDocuments) {
-  for (int d = 0; d < 8; ++d) {
-    for (std::size_t size : {0, 1, 2559, 2560, 2561, 2562, 2563, 2600, 70001}) {
-      std::string doc = uytest::RandomBytes(size, static_cast<unsigned>(size * 8 + d));
-      // Make table values frequent: every fourth unit gets the high byte 0x06.
-      for (std::size_t i = 1; i < doc.size(); i += 8) doc[i] = 0x06;
-      const std::string want = ReferencePass(doc, d);
-      std::vector<std::uint8_t> buf(doc.begin(), doc.end());
-      RecodeBuffer(buf, d);
-      ASSERT_EQ(std::string(buf.begin(), buf.end()), want) << "direction " << d << " size " << size;
-    }
+TEST(RecodeBuffer, MatchesTheUnitByUnitModel) {
+  for (std::size_t size : {0, 1, 2559, 2560, 2561, 70001}) {
+    std::string doc = uytest::RandomBytes(size, static_cast<unsigned>(size));
+    for (std::size_t i = 1; i < doc.size(); i += 4) doc[i] = 0x06;  // frequent table values
+    std::vector<std::uint8_t> buf(doc.begin(), doc.end());
+    RecodeBuffer(buf, 2);
+    EXPECT_EQ(std::string(buf.begin(), buf.end()), uytest::UnitByUnitPass(doc, 2)) << size;
   }
 }
 
@@ -120,7 +86,7 @@ TEST(RecodeDocument, StreamedOutputMatchesTheModelAcrossBlocks) {
   WriteFile(dir / "big.xls", doc);
   for (int d : {0, 1, 4}) {
     RecodeDocument(dir / "big.xls", dir / "out.xls", d, nullptr);
-    ASSERT_EQ(ReadFile(dir / "out.xls"), ReferencePass(doc, d)) << d;
+    ASSERT_EQ(ReadFile(dir / "out.xls"), uytest::UnitByUnitPass(doc, d)) << d;
   }
   EXPECT_EQ(ReadFile(dir / "big.xls"), doc);  // the input is never touched
 }
@@ -162,15 +128,8 @@ TEST(RecodeDocument, FailuresLeaveTheOutputAsItWasAndNoTemporaryFile) {
   fs::create_symlink(dir / "in.doc", dir / "link.doc");
   expect_failure(dir / "in.doc", dir / "link.doc", "link.doc");
   {
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim = old;
-    lim.rlim_cur = 4000;
-    setrlimit(RLIMIT_FSIZE, &lim);
+    uytest::FileSizeLimit limit(4000);
     expect_failure(dir / "in.doc", dir / "out.doc", "out.doc");
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, handler);
   }
   EXPECT_EQ(ReadFile(dir / "out.doc"), "existing");
   EXPECT_EQ(ReadFile(dir / "in.doc"), std::string(10000, 'x'));

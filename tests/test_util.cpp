@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +103,32 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
   std::string s(n, '\0');
   for (auto& c : s) c = static_cast<char>(rng() & 0xFF);
   return s;
+}
+
+std::string Utf16Le(std::u16string_view s) {
+  std::string b;
+  for (char16_t c : s) {
+    b.push_back(static_cast<char>(c & 0xFF));
+    b.push_back(static_cast<char>(c >> 8));
+  }
+  return b;
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes) {
+  rlimit lim{};
+  ::getrlimit(RLIMIT_FSIZE, &lim);
+  old_cur_ = lim.rlim_cur;
+  old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+  lim.rlim_cur = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &lim);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit lim{};
+  ::getrlimit(RLIMIT_FSIZE, &lim);
+  lim.rlim_cur = old_cur_;
+  ::setrlimit(RLIMIT_FSIZE, &lim);
+  std::signal(SIGXFSZ, old_handler_);
 }
 
 }  // namespace uytest

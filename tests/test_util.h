@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace uytest {
@@ -37,5 +38,27 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& in
 
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(std::size_t n, unsigned seed);
+
+// UTF-16LE bytes of `s`, no mark.
+std::string Utf16Le(std::u16string_view s);
+
+#ifdef UYCONV_PATH
+// The built command-line tool.
+inline const std::string kUyconv = UYCONV_PATH;
+#endif
+
+// Limits the size of files this process may write, with SIGXFSZ ignored, so that a write
+// past the limit fails as on a full disk (a chmod does not stop root). Restores both.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(unsigned long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long long old_cur_;
+  void (*old_handler_)(int);
+};
 
 }  // namespace uytest

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
 
 #include "editor/text_file.h"
 #include "test_util.h"
@@ -149,33 +146,12 @@ TEST(TextFile, RoundTripsFromEveryEncoding) {
   }
 }
 
-// Limits the size of files this process may write, with SIGXFSZ ignored, so that a
-// write past the limit fails as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &old_);
-    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim = old_;
-    lim.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lim);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    std::signal(SIGXFSZ, old_handler_);
-  }
-
- private:
-  rlimit old_{};
-  void (*old_handler_)(int);
-};
-
 TEST(TextFile, FailedSaveKeepsTheOldFile) {
   TempDir dir;
   const fs::path f = dir / "doc.uyt";
   WriteFile(f, "old content");
   try {
-    FileSizeLimit limit(1000);
+    uytest::FileSizeLimit limit(1000);
     uy::SaveToFile(f, std::u16string(5000, u'\u0626'));
     FAIL() << "a short write was taken for a success";
   } catch (const uy::TextFileError& e) {

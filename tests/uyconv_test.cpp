@@ -3,6 +3,7 @@
 #include "recoder/pass.h"
 #include "recoder/tables.h"
 #include "test_util.h"
+#include "recoder_test_util.h"
 
 namespace {
 
@@ -10,8 +11,7 @@ using uytest::ReadFile;
 using uytest::RunProgram;
 using uytest::TempDir;
 using uytest::WriteFile;
-
-const std::string kUyconv = UYCONV_PATH;
+using uytest::kUyconv;
 
 TEST(Uyconv, HelpVersionAndUsageErrors) {
   auto help = RunProgram({kUyconv, "--help"});
@@ -43,18 +43,6 @@ TEST(Uyconv, RecodeListShowsEightDirections) {
   EXPECT_NE(r.out.find("(Korveli)"), std::string::npos);
 }
 
-// The pass a unit at a time, as a reference for the streamed, block-wise program.
-std::string UnitByUnit(std::string doc, int direction) {
-  for (std::size_t off = 2560; off + 1 < doc.size(); off += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(doc[off]) |
-                                            static_cast<unsigned char>(doc[off + 1]) << 8);
-    const char16_t r = uy::recode::RecodeUnit(direction, unit);
-    doc[off] = static_cast<char>(r & 0xFF);
-    doc[off + 1] = static_cast<char>(r >> 8);
-  }
-  return doc;
-}
-
 TEST(Uyconv, RecodeWritesBesideEachInputAndMatchesThePass) {
   TempDir dir;
   for (int d = 0; d < 8; ++d) {
@@ -70,7 +58,7 @@ TEST(Uyconv, RecodeWritesBesideEachInputAndMatchesThePass) {
         auto r = RunProgram(args);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, out.string() + "\n");
-        ASSERT_EQ(ReadFile(out), UnitByUnit(doc, d)) << "direction " << d << " size " << size << " " << mode;
+        ASSERT_EQ(ReadFile(out), uytest::UnitByUnitPass(doc, d)) << "direction " << d << " size " << size << " " << mode;
       }
     }
   }

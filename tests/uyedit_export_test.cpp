@@ -10,7 +10,7 @@
 #include "editor/tform1.h"
 #include "editor/uy_memo.h"
 #include "export/visual.h"
-#include "uyedit_test_util.h"
+#include "gui_test_util.h"
 
 namespace {
 

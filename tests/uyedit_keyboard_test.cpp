@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QTextCursor>
@@ -11,7 +10,7 @@
 
 #include "editor/tform1.h"
 #include "editor/uy_memo.h"
-#include "uyedit_test_util.h"
+#include "gui_test_util.h"
 
 namespace {
 
@@ -35,48 +34,32 @@ class Keyboard : public uytest::WindowTest {
   }
 };
 
-TEST_F(Keyboard, VowelKeysWriteTheHamzaCarrierAtAWordStart) {
-  Type("ee");
-  EXPECT_EQ(Text(), u"\u0626\u06D0\u06D0");  // the flag is set at start
+// Word-start flag sequences, phrases, brackets, capitals (Caps Lock on the a key types 'A').
+TEST_F(Keyboard, TypingSequences) {
+  const std::pair<const char*, std::u16string_view> cases[] = {
+      {"ee", u"\u0626\u06D0\u06D0"},  // the flag is set at start
+      {"be", u"\u0628\u06D0"},
+      {" f1h", u" \u0626\u06271\u0626\u0649"},
+      {" K/e", u" \u06C6\u0626\u06D0"},  // K is no vowel key; '/' is the carrier and clears the flag
+      {"Lh", u"\u0644\u0627\u0626\u0649"},
+      {"Wf", u"\u06CB\u06D5 \u0626\u0627"},
+      {"bX", u"\u0628\u0634\u0649\u0646\u062C\u0627\u06AD \u0626\u06C7\u064A\u063A\u06C7\u0631 "
+             u"\u0626\u0627\u067E\u062A\u0648\u0646\u0648\u0645 \u0631\u0627\u064A\u0648\u0646\u0649 "},
+      {" (e", u" )\u0626\u06D0"},
+      {"b(e", u"\u0628)\u06D0"},
+      {"[]{})<>?,;", u"\u00BB\u00AB}{(\u203A\u2039\u061F\u060C\u061B"},
+      {"APNCV", u"\u2190\u00A7\u2116\u3011\u3010"},
+  };
+  for (const auto& [keys, want] : cases) {
+    Memo()->clear();
+    Type(keys);
+    EXPECT_EQ(Text(), want) << keys;
+  }
   Memo()->clear();
-  Type("be");
-  EXPECT_EQ(Text(), u"\u0628\u06D0");
-  Memo()->clear();
-  Type(" f1h");
-  EXPECT_EQ(Text(), u" \u0626\u06271\u0626\u0649");
-  Memo()->clear();
-  Type(" K/e");  // K is no vowel key; '/' is the carrier and clears the flag
-  EXPECT_EQ(Text(), u" \u06C6\u0626\u06D0");
-}
-
-TEST_F(Keyboard, PhrasesAreInsertedWholeAndSetTheFlag) {
-  Type("Lh");
-  EXPECT_EQ(Text(), u"\u0644\u0627\u0626\u0649");
-  Memo()->clear();
-  Type("Wf");
-  EXPECT_EQ(Text(), u"\u06CB\u06D5 \u0626\u0627");
-  Memo()->clear();
-  Type("bX");
-  EXPECT_EQ(Text(), u"\u0628\u0634\u0649\u0646\u062C\u0627\u06AD \u0626\u06C7\u064A\u063A\u06C7\u0631 "
-                    u"\u0626\u0627\u067E\u062A\u0648\u0646\u0648\u0645 \u0631\u0627\u064A\u0648\u0646\u0649 ");
-}
-
-TEST_F(Keyboard, BackspaceSetsTheFlagAndDeletes) {
   Type("kt");
-  Key(Qt::Key_Backspace);
+  Key(Qt::Key_Backspace);  // sets the flag
   Type("e");
   EXPECT_EQ(Text(), u"\u0643\u0626\u06D0");
-}
-
-TEST_F(Keyboard, BracketsAreSwappedAndKeepTheFlag) {
-  Type(" (e");
-  EXPECT_EQ(Text(), u" )\u0626\u06D0");
-  Memo()->clear();
-  Type("b(e");
-  EXPECT_EQ(Text(), u"\u0628)\u06D0");
-  Memo()->clear();
-  Type("[]{})<>?,;");
-  EXPECT_EQ(Text(), u"\u00BB\u00AB}{(\u203A\u2039\u061F\u060C\u061B");
 }
 
 TEST_F(Keyboard, EnglishModeInsertsKeysAndKeepsTheFlag) {
@@ -96,12 +79,6 @@ TEST_F(Keyboard, CharactersWithoutAnEntryPassAndSetTheFlag) {
   TypeChar(u'\u0628');  // typed through an Arabic layout
   Type("o");
   EXPECT_EQ(Text(), u"\u0628\u00E9\u0626\u06D0\u0628\u0626\u0648");
-}
-
-TEST_F(Keyboard, CapitalsFollowTheCharacterTyped) {
-  Type("A");  // Caps Lock on the a key types 'A'
-  Type("PNCV");
-  EXPECT_EQ(Text(), u"\u2190\u00A7\u2116\u3011\u3010");
 }
 
 TEST_F(Keyboard, InsertionReplacesTheSelection) {
@@ -157,18 +134,6 @@ TEST_F(Keyboard, APhraseIsOneUndoStep) {
   EXPECT_EQ(Text(), u"");
   Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(Text(), u"\u06CB\u06D5 ");
-}
-
-TEST_F(Keyboard, InputMethodCommitsPassThroughTheKeyboard) {
-  QInputMethodEvent commit;
-  commit.setCommitString(QStringLiteral("be"));
-  QApplication::sendEvent(Memo(), &commit);
-  EXPECT_EQ(Text(), u"\u0628\u06D0");
-  QInputMethodEvent plain;
-  plain.setCommitString(QStringLiteral("1"));
-  QApplication::sendEvent(Memo(), &plain);
-  Type("e");
-  EXPECT_EQ(Text(), u"\u0628\u06D01\u0626\u06D0");
 }
 
 TEST_F(Keyboard, OnlyTheTextAreaHasTheKeyboard) {

@@ -1,5 +1,5 @@
-// A shown editor window for GUI tests (the QApplication comes from qt_test_main.cpp), with
-// the dialogs it opens and the failures it reports recorded.
+// Shared by the GUI tests (the QApplication comes from qt_test_main.cpp): a shown editor
+// window with the dialogs it opens and the failures it reports recorded, and small helpers.
 #pragma once
 
 #include <QApplication>
@@ -15,6 +15,8 @@
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace uytest {
+
+inline void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center()); }
 
 class WindowTest : public ::testing::Test {
  protected:

@@ -81,6 +81,9 @@ std::uint32_t Crc(const std::string& data) {
 
 std::string RecodeZip(const std::string& archive, int direction, std::vector<ZipEntryCheck>& checks,
                       std::size_t& total_changed, const StepProgress& progress) {
+  checks.clear();
+  // libzip takes an empty file for an empty archive, but would not free an empty buffer.
+  if (archive.empty()) return archive;
   zip_error_t err;
   zip_error_init(&err);
   // The source owns a malloc'd copy: libzip 1.7 releases the old buffer itself when the
@@ -117,7 +120,6 @@ std::string RecodeZip(const std::string& archive, int direction, std::vector<Zip
 
   std::vector<std::unique_ptr<std::string>> replaced;  // must outlive zip_close
   std::uint64_t done = 0;
-  checks.clear();
   for (zip_int64_t i = 0; i < count; ++i) {
     const zip_stat_t& st = stats[static_cast<std::size_t>(i)];
     const auto index = static_cast<zip_uint64_t>(i);

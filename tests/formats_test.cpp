@@ -282,6 +282,12 @@ TEST(ZipRecode, ArchiveWithoutTextToChangeIsCopiedByteForByte) {
   WriteFile(dir / "in.zip", zip);
   rc::RecodeByContent(dir / "in.zip", dir / "out.zip", 3, nullptr);
   EXPECT_EQ(ReadFile(dir / "out.zip"), zip);
+
+  // An empty buffer is an empty archive (and nothing of it stays allocated).
+  std::vector<rc::detail::ZipEntryCheck> checks{{"stale", 1, 2}};
+  std::size_t changed = 0;
+  EXPECT_EQ(rc::detail::RecodeZip("", 0, checks, changed, {}), "");
+  EXPECT_TRUE(checks.empty());
 }
 
 TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
@@ -639,6 +645,16 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
     bad.replace(fat + 4 * 100, 4, std::string("\xFE\xFF\xFF\xFF", 4));
     EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(bad)), rc::cfb::ParseError) << field;
   }
+
+  // A stream whose chain runs through the directory sector: its recoding would rewrite
+  // the directory, so the file is refused.
+  std::string cross = uytest::WriteCompoundFile({{"Big", std::string(4096, '\x06')}});
+  const std::size_t cross_fat = (u32(cross, 76) + 1) * 512;
+  cross.replace(cross_fat + 4 * 6, 4, {static_cast<char>(u32(cross, 48)), 0, 0, 0});  // sector 6 -> directory
+  EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(cross)), rc::cfb::ParseError);
+  WriteFile(dir / "d.doc", cross);
+  EXPECT_THROW(rc::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr), uy::FileError);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"d.doc"});
 }
 
 // Damaged documents: the readers refuse them or find ranges inside their streams, and

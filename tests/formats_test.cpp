@@ -307,6 +307,19 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   WriteFile(dir / "crc.zip", bad);
   EXPECT_THROW(rc::RecodeByContent(dir / "crc.zip", dir / "out.zip", 0, nullptr), uy::FileError);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"crc.zip", "cut.zip"}));
+
+  // A directory that claims an immense size (in a zip64 field) for a small XML part: it
+  // is cut short, found without first taking the memory claimed.
+  std::string big = MakeZip({{"a.xml", "<a>\u0638</a>"}});
+  const std::size_t central = big.find("PK\x01\x02");
+  ASSERT_EQ(big[central + 30], 0);  // no extra field yet
+  big.replace(central + 24, 4, "\xFF\xFF\xFF\xFF", 4);
+  big[central + 30] = 12;
+  big.insert(central + 46 + 5, std::string("\x01\x00\x08\x00\x00\x00\x00\x00\x00\x00\x00\x40", 12));
+  big[big.find("PK\x05\x06") + 12] += 12;  // the directory's length
+  std::vector<rc::detail::ZipEntryCheck> checks;
+  std::size_t changed = 0;
+  EXPECT_THROW(rc::detail::RecodeZip(big, 0, checks, changed, {}), rc::detail::FormatError);
 }
 
 // ---------------------------------------------------------------------------------------

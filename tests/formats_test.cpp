@@ -115,9 +115,9 @@ TEST(TextRecode, CharacterReferencesKeepTheirWidthAndCase) {
 }
 
 TEST(TextRecode, RtfEscapesOnlyWhereTheyAreCharacters) {
-  auto b = Buf("{\\rtf1\\uc1 \\u1592?\\u1574\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1593 x}");
-  EXPECT_EQ(rc::RecodeRtfEscapes(b, 0), 3u);
-  EXPECT_EQ(Str(b), "{\\rtf1\\uc1 \\u1574?\\u1744\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1609 x}");
+  auto b = Buf("{\\rtf1\\uc1 \\u1592?\\u1574\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1593 \\u00000015921 x}");
+  EXPECT_EQ(rc::RecodeRtfEscapes(b, 0), 3u);  // the last escape is U+3E31, all its digits read
+  EXPECT_EQ(Str(b), "{\\rtf1\\uc1 \\u1574?\\u1744\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1609 \\u00000015921 x}");
 }
 
 TEST(Detect, ByContentNotByName) {

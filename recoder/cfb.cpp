@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "core/utf.h"
 
@@ -139,6 +140,19 @@ class Parser {
     }
     std::sort(streams.begin(), streams.end(),
               [](const Stream& a, const Stream& b) { return a.path < b.path; });
+
+    // A stream that claims a sector of the container's own would have the container
+    // changed with its text. The structures are whole sectors, so of those that start
+    // before an extent's end only the last can reach into it.
+    std::vector<Extent> own = structures;
+    std::sort(own.begin(), own.end(), [](const Extent& a, const Extent& b) { return a.offset < b.offset; });
+    for (const Stream& s : streams)
+      for (const Extent& x : s.extents) {
+        const auto after = std::lower_bound(own.begin(), own.end(), x.offset + x.length,
+                                            [](const Extent& e, std::uint64_t end) { return e.offset < end; });
+        if (after != own.begin() && std::prev(after)->offset + std::prev(after)->length > x.offset)
+          Fail("the stream " + s.path + " overlaps the container's own sectors");
+      }
   }
 
  private:

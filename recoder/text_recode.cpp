@@ -120,7 +120,9 @@ std::size_t RecodeRtfEscapes(std::span<std::uint8_t> rtf, int direction) {
     if (negative) ++j;
     const std::size_t digits = j;
     std::uint64_t param = 0;
-    while (j < n && IsDigit(p[j]) && j - digits < 10) param = param * 10 + (p[j++] - '0');
+    // Every digit belongs to the parameter; past 2^40 its value no longer matters.
+    for (; j < n && IsDigit(p[j]); ++j)
+      if (param < (std::uint64_t{1} << 40)) param = param * 10 + (p[j] - '0');
     const bool has_param = j > digits;
     if (word_len == 1 && p[word] == 'u' && has_param && !negative && InArabicBlock(static_cast<std::uint32_t>(param))) {
       const char16_t r = RecodeUnit(direction, static_cast<char16_t>(param));

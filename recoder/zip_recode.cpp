@@ -39,17 +39,16 @@ bool LooksLikeXml(std::string_view data) {
 std::string ReadEntry(zip_t* z, zip_uint64_t index, const zip_stat_t& st, const char* name) {
   std::unique_ptr<zip_file_t, decltype(&zip_fclose)> f(zip_fopen_index(z, index, 0), &zip_fclose);
   if (!f) throw FormatError(std::string("cannot open the part ") + name + " of the archive: " + zip_strerror(z));
-  std::string data(st.size, '\0');
-  std::uint64_t got = 0;
-  while (got < st.size) {
-    const zip_int64_t n = zip_fread(f.get(), data.data() + got, st.size - got);
+  // The size in the directory is only a claim: memory follows the data actually read.
+  std::string data;
+  std::vector<char> buf(1 << 16);
+  for (zip_int64_t n; (n = zip_fread(f.get(), buf.data(), buf.size())) != 0;) {
     if (n < 0) throw FormatError(std::string("cannot read the part ") + name + " of the archive: " + zip_file_strerror(f.get()));
-    if (n == 0) break;
-    got += static_cast<std::uint64_t>(n);
+    if (static_cast<std::uint64_t>(n) > st.size - data.size())
+      throw FormatError(std::string("the part ") + name + " of the archive is longer than it says");
+    data.append(buf.data(), static_cast<std::size_t>(n));
   }
-  if (got != st.size) throw FormatError(std::string("the part ") + name + " of the archive is cut short");
-  char extra;
-  if (zip_fread(f.get(), &extra, 1) != 0) throw FormatError(std::string("the part ") + name + " of the archive is longer than it says");
+  if (data.size() != st.size) throw FormatError(std::string("the part ") + name + " of the archive is cut short");
   return data;
 }
 
@@ -81,6 +80,9 @@ std::uint32_t Crc(const std::string& data) {
 
 std::string RecodeZip(const std::string& archive, int direction, std::vector<ZipEntryCheck>& checks,
                       std::size_t& total_changed, const StepProgress& progress) {
+  checks.clear();
+  // libzip takes an empty file for an empty archive, but would not free an empty buffer.
+  if (archive.empty()) return archive;
   zip_error_t err;
   zip_error_init(&err);
   // The source owns a malloc'd copy: libzip 1.7 releases the old buffer itself when the
@@ -117,7 +119,6 @@ std::string RecodeZip(const std::string& archive, int direction, std::vector<Zip
 
   std::vector<std::unique_ptr<std::string>> replaced;  // must outlive zip_close
   std::uint64_t done = 0;
-  checks.clear();
   for (zip_int64_t i = 0; i < count; ++i) {
     const zip_stat_t& st = stats[static_cast<std::size_t>(i)];
     const auto index = static_cast<zip_uint64_t>(i);

@@ -106,9 +106,9 @@ TEST(TextRecode, CharacterReferencesKeepTheirWidthAndCase) {
 }
 
 TEST(TextRecode, RtfEscapesOnlyWhereTheyAreCharacters) {
-  auto b = Buf("{\\rtf1\\uc1 \\u1592?\\u1574\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1593 x}");
-  EXPECT_EQ(rc::RecodeRtfEscapes(b, 0), 3u);
-  EXPECT_EQ(Str(b), "{\\rtf1\\uc1 \\u1574?\\u1744\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1609 x}");
+  auto b = Buf("{\\rtf1\\uc1 \\u1592?\\u1574\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1593 \\u00000015921 x}");
+  EXPECT_EQ(rc::RecodeRtfEscapes(b, 0), 3u);  // the last escape is U+3E31, all its digits read
+  EXPECT_EQ(Str(b), "{\\rtf1\\uc1 \\u1574?\\u1744\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1609 \\u00000015921 x}");
 }
 
 TEST(Detect, ByContentNotByName) {
@@ -260,6 +260,12 @@ TEST(ZipRecode, ArchiveWithoutTextToChangeIsCopiedByteForByte) {
   WriteFile(dir / "in.zip", zip);
   rc::RecodeByContent(dir / "in.zip", dir / "out.zip", 3, nullptr);
   EXPECT_EQ(ReadFile(dir / "out.zip"), zip);
+
+  // An empty buffer is an empty archive (and nothing of it stays allocated).
+  std::vector<rc::detail::ZipEntryCheck> checks{{"stale", 1, 2}};
+  std::size_t changed = 0;
+  EXPECT_EQ(rc::detail::RecodeZip("", 0, checks, changed, {}), "");
+  EXPECT_TRUE(checks.empty());
 }
 
 TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
@@ -278,6 +284,19 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   WriteFile(dir / "crc.zip", bad);
   EXPECT_THROW(rc::RecodeByContent(dir / "crc.zip", dir / "out.zip", 0, nullptr), uy::FileError);
   EXPECT_EQ(dir.List(), (std::vector<std::string>{"crc.zip", "cut.zip"}));
+
+  // A directory that claims an immense size (in a zip64 field) for a small XML part: it
+  // is cut short, found without first taking the memory claimed.
+  std::string big = MakeZip({{"a.xml", "<a>\u0638</a>"}});
+  const std::size_t central = big.find("PK\x01\x02");
+  ASSERT_EQ(big[central + 30], 0);  // no extra field yet
+  big.replace(central + 24, 4, "\xFF\xFF\xFF\xFF", 4);
+  big[central + 30] = 12;
+  big.insert(central + 46 + 5, std::string("\x01\x00\x08\x00\x00\x00\x00\x00\x00\x00\x00\x40", 12));
+  big[big.find("PK\x05\x06") + 12] += 12;  // the directory's length
+  std::vector<rc::detail::ZipEntryCheck> checks;
+  std::size_t changed = 0;
+  EXPECT_THROW(rc::detail::RecodeZip(big, 0, checks, changed, {}), rc::detail::FormatError);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -600,6 +619,16 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
     bad.replace(fat + 4 * 100, 4, std::string("\xFE\xFF\xFF\xFF", 4));
     EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(bad)), rc::cfb::ParseError) << field;
   }
+
+  // A stream whose chain runs through the directory sector: its recoding would rewrite
+  // the directory, so the file is refused.
+  std::string cross = uytest::WriteCompoundFile({{"Big", std::string(4096, '\x06')}});
+  const std::size_t cross_fat = (u32(cross, 76) + 1) * 512;
+  cross.replace(cross_fat + 4 * 6, 4, {static_cast<char>(u32(cross, 48)), 0, 0, 0});  // sector 6 -> directory
+  EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(cross)), rc::cfb::ParseError);
+  WriteFile(dir / "d.doc", cross);
+  EXPECT_THROW(rc::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr), uy::FileError);
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"d.doc"});
 }
 
 // Damaged documents: the readers refuse them or find ranges inside their streams, and

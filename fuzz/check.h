@@ -2,8 +2,10 @@
 // which libFuzzer reports as a finding (and the corpus replay as a failed test).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #define FUZZ_CHECK(condition)                                                         \
   do {                                                                                \
@@ -12,3 +14,14 @@
       std::abort();                                                                   \
     }                                                                                 \
   } while (0)
+
+// UTF-16 whose surrogates all stand in well-formed pairs.
+inline bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+inline bool WellFormed(std::u16string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (IsHighSurrogate(s[i]) && i + 1 < s.size() && IsLowSurrogate(s[i + 1])) ++i;
+    else if (IsHighSurrogate(s[i]) || IsLowSurrogate(s[i])) return false;
+  }
+  return true;
+}

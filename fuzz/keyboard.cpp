@@ -44,17 +44,6 @@ bool IsUyghurLetter(char16_t c) {
   return false;
 }
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-bool WellFormed(std::u16string_view s) {
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (IsHigh(s[i]) && i + 1 < s.size() && IsLow(s[i + 1])) ++i;
-    else if (IsHigh(s[i]) || IsLow(s[i])) return false;
-  }
-  return true;
-}
-
 // One keystroke in Uyghur mode: checks the text and returns the expected flag afterwards.
 bool CheckUyghurKey(char16_t key, bool flag, std::u16string_view text) {
   if (const auto k = kBracketKeys.find(key); k != kBracketKeys.npos) {

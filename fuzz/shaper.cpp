@@ -23,17 +23,6 @@ namespace {
 using uy::shape::kAlef;
 using uy::shape::kLam;
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-bool WellFormed(std::u16string_view s) {
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (IsHigh(s[i]) && i + 1 < s.size() && IsLow(s[i + 1])) ++i;
-    else if (IsHigh(s[i]) || IsLow(s[i])) return false;
-  }
-  return true;
-}
-
 std::size_t LamAlefCount(std::u16string_view s) {
   std::size_t n = 0;
   for (std::size_t i = 0; i + 1 < s.size(); ++i) n += s[i] == kLam && s[i + 1] == kAlef;

@@ -117,9 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(st_out.size == st_in.size);
     if (st_in.comp_method == ZIP_CM_STORE) FUZZ_CHECK(st_out.comp_method == ZIP_CM_STORE);
     const std::optional<std::string> now = Read(out.get(), i, 0);
-    FUZZ_CHECK(now.has_value() || !Read(in.get(), i, 0));  // damage is copied, never made
-    if (Read(in.get(), i, ZIP_FL_COMPRESSED) == Read(out.get(), i, ZIP_FL_COMPRESSED)) continue;
     std::optional<std::string> text = Read(in.get(), i, 0);
+    FUZZ_CHECK(now.has_value() || !text);  // damage is copied, never made
+    // A part damaged in the document may be rewritten by the archive library; the check
+    // of the written file refuses such a document, naming it.
+    if (!text) continue;
+    if (Read(in.get(), i, ZIP_FL_COMPRESSED) == Read(out.get(), i, ZIP_FL_COMPRESSED)) continue;
     FUZZ_CHECK(now.has_value() && text.has_value() && LooksLikeXml(*text));
     std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(text->data()), text->size());
     recoded += rc::RecodeUtf8(bytes, direction);

@@ -304,6 +304,15 @@ RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int
     if (summary.kind == DocumentKind::kZip) detail::VerifyZip(out.temp_path(), zip_checks, summary.changed > 0);
     if (summary.kind == DocumentKind::kCompound) detail::VerifyCompound(written, original, layout);
   } catch (const FormatError& e) {
+    // Damage that the document itself carries (a part that does not match its own
+    // directory) is copied, not made: name the document rather than the result.
+    if (summary.kind == DocumentKind::kZip) {
+      try {
+        detail::VerifyZipAsClaimed(input);
+      } catch (const FormatError& damaged) {
+        throw FileError(FileError::Kind::Read, input, std::string("the document is damaged: ") + damaged.what());
+      }
+    }
     throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
   } catch (const FileError& e) {
     throw FileError(FileError::Kind::Write, output, "check failed, nothing written: " + e.reason());

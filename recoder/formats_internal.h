@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cfb.h"
@@ -37,8 +38,13 @@ std::string RecodeZip(const std::string& archive, int direction, std::vector<Zip
 
 // Opens the archive at `path` (with libzip's consistency checks when `strict`), reads
 // every entry through its CRC and compares names, sizes and CRCs with `checks`.
-// Throws FormatError.
-void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks, bool strict = true);
+// Throws FormatError; its message calls the archive `label`.
+void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks, bool strict = true,
+               std::string_view label = "the written archive");
+
+// The same reading of every entry, against what the archive's own directory claims:
+// tells a damaged document from a fault of ours. Throws FormatError.
+void VerifyZipAsClaimed(const std::filesystem::path& path);
 
 // The written compound file must parse with the same streams at the same places as
 // `before` (the layout of `original`), and every byte outside the streams must be the

@@ -167,27 +167,46 @@ std::string RecodeZip(const std::string& archive, int direction, std::vector<Zip
   return result;
 }
 
-void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks, bool strict) {
+void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks, bool strict,
+               std::string_view label) {
+  const std::string what(label);
   int code = 0;
   Archive z(zip_open(path.c_str(), ZIP_RDONLY | (strict ? ZIP_CHECKCONS : 0), &code));
-  if (!z) throw FormatError("the written archive fails its check: " + ErrorText(code));
+  if (!z) throw FormatError(what + " fails its check: " + ErrorText(code));
   const zip_int64_t count = zip_get_num_entries(z.get(), 0);
   if (count < 0 || static_cast<std::size_t>(count) != checks.size())
-    throw FormatError("the written archive has a different number of parts");
+    throw FormatError(what + " has a different number of parts");
   std::vector<char> buf(1 << 16);
   for (zip_int64_t i = 0; i < count; ++i) {
     const ZipEntryCheck& want = checks[static_cast<std::size_t>(i)];
     zip_stat_t st;
     if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || want.name != st.name ||
         st.size != want.size || st.crc != want.crc)
-      throw FormatError("the written archive's part " + want.name + " differs from what was meant");
+      throw FormatError(what + "'s part " + want.name + " differs from what was meant");
     std::unique_ptr<zip_file_t, decltype(&zip_fclose)> f(zip_fopen_index(z.get(), static_cast<zip_uint64_t>(i), 0), &zip_fclose);
-    if (!f) throw FormatError("the written archive's part " + want.name + " cannot be opened: " + zip_strerror(z.get()));
+    if (!f) throw FormatError(what + "'s part " + want.name + " cannot be opened: " + zip_strerror(z.get()));
     std::uint64_t got = 0;
     for (zip_int64_t n; (n = zip_fread(f.get(), buf.data(), buf.size())) != 0; got += static_cast<std::uint64_t>(n))
-      if (n < 0) throw FormatError("the written archive's part " + want.name + " is damaged: " + zip_file_strerror(f.get()));
-    if (got != want.size) throw FormatError("the written archive's part " + want.name + " has the wrong size");
+      if (n < 0) throw FormatError(what + "'s part " + want.name + " is damaged: " + zip_file_strerror(f.get()));
+    if (got != want.size) throw FormatError(what + "'s part " + want.name + " has the wrong size");
   }
+}
+
+void VerifyZipAsClaimed(const std::filesystem::path& path) {
+  int code = 0;
+  std::vector<ZipEntryCheck> claimed;
+  {
+    Archive z(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    if (!z) throw FormatError("the archive cannot be opened: " + ErrorText(code));
+    const zip_int64_t count = zip_get_num_entries(z.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+      zip_stat_t st;
+      if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0)
+        throw FormatError(std::string("cannot read the archive's directory: ") + zip_strerror(z.get()));
+      claimed.push_back({st.name, st.size, st.crc});
+    }
+  }
+  VerifyZip(path, claimed, false, "the archive");
 }
 
 }  // namespace uy::recode::detail

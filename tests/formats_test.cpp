@@ -283,7 +283,19 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   bad[40 + 5] ^= 0x01;  // inside the stored data
   WriteFile(dir / "crc.zip", bad);
   EXPECT_THROW(rc::RecodeByContent(dir / "crc.zip", dir / "out.zip", 0, nullptr), uy::FileError);
-  EXPECT_EQ(dir.List(), (std::vector<std::string>{"crc.zip", "cut.zip"}));
+  // Damage in a part that is copied as it is (not XML) is the document's, and named so.
+  std::string picture = MakeZip({{"b.bin", uytest::RandomBytes(300, 4), true}, {"a.xml", "<a>\u0638</a>"}});
+  picture[30 + 5 + 10] ^= 0x01;  // inside b.bin's stored data
+  WriteFile(dir / "pic.zip", picture);
+  try {
+    rc::RecodeByContent(dir / "pic.zip", dir / "out.zip", 0, nullptr);
+    ADD_FAILURE() << "an archive with a damaged part was recoded";
+  } catch (const uy::FileError& e) {
+    EXPECT_EQ(e.kind(), uy::FileError::Kind::Read);
+    EXPECT_NE(std::string(e.what()).find("pic.zip: the document is damaged"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("b.bin"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"crc.zip", "cut.zip", "pic.zip"}));
 
   // A directory that claims an immense size (in a zip64 field) for a small XML part: it
   // is cut short, found without first taking the memory claimed.

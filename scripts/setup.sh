@@ -7,9 +7,9 @@ packages=(
   # toolchain and build
   g++ cmake make pkg-config git dpkg-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev
   # libraries
-  qt6-base-dev libicu-dev libzip-dev
+  qt6-base-dev libicu-dev libzip-dev zlib1g-dev
   # benchmark baseline only
   libfribidi-dev
   # fuzzing

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain and build
-  g++ cmake make pkg-config git dpkg-dev
+  g++ cmake make pkg-config git dpkg-dev file
   # tests and benchmarks
   libgtest-dev libgmock-dev
   # libraries

@@ -15,7 +15,7 @@ packages=(
   # fuzzing
   clang libclang-rt-14-dev
   # running the window programs without a display, opening files, Uyghur fonts
-  xvfb xauth xdg-utils fonts-ukij-uyghur fonts-dejavu-core
+  xvfb xauth xfonts-base xdg-utils fonts-ukij-uyghur fonts-dejavu-core
 )
 
 missing=()

@@ -10,6 +10,17 @@ cmake --build --preset default -j "$(nproc)"
 rm -f build/default/uyghur-tools_*.deb
 (cd build/default && cpack -G DEB >/dev/null)
 deb=$(ls build/default/uyghur-tools_*.deb)
+
+# What a distribution would check: lintian with no error or warning, valid desktop
+# entries and metadata.
+echo "package-check: lintian $deb"
+lintian_out=$(lintian --allow-root --tag-display-limit 0 "$deb" 2>&1 || true)
+if printf '%s\n' "$lintian_out" | grep -E '^[EW]: ' >&2; then
+  echo "package-check: lintian reports errors or warnings" >&2
+  exit 1
+fi
+desktop-file-validate packaging/*.desktop
+appstreamcli validate --no-net --pedantic packaging/*.metainfo.xml >/dev/null
 echo "package-check: installing $deb"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
 

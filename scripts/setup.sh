@@ -14,6 +14,8 @@ packages=(
   libfribidi-dev
   # fuzzing
   clang libclang-rt-14-dev
+  # the Debian package: manual pages, and the checks it must pass
+  help2man lintian desktop-file-utils appstream
   # running the window programs without a display, opening files, Uyghur fonts
   xvfb xauth xfonts-base xdg-utils fonts-ukij-uyghur fonts-dejavu-core
 )

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <thread>
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include "recoder/batch.h"
 #include "recoder/formats.h"
 #include "recoder/tables.h"
+#include "recode_tree.h"
 
 namespace uyconv {
 namespace {
@@ -20,6 +23,7 @@ namespace rc = uy::recode;
 
 void PrintRecodeHelp() {
   std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] FILE...\n"
+               "       uyconv recode -r [-d N] [--out-dir OUT] [--jobs N] [--overwrite] DIR...\n"
                "       uyconv recode --list\n\n"
                "Recodes the Uyghur text of each document in direction N (default 0) and\n"
                "writes the result beside it, the name marked \"(Unicode)\" or \"(Korveli)\".\n"
@@ -30,7 +34,12 @@ void PrintRecodeHelp() {
                "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
                "  -o, --output OUT   write the result to OUT (one document only)\n"
                "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
-               "      --list         print the eight directions\n";
+               "      --list         print the eight directions\n"
+               "  -r, --recursive    walk the folders given, recoding every document in them;\n"
+               "                     outputs of earlier runs and hidden files are left out\n"
+               "      --out-dir OUT  write the outputs under OUT, mirroring the folders\n"
+               "      --jobs N       recode N documents at a time (default: the processors)\n"
+               "      --overwrite    replace outputs that exist (default: skip their documents)\n";
 }
 
 void PrintDirections() {
@@ -77,6 +86,9 @@ int RunRecode(const Args& args) {
   std::vector<std::string> files;
   bool options_done = false;
   bool raw = false;
+  bool recursive = false;
+  uy::recode::TreeOptions tree;
+  tree.jobs = std::max(1u, std::thread::hardware_concurrency());
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (options_done || a.empty() || a[0] != '-' || a == "-") {
@@ -88,6 +100,22 @@ int RunRecode(const Args& args) {
       return 0;
     } else if (a == "--raw") {
       raw = true;
+    } else if (a == "-r" || a == "--recursive") {
+      recursive = true;
+    } else if (a == "--overwrite") {
+      tree.overwrite = true;
+    } else if (a == "--out-dir" || a == "--jobs") {
+      if (i + 1 == args.size()) return UsageError("recode: " + a + " needs a value");
+      const std::string& value = args[++i];
+      if (a == "--out-dir") {
+        tree.out_dir = value;
+      } else {
+        unsigned jobs = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+        if (ec != std::errc() || end != value.data() + value.size() || jobs == 0 || jobs > 1024)
+          return UsageError("recode: --jobs must be a number from 1 to 1024, not '" + value + "'");
+        tree.jobs = jobs;
+      }
     } else if (a == "--list") {
       PrintDirections();
       return 0;
@@ -111,6 +139,17 @@ int RunRecode(const Args& args) {
   }
   if (files.empty()) return UsageError("recode: no document given");
   if (output && files.size() != 1) return UsageError("recode: -o takes exactly one document");
+  if (recursive) {
+    if (output) return UsageError("recode: -o does not go with -r (use --out-dir)");
+    tree.direction = direction;
+    return RecodeTrees(files, tree, [raw](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink*) {
+      if (raw)
+        rc::RecodeDocument(in, out, dir, nullptr);
+      else
+        rc::RecodeByContent(in, out, dir, nullptr);
+    });
+  }
+  if (tree.out_dir) return UsageError("recode: --out-dir goes with -r");
 
   std::vector<rc::BatchEntry> entries;
   for (const std::string& f : files) {

@@ -1,0 +1,42 @@
+#include "recode_tree.h"
+
+#include <iostream>
+
+#include "commands.h"
+#include "recoder/tables.h"
+
+namespace uyconv {
+
+namespace rc = uy::recode;
+
+int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& options,
+                const rc::DocumentRecoder& recoder) {
+  std::vector<std::filesystem::path> paths(roots.begin(), roots.end());
+  std::vector<rc::TreeResult> problems;
+  const std::vector<rc::TreeJob> jobs = rc::FindTreeJobs(paths, options, problems);
+  std::size_t recoded = 0, skipped = 0, failed = problems.size();
+  for (const rc::TreeResult& p : problems) Error(p.reason);
+  rc::RunTreeJobs(jobs, options, recoder, [&](const rc::TreeResult& r) {
+    switch (r.outcome) {
+      case rc::TreeOutcome::kRecoded:
+        ++recoded;
+        std::cout << r.job.output.string() << '\n';
+        break;
+      case rc::TreeOutcome::kSkipped:
+        ++skipped;
+        std::cerr << "uyconv: skipped " << r.job.input.string() << ": " << r.reason << '\n';
+        break;
+      case rc::TreeOutcome::kFailed:
+        ++failed;
+        Error(r.reason);
+        break;
+    }
+  });
+  std::cout.flush();
+  const rc::Direction& d = rc::GetDirection(options.direction);
+  std::cerr << "uyconv: " << recoded << " recoded, " << skipped << " skipped, " << failed << " failed ("
+            << d.source << " -> " << d.target << ")\n";
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace uyconv

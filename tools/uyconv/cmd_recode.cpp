@@ -3,12 +3,14 @@
 #include <filesystem>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 
 #include <unistd.h>
 
 #include "commands.h"
 #include "core/utf.h"
 #include "recoder/batch.h"
+#include "recoder/detect.h"
 #include "recoder/formats.h"
 #include "recoder/tables.h"
 
@@ -19,17 +21,20 @@ namespace fs = std::filesystem;
 namespace rc = uy::recode;
 
 void PrintRecodeHelp() {
-  std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] FILE...\n"
+  std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] [--force] FILE...\n"
                "       uyconv recode --list\n\n"
                "Recodes the Uyghur text of each document in direction N (default 0) and\n"
                "writes the result beside it, the name marked \"(Unicode)\" or \"(Korveli)\".\n"
                "The documents themselves are never changed. The kind of document is told by its\n"
                "content: the text of zip containers (.docx .xlsx .odt ...), compound files\n"
                "(.doc .xls .ppt) and UTF-8, UTF-16 and rich text files is recoded, and nothing\n"
-               "else; other files get the 16-bit unit pass.\n\n"
+               "else; other files get the 16-bit unit pass. A document whose content is\n"
+               "clearly Unicode already (for a direction into Unicode) or clearly legacy text\n"
+               "(for a direction out of it) is not recoded: it is reported as failed.\n\n"
                "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
                "  -o, --output OUT   write the result to OUT (one document only)\n"
                "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
+               "      --force        recode even when the content says the direction is wrong\n"
                "      --list         print the eight directions\n";
 }
 
@@ -77,6 +82,7 @@ int RunRecode(const Args& args) {
   std::vector<std::string> files;
   bool options_done = false;
   bool raw = false;
+  bool force = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (options_done || a.empty() || a[0] != '-' || a == "-") {
@@ -88,6 +94,8 @@ int RunRecode(const Args& args) {
       return 0;
     } else if (a == "--raw") {
       raw = true;
+    } else if (a == "--force") {
+      force = true;
     } else if (a == "--list") {
       PrintDirections();
       return 0;
@@ -128,6 +136,13 @@ int RunRecode(const Args& args) {
   callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
     const fs::path target = output ? *output : out;
     last_output = target;
+    if (!force) {
+      // Recoding in the wrong direction garbles the text without any error to see.
+      const rc::Detection found = rc::DetectDocument(in);
+      if (rc::ContradictsDirection(found, dir))
+        throw std::runtime_error(in.string() + ": " + rc::ContradictionReason(found, dir) +
+                                 " (--force recodes it anyway)");
+    }
     try {
       if (raw)
         rc::RecodeDocument(in, target, dir, sink);

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
@@ -32,6 +33,7 @@
 #include "core/letters.h"
 #include "gui/guard.h"
 #include "recoder/button_images.h"
+#include "recoder/detect.h"
 #include "recoder/tables.h"
 
 #ifndef UY_VERSION
@@ -43,6 +45,18 @@ namespace {
 
 // Each list entry keeps the folder it was picked from under this role.
 constexpr int kFolderRole = Qt::UserRole + 1;
+// What the entry's content looks like: Detection::Verdict, its direction and confidence.
+constexpr int kVerdictRole = Qt::UserRole + 2;
+constexpr int kVerdictDirectionRole = Qt::UserRole + 3;
+constexpr int kConfidenceRole = Qt::UserRole + 4;
+
+Detection EntryDetection(const QListWidgetItem* item) {
+  Detection d;
+  d.verdict = static_cast<Detection::Verdict>(item->data(kVerdictRole).toInt());
+  d.direction = item->data(kVerdictDirectionRole).toInt();
+  d.confidence = item->data(kConfidenceRole).toDouble();
+  return d;
+}
 
 // The window's background: the pale blue of an inactive title bar's gradient.
 const QColor kWindowColour(215, 228, 242);
@@ -348,6 +362,7 @@ void TForm1::Build() {
 
   connect(Open1, &QPushButton::clicked, this, &TForm1::Open1Click);
   connect(Convert1, &QToolButton::clicked, this, &TForm1::Convert1Click);
+  connect(TntComboBox1, &QComboBox::currentIndexChanged, this, [this] { MarkContradictions(); });
   connect(TntSpeedButton1, &QToolButton::clicked, this, &TForm1::TntSpeedButton1Click);
   connect(TntSpeedButton4, &QToolButton::clicked, this, &TForm1::TntSpeedButton4Click);
   connect(TntSpeedButton3, &QToolButton::clicked, this, &TForm1::TntSpeedButton3Click);
@@ -401,8 +416,17 @@ void TForm1::AddDocuments(const QStringList& paths) {
     auto* item = new QListWidgetItem(info.fileName());
     item->setData(kFolderRole, folder);
     item->setToolTip(QDir::toNativeSeparators(folder + info.fileName()));
+    try {
+      const Detection d = DetectDocument(ToPath(folder + info.fileName()));
+      item->setData(kVerdictRole, static_cast<int>(d.verdict));
+      item->setData(kVerdictDirectionRole, d.direction);
+      item->setData(kConfidenceRole, d.confidence);
+    } catch (const std::exception&) {
+      // unreadable now: the conversion will say why
+    }
     ListBox1->addItem(item);
   }
+  MarkContradictions();
   SetListButtonsEnabled(true);
   Edit1->setText(folder_);
   ListBox1->setCurrentRow(0);
@@ -473,10 +497,11 @@ void TForm1::RunConversion() {
   }
 
   const QString caption = QString::fromLatin1(kProgramName);
+  const QString text = CompletionText(failures) + ContradictionText(direction);
   if (failures.empty())
-    dialogs_->Message(this, caption, CompletionText(failures));
+    dialogs_->Message(this, caption, text);
   else
-    dialogs_->Error(this, caption, CompletionText(failures));
+    dialogs_->Error(this, caption, text);
   converted_ = true;
 }
 
@@ -513,6 +538,7 @@ void TForm1::TntSpeedButton4Click() {
   Guard([this] {
     const int row = ListBox1->currentRow();
     if (row >= 0) delete ListBox1->takeItem(row);
+    MarkContradictions();
     if (ListBox1->count() == 0) {
       SetListButtonsEnabled(false);
       converted_ = false;
@@ -524,6 +550,56 @@ void TForm1::TntSpeedButton4Click() {
 
 void TForm1::TntSpeedButton3Click() {
   Guard([this] { close(); });
+}
+
+}  // namespace uy::recode
+
+namespace uy::recode {
+
+// Entries whose content says the chosen direction garbles them get a warning icon and a
+// tooltip naming what the content looks like. The direction itself is never changed.
+void TForm1::MarkContradictions() {
+  const int direction = TntComboBox1->currentIndex();
+  std::set<int> legacy;
+  bool all_legacy = ListBox1->count() > 0;
+  for (int row = 0; row < ListBox1->count(); ++row) {
+    QListWidgetItem* item = ListBox1->item(row);
+    const Detection d = EntryDetection(item);
+    QString tip = QDir::toNativeSeparators(EntryPath(row));
+    if (direction >= 0 && ContradictsDirection(d, direction)) {
+      item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+      tip += QLatin1Char('\n') + QString::fromStdString(ContradictionReason(d, direction));
+    } else {
+      item->setIcon(QIcon());
+    }
+    item->setToolTip(tip);
+    if (d.verdict == Detection::Verdict::kLegacy && d.confidence >= kClearConfidence)
+      legacy.insert(d.direction);
+    else
+      all_legacy = false;
+  }
+  // A suggestion only: when every document reads as one legacy encoding, say which.
+  if (!StatusPanel->property("idle").isValid()) StatusPanel->setProperty("idle", StatusPanel->text());
+  if (all_legacy && legacy.size() == 1) {
+    const int suggested = *legacy.begin();
+    StatusPanel->setText(QStringLiteral("All documents look like direction %1: %2")
+                             .arg(suggested)
+                             .arg(QString::fromStdU16String(std::u16string(GetDirection(suggested).caption))));
+  } else {
+    StatusPanel->setText(StatusPanel->property("idle").toString());
+  }
+}
+
+QString TForm1::ContradictionText(int direction) const {
+  QString text;
+  for (int row = 0; row < ListBox1->count(); ++row) {
+    const Detection d = EntryDetection(ListBox1->item(row));
+    if (direction < 0 || !ContradictsDirection(d, direction)) continue;
+    if (text.isEmpty()) text = QStringLiteral("\n\nConverted as asked, though the content contradicts the direction:");
+    text += QLatin1Char('\n') + ListBox1->item(row)->text() + QStringLiteral(": ") +
+            QString::fromStdString(ContradictionReason(d, direction));
+  }
+  return text;
 }
 
 }  // namespace uy::recode

@@ -108,6 +108,8 @@ class TForm1 : public QWidget {
   void SetListButtonsEnabled(bool enabled);
   void RunConversion();
   QString CompletionText(const std::vector<BatchFailure>& failures) const;
+  void MarkContradictions();
+  QString ContradictionText(int direction) const;
 
   gui::Dialogs* dialogs_;
   std::unique_ptr<gui::Dialogs> own_dialogs_;

@@ -5,12 +5,14 @@
 #include <optional>
 #include <thread>
 #include <algorithm>
+#include <stdexcept>
 
 #include <unistd.h>
 
 #include "commands.h"
 #include "core/utf.h"
 #include "recoder/batch.h"
+#include "recoder/detect.h"
 #include "recoder/formats.h"
 #include "recoder/tables.h"
 #include "recode_tree.h"
@@ -22,7 +24,7 @@ namespace fs = std::filesystem;
 namespace rc = uy::recode;
 
 void PrintRecodeHelp() {
-  std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] FILE...\n"
+  std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] [--force] FILE...\n"
                "       uyconv recode -r [-d N] [--out-dir OUT] [--jobs N] [--overwrite] DIR...\n"
                "       uyconv recode --list\n\n"
                "Recodes the Uyghur text of each document in direction N (default 0) and\n"
@@ -30,10 +32,13 @@ void PrintRecodeHelp() {
                "The documents themselves are never changed. The kind of document is told by its\n"
                "content: the text of zip containers (.docx .xlsx .odt ...), compound files\n"
                "(.doc .xls .ppt) and UTF-8, UTF-16 and rich text files is recoded, and nothing\n"
-               "else; other files get the 16-bit unit pass.\n\n"
+               "else; other files get the 16-bit unit pass. A document whose content is\n"
+               "clearly Unicode already (for a direction into Unicode) or clearly legacy text\n"
+               "(for a direction out of it) is not recoded: it is reported as failed.\n\n"
                "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
                "  -o, --output OUT   write the result to OUT (one document only)\n"
                "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
+               "      --force        recode even when the content says the direction is wrong\n"
                "      --list         print the eight directions\n"
                "  -r, --recursive    walk the folders given, recoding every document in them;\n"
                "                     outputs of earlier runs and hidden files are left out\n"
@@ -78,6 +83,14 @@ std::optional<int> ParseDirection(const std::string& text) {
   return value;
 }
 
+// Recoding in the wrong direction garbles the text without any error to see.
+void RefuseContradiction(const fs::path& in, int dir) {
+  const rc::Detection found = rc::DetectDocument(in);
+  if (rc::ContradictsDirection(found, dir))
+    throw std::runtime_error(in.string() + ": " + rc::ContradictionReason(found, dir) +
+                             " (--force recodes it anyway)");
+}
+
 }  // namespace
 
 int RunRecode(const Args& args) {
@@ -89,6 +102,7 @@ int RunRecode(const Args& args) {
   bool recursive = false;
   uy::recode::TreeOptions tree;
   tree.jobs = std::max(1u, std::thread::hardware_concurrency());
+  bool force = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (options_done || a.empty() || a[0] != '-' || a == "-") {
@@ -116,6 +130,8 @@ int RunRecode(const Args& args) {
           return UsageError("recode: --jobs must be a number from 1 to 1024, not '" + value + "'");
         tree.jobs = jobs;
       }
+    } else if (a == "--force") {
+      force = true;
     } else if (a == "--list") {
       PrintDirections();
       return 0;
@@ -142,7 +158,8 @@ int RunRecode(const Args& args) {
   if (recursive) {
     if (output) return UsageError("recode: -o does not go with -r (use --out-dir)");
     tree.direction = direction;
-    return RecodeTrees(files, tree, [raw](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink*) {
+    return RecodeTrees(files, tree, [raw, force](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink*) {
+      if (!force) RefuseContradiction(in, dir);
       if (raw)
         rc::RecodeDocument(in, out, dir, nullptr);
       else
@@ -167,6 +184,7 @@ int RunRecode(const Args& args) {
   callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
     const fs::path target = output ? *output : out;
     last_output = target;
+    if (!force) RefuseContradiction(in, dir);
     try {
       if (raw)
         rc::RecodeDocument(in, target, dir, sink);

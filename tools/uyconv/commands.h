@@ -18,6 +18,7 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunRecode(const Args& args);
+int RunDetect(const Args& args);
 int RunKeys(const Args& args);
 int RunExport(const Args& args);
 int RunType(const Args& args);

@@ -14,6 +14,7 @@ namespace uyconv {
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"recode", "recode documents between Unicode and the legacy Uyghur encodings", RunRecode},
+      {"detect", "tell which encoding documents are in: Unicode or a legacy one", RunDetect},
       {"keys", "convert key strings to Uyghur text", RunKeys},
       {"export", "shape lines into presentation forms in visual order", RunExport},
       {"type", "type Latin keys on the phonetic keyboard, print Uyghur text", RunType},

@@ -167,7 +167,7 @@ TEST(Uyconv, AFileSizeLimitIsAnOrdinaryFailureThatLeavesNothing) {
 }
 
 // Starts uyconv on a large document and sends `sig` while its output is being written.
-// Returns the wait status, or -1 when the run ended before it could be caught.
+// Returns the wait status, or -1 when the run ended before the signal could stop it.
 int InterruptMidRun(const std::vector<std::string>& args, const std::filesystem::path& dir,
                     const std::filesystem::path& input, int sig) {
   const pid_t pid = ::fork();
@@ -184,20 +184,18 @@ int InterruptMidRun(const std::vector<std::string>& args, const std::filesystem:
   }
   // The output is open when the process holds a file in the folder other than the input.
   const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-  bool caught = false;
-  for (int status = 0; !caught;) {
+  int status = 0;
+  for (bool caught = false; !caught; ::sched_yield()) {
     if (::waitpid(pid, &status, WNOHANG) == pid) return -1;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator(fds, ec)) {
       const auto target = std::filesystem::read_symlink(e.path(), ec).string();
       if (!ec && target.rfind(dir.string() + "/", 0) == 0 && target != input.string()) caught = true;
     }
-    ::sched_yield();
   }
   ::kill(pid, sig);
-  int status = 0;
   ::waitpid(pid, &status, 0);
-  return status;
+  return WIFEXITED(status) ? -1 : status;
 }
 
 TEST(Uyconv, AnInterruptedRecodeLeavesNothingAndEndsByItsSignal) {
@@ -206,12 +204,20 @@ TEST(Uyconv, AnInterruptedRecodeLeavesNothingAndEndsByItsSignal) {
   std::string bytes(16 << 20, '\x06');  // one unit to recode after another
   bytes[0] = 0;
   WriteFile(doc, bytes);
+  const auto out = dir / uy::recode::OutputFileName("big.bin", 0);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
     int status = -1;
-    for (int attempt = 0; attempt < 5 && status == -1; ++attempt)
+    for (int attempt = 0; attempt < 5 && status == -1; ++attempt) {
+      std::filesystem::remove(out);
       status = InterruptMidRun(Uyconv({"recode", doc.string()}), dir.path(), doc, sig);
+    }
     ASSERT_NE(status, -1) << "the run always ended before it was caught";
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig << ", status " << status;
+    // Nothing but the document, or (stopped in the last instant) the complete output too.
+    if (std::filesystem::exists(out)) {
+      EXPECT_EQ(std::filesystem::file_size(out), bytes.size());
+    }
+    std::filesystem::remove(out);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"big.bin"}) << "signal " << sig;
   }
 }

@@ -132,6 +132,12 @@ TEST(Uyconv, AFailedStandardOutputIsAWriteError) {
     EXPECT_NE(r.err.find(message), std::string::npos) << args[1] << ": " << r.err;
     EXPECT_EQ(r.err.find(message), r.err.rfind(message)) << "reported twice";
   }
+  // A closed stdout is a failure too, and never becomes the output file.
+  const auto r = RunProgram(Uyconv({"recode", "-o", (dir / "o.bin").string(), (dir / "d.bin").string()}), "",
+                            [] { ::close(1); });
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("uyconv: write error: Bad file descriptor\n"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(dir / "o.bin"), ReadFile(dir / "d.bin"));
 }
 
 TEST(Uyconv, AFileSizeLimitIsAnOrdinaryFailureThatLeavesNothing) {

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <streambuf>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "commands.h"
@@ -106,6 +107,10 @@ class StdoutBuf : public std::streambuf {
 };
 
 void WatchStdout() {
+  // A standard stream the caller closed is opened on /dev/null the wrong way round: no file
+  // opened here can become it, and a write to it still fails.
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) (void)::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
   static StdoutBuf buf;
   cookie_io_functions_t io{};
   io.write = WriteStdout;

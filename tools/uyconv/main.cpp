@@ -80,6 +80,8 @@ int Dispatch(int argc, char** argv) {
 // records the system's reason, and std::cout writes through it, so that the reason is
 // known however much later the failure is noticed.
 int g_stdout_error = 0;
+FILE* g_plain_stdout = nullptr;             // put back once the watched one is closed
+std::streambuf* g_plain_cout_buf = nullptr;
 
 ssize_t WriteStdout(void*, const char* data, std::size_t n) {
   std::size_t done = 0;
@@ -111,15 +113,16 @@ void WatchStdout() {
   // opened here can become it, and a write to it still fails.
   for (int fd = 0; fd <= 2; ++fd)
     if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) (void)::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-  static StdoutBuf buf;
+  static auto* buf = new StdoutBuf;  // never destroyed: the exit code flushes std::cout last
   cookie_io_functions_t io{};
   io.write = WriteStdout;
   FILE* watched = ::fopencookie(nullptr, "w", io);
   if (!watched) return;
   if (::isatty(STDOUT_FILENO)) std::setvbuf(watched, nullptr, _IOLBF, BUFSIZ);
   std::fflush(stdout);
+  g_plain_stdout = stdout;
   stdout = watched;
-  std::cout.rdbuf(&buf);
+  g_plain_cout_buf = std::cout.rdbuf(buf);
 }
 
 // Output that never arrived is a failure: flush and close standard output and report a
@@ -127,6 +130,10 @@ void WatchStdout() {
 int CloseStdout(int status) {
   const bool failed = !std::cout.flush() || std::ferror(stdout);
   const bool close_failed = std::fclose(stdout) != 0;
+  if (g_plain_stdout) {  // the exit code still flushes both
+    stdout = g_plain_stdout;
+    std::cout.rdbuf(g_plain_cout_buf);
+  }
   if (!failed && !close_failed && g_stdout_error == 0) return status;
   std::cerr << "uyconv: write error"
             << (g_stdout_error != 0 ? std::string(": ") + std::strerror(g_stdout_error) : "") << '\n';

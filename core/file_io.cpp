@@ -2,11 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <random>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "signals.h"
 
 namespace uy {
 namespace fs = std::filesystem;
@@ -35,20 +39,30 @@ FileError::FileError(Kind kind, fs::path path, std::string reason)
 std::string ErrnoText(int err) { return std::strerror(err); }
 
 InputFile::InputFile(const fs::path& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) Fail(FileError::Kind::Read, path, errno);
+  // Refuse what is not a regular file before opening it (opening a pipe waits for a
+  // writer, opening a device may act on it), and again on what was opened, in case the
+  // name changed in between; O_NONBLOCK keeps even that open from waiting.
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
+  if (::stat(path.c_str(), &st) != 0) Fail(FileError::Kind::Read, path, errno);
+  auto refuse_unless_regular = [&](const struct stat& s) {
+    if (S_ISREG(s.st_mode)) return;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    throw FileError(FileError::Kind::Read, path,
+                    S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file");
+  };
+  refuse_unless_regular(st);
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) Fail(FileError::Kind::Read, path, errno);
+  if (::fstat(fd_, &st) != 0 || ::fcntl(fd_, F_SETFL, 0) != 0) {
     const int err = errno;
     ::close(fd_);
+    fd_ = -1;
     Fail(FileError::Kind::Read, path, err);
   }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd_);
-    throw FileError(FileError::Kind::Read, path,
-                    S_ISDIR(st.st_mode) ? "it is a folder" : "not a regular file");
-  }
+  refuse_unless_regular(st);
   size_ = static_cast<std::uint64_t>(st.st_size);
+  permissions_ = st.st_mode & 0777;
 }
 
 InputFile::~InputFile() {
@@ -81,31 +95,87 @@ std::string ReadWholeFile(const fs::path& path) {
   return data;
 }
 
-AtomicFileWriter::AtomicFileWriter(fs::path target) : target_(std::move(target)) {
+bool detail::use_unnamed_temporary_files = true;
+
+namespace {
+
+// The file a path finally names: symbolic links followed, also a last one that points
+// to a file not yet there (a link's target is created, not the link replaced).
+fs::path FollowLinks(const fs::path& target) {
+  fs::path p = target;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::error_code ec;
+    const fs::path link = fs::read_symlink(p, ec);
+    if (ec) Fail(FileError::Kind::Create, target, ec.value());
+    p = link.is_absolute() ? link : p.parent_path() / link;
+  }
+  Fail(FileError::Kind::Create, target, ELOOP);
+}
+
+// A fresh hidden name beside the target, of bounded length whatever the target's name:
+// "." + at most 32 bytes of the name (whole characters) + ".xxxxxxxx.tmp".
+fs::path TemporaryName(const fs::path& dir, const std::string& name) {
+  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  static constexpr std::size_t kKeep = 32;
+  std::size_t keep = std::min(name.size(), kKeep);
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  thread_local std::mt19937 rng{std::random_device{}()};
+  std::string temp = "." + name.substr(0, keep) + ".";
+  for (int i = 0; i < 8; ++i) temp += kDigits[rng() % 36];
+  return dir / (temp + ".tmp");
+}
+
+fs::path FolderOf(const fs::path& file) {
+  fs::path dir = file.parent_path();
+  return dir.empty() ? fs::path(".") : dir;
+}
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(fs::path target, unsigned new_file_mode) : target_(std::move(target)) {
+  final_ = FollowLinks(target_);
   struct stat st {};
-  mode_t mode = 0666;  // narrowed by the umask, as for any new file
-  bool keep_mode = false;
-  if (::stat(target_.c_str(), &st) == 0) {
+  const bool replacing = ::stat(final_.c_str(), &st) == 0;
+  if (replacing) {
     if (S_ISDIR(st.st_mode)) throw FileError(FileError::Kind::Create, target_, "a folder has that name");
     if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::Create, target_, "not a regular file");
-    mode = st.st_mode & 07777;
-    keep_mode = true;
+    mode_ = st.st_mode & 07777;
   }
-  fs::path dir = target_.parent_path();
-  if (dir.empty()) dir = ".";
-  std::random_device rd;
-  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = "." + target_.filename().string() + ".";
-    for (int i = 0; i < 8; ++i) name += kDigits[rd() % 36];
-    name += ".tmp";
-    temp_ = dir / name;
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd_ >= 0) break;
-    if (errno != EEXIST) Fail(FileError::Kind::Create, target_, errno);
+  // A new file is created with the mode asked for, which the umask (or the folder's
+  // default access list) narrows; a replaced file's own bits are set at Commit().
+  const mode_t create_mode = replacing ? 0600 : (new_file_mode & 0777);
+  const fs::path dir = FolderOf(final_);
+  // Unnamed first: a killed process leaves nothing. Its bytes are reachable by path
+  // through /proc until Commit().
+  if (detail::use_unnamed_temporary_files && ::access("/proc/self/fd", X_OK) == 0) {
+    fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, create_mode);
+    if (fd_ >= 0) {
+      unnamed_ = true;
+      temp_ = "/proc/self/fd/" + std::to_string(fd_);
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      Fail(FileError::Kind::Create, target_, errno);
+    }
   }
-  if (fd_ < 0) throw FileError(FileError::Kind::Create, target_, "no free temporary name");
-  if (keep_mode) (void)::fchmod(fd_, mode);
+  if (fd_ < 0) {
+    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+      named_ = TemporaryName(dir, final_.filename().string());
+      signal_slot_ = RegisterTemporaryFile(fs::absolute(named_).c_str());
+      fd_ = ::open(named_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, create_mode);
+      if (fd_ >= 0) break;
+      const int err = errno;
+      ForgetName(false);
+      if (err != EEXIST) Fail(FileError::Kind::Create, target_, err);
+    }
+    if (fd_ < 0) throw FileError(FileError::Kind::Create, target_, "no free temporary name");
+    temp_ = named_;
+  }
+  if (::fstat(fd_, &st) == 0) {
+    if (!replacing) mode_ = st.st_mode & 0777;
+    // The owner reads and writes while the file is written, whatever its final bits.
+    if ((st.st_mode & 0600) != 0600) (void)::fchmod(fd_, (st.st_mode & 0777) | 0600);
+  }
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
@@ -125,7 +195,23 @@ void AtomicFileWriter::Write(const void* data, std::size_t n) {
 }
 
 void AtomicFileWriter::Commit() {
+  // The final bits are set after the last write (a write drops set-user-ID bits).
+  if (::fchmod(fd_, mode_) != 0) Fail(FileError::Kind::Write, target_, errno);
   if (::fsync(fd_) != 0) Fail(FileError::Kind::Write, target_, errno);
+  const fs::path dir = FolderOf(final_);
+  if (unnamed_) {
+    // A link cannot replace a file: name the complete file with a fresh name, then
+    // rename that over the target at once.
+    for (int attempt = 0; attempt < 100 && named_.empty(); ++attempt) {
+      named_ = TemporaryName(dir, final_.filename().string());
+      signal_slot_ = RegisterTemporaryFile(fs::absolute(named_).c_str());
+      if (::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, named_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+      const int err = errno;
+      ForgetName(false);
+      if (err != EEXIST) Fail(FileError::Kind::Create, target_, err);
+    }
+    if (named_.empty()) throw FileError(FileError::Kind::Create, target_, "no free temporary name");
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {
@@ -133,16 +219,26 @@ void AtomicFileWriter::Commit() {
     Discard();
     Fail(FileError::Kind::Write, target_, err);
   }
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail(FileError::Kind::Create, target_, errno);
+  if (::rename(named_.c_str(), final_.c_str()) != 0) {
+    const int err = errno;
+    Discard();
+    Fail(FileError::Kind::Create, target_, err);
+  }
+  ForgetName(false);
   done_ = true;
   // Make the rename itself durable; a failure here loses nothing already in place.
-  fs::path dir = target_.parent_path();
-  if (dir.empty()) dir = ".";
   const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     (void)::fsync(dfd);
     ::close(dfd);
   }
+}
+
+void AtomicFileWriter::ForgetName(bool remove) noexcept {
+  if (remove && !named_.empty()) ::unlink(named_.c_str());
+  UnregisterTemporaryFile(signal_slot_);
+  signal_slot_ = -1;
+  named_.clear();
 }
 
 void AtomicFileWriter::Discard() noexcept {
@@ -151,8 +247,13 @@ void AtomicFileWriter::Discard() noexcept {
     ::close(fd_);
     fd_ = -1;
   }
-  if (!temp_.empty()) ::unlink(temp_.c_str());
+  ForgetName(true);
   done_ = true;
+}
+
+unsigned PermissionsOf(const fs::path& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0666;
 }
 
 bool SameFile(const fs::path& a, const fs::path& b) {

@@ -28,7 +28,8 @@ class FileError : public std::runtime_error {
 // The system's text for an errno value.
 std::string ErrnoText(int err);
 
-// A regular file opened read-only. Folders, devices and pipes are refused.
+// A regular file opened read-only. Folders, devices, pipes and sockets are refused,
+// without waiting for a writer on a pipe.
 class InputFile {
  public:
   explicit InputFile(const std::filesystem::path& path);  // throws FileError(Read)
@@ -37,6 +38,8 @@ class InputFile {
   InputFile& operator=(const InputFile&) = delete;
 
   std::uint64_t size() const { return size_; }
+  // The permission bits (rwx for owner, group and others).
+  unsigned permissions() const { return permissions_; }
   // Reads up to n bytes; returns fewer only at the end of the file.
   std::size_t Read(void* buf, std::size_t n);  // throws FileError(Read)
   int fd() const { return fd_; }
@@ -46,19 +49,25 @@ class InputFile {
   std::filesystem::path path_;
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  unsigned permissions_ = 0;
 };
 
 // Reads a whole regular file into memory.
 std::string ReadWholeFile(const std::filesystem::path& path);  // throws FileError(Read)
 
-// Writes a file so that the target is either left as it was or replaced whole:
-// the bytes go to a temporary file in the target's folder, which Commit() flushes
-// to disk and renames over the target. Without Commit() (a failure, an exception)
-// the temporary file is removed and the target is untouched. A write that stores
-// fewer bytes than asked is a failure.
+// Writes a file so that the target is either left as it was or replaced whole.
+// The bytes go to an unnamed temporary file in the target's folder (a named hidden one,
+// ".NAME.xxxxxxxx.tmp" with NAME cut short, where the file system has no unnamed files),
+// which Commit() flushes to disk, names and renames over the target. Without Commit()
+// (a failure, an exception, a signal) nothing remains and the target is untouched.
+// A write that stores fewer bytes than asked is a failure.
+// A symbolic link as target is followed: the file it points to is replaced (a missing
+// one created) and the link stays. A replaced file keeps its permission bits; a new one
+// gets `new_file_mode` less the umask (give a copy its original's permissions).
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(std::filesystem::path target);  // throws FileError(Create)
+  explicit AtomicFileWriter(std::filesystem::path target,
+                            unsigned new_file_mode = 0666);  // throws FileError(Create)
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -67,16 +76,34 @@ class AtomicFileWriter {
   void Commit();                                // throws FileError(Write or Create)
   void Discard() noexcept;
 
+  // The target as given, for messages.
   const std::filesystem::path& target() const { return target_; }
+  // A path that reads the bytes written so far, until Commit() or Discard().
   const std::filesystem::path& temp_path() const { return temp_; }
   int fd() const { return fd_; }
 
  private:
+  void NameTemporary(const std::filesystem::path& dir, bool create);
+  void ForgetName(bool remove) noexcept;
+
   std::filesystem::path target_;
+  std::filesystem::path final_;    // the file that is replaced: the target, links followed
   std::filesystem::path temp_;
+  std::filesystem::path named_;    // the temporary file's name while it has one
   int fd_ = -1;
+  int signal_slot_ = -1;
+  unsigned mode_ = 0;              // the permission bits the result gets
+  bool unnamed_ = false;
   bool done_ = false;
 };
+
+namespace detail {
+// Off: always the named temporary file, as on file systems without unnamed files (tests).
+extern bool use_unnamed_temporary_files;
+}  // namespace detail
+
+// The permission bits of an existing file; 0666 when it cannot be read.
+unsigned PermissionsOf(const std::filesystem::path& path);
 
 // True when both paths name the same existing file (hard or symbolic links included).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);

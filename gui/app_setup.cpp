@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QStringList>
 
+#include "core/signals.h"
+
 namespace uy::gui {
 
 void InstallFontSubstitutes() {
@@ -31,6 +33,7 @@ void InstallFontSubstitutes() {
 }
 
 void SetUpApplication() {
+  InstallSignalHandlers();  // an interrupted save or recode leaves no temporary file
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   InstallFontSubstitutes();
 }

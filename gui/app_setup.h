@@ -5,7 +5,8 @@ namespace uy::gui {
 
 // Call once after the QApplication exists: the Qt dialogs instead of the desktop's
 // native ones (identical on every desktop and scriptable in tests), and installed
-// Uyghur fonts in place of the font names the windows ask for when those are missing.
+// Uyghur fonts in place of the font names the windows ask for when those are missing;
+// the signal handlers that remove temporary files of an interrupted run.
 void SetUpApplication();
 
 // Maps the windows' Uyghur font names to installed Uyghur fonts, where the named

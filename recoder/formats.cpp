@@ -292,7 +292,7 @@ RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int
   }
   progress.Set(80);
 
-  AtomicFileWriter out(output);
+  AtomicFileWriter out(output, PermissionsOf(input));
   out.Write(data.data(), data.size());
   progress.Set(90);
   try {

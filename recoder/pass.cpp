@@ -104,7 +104,7 @@ void RecodeDocument(const std::filesystem::path& input, const std::filesystem::p
   if (SameFile(input, output))
     throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
   (void)::posix_fadvise(in.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  AtomicFileWriter out(output);
+  AtomicFileWriter out(output, in.permissions());  // a new copy keeps the document's permissions
 
   const std::uint64_t size = in.size();
   ProgressTracker tracker(progress, size);

@@ -59,7 +59,8 @@ std::string Drain(int fd) {
 }
 }  // namespace
 
-RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input) {
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input,
+                     const std::function<void()>& in_child) {
   ::signal(SIGPIPE, SIG_IGN);  // a program that ignores its input must not kill the test
   int in[2], out[2], err[2];
   if (::pipe(in) || ::pipe(out) || ::pipe(err)) throw std::runtime_error("pipe failed");
@@ -69,6 +70,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& in
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+    if (in_child) in_child();
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -95,6 +97,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& in
   int status = 0;
   ::waitpid(pid, &status, 0);
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return r;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +30,15 @@ std::string ReadFile(const std::filesystem::path& path);
 
 struct RunResult {
   int status = -1;  // exit status, or -1 when killed
+  int signal = 0;   // the signal that killed it
   std::string out;
   std::string err;
 };
 
-// Runs a program with arguments (no shell), feeding `input` to its stdin.
-RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "");
+// Runs a program with arguments (no shell), feeding `input` to its stdin. `in_child`
+// runs in the child just before the program starts (limits, redirections, alarms).
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "",
+                     const std::function<void()>& in_child = {});
 
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(std::size_t n, unsigned seed);

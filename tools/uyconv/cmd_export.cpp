@@ -134,12 +134,8 @@ int RunExport(const Args& args) {
     }
     ok = WriteAll(bytes);
   }
-  if (std::fflush(stdout) != 0) ok = false;
-  if (!ok) {
-    Error("export: cannot write standard output: " + uy::ErrnoText(errno));
-    return 1;
-  }
-  return 0;
+  // A failed standard output is reported once, by main, as a write error.
+  return ok && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace uyconv

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -55,24 +56,31 @@ void PrintDirections() {
   }
 }
 
-// Shows a percentage on the terminal while one document is recoded.
+// Shows a percentage on the terminal while one document is recoded, following the
+// positions the recoder reports (range 1..100; a position past the end shows 100). The
+// line is redrawn only when the shown figure changes, however often positions come.
 class TerminalProgress : public rc::ProgressSink {
  public:
-  void Start(const std::string& name) { name_ = name; }
+  void Start(const std::string& name) {
+    name_ = name;
+    shown_ = -1;
+  }
   void SetRange(int, int) override {}
   void SetPosition(int position) override {
-    std::fprintf(stderr, "\r%s: %3d%%", name_.c_str(), position > 100 ? 100 : position);
+    const int percent = std::clamp(position, 0, 100);
+    if (percent == shown_) return;
+    shown_ = percent;
+    std::fprintf(stderr, "\r%s: %3d%%", name_.c_str(), percent);
     std::fflush(stderr);
-    shown_ = true;
   }
   void End() {
-    if (shown_) std::fputs("\n", stderr);
-    shown_ = false;
+    if (shown_ >= 0) std::fputs("\n", stderr);
+    shown_ = -1;
   }
 
  private:
   std::string name_;
-  bool shown_ = false;
+  int shown_ = -1;
 };
 
 std::optional<int> ParseDirection(const std::string& text) {

@@ -15,7 +15,7 @@ struct Slot {
   std::atomic<int> state{0};
   char path[PATH_MAX];
 };
-constexpr int kSlots = 16;
+constexpr int kSlots = 64;  // one per writer open at once (uyconv recode -r runs several)
 Slot g_slots[kSlots];
 
 constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP};

@@ -161,7 +161,7 @@ TEST(Uyconv, AFileSizeLimitIsAnOrdinaryFailureThatLeavesNothing) {
   const Case cases[] = {
       {Uyconv({"recode", "--raw", in("d.bin")}), "d(Unicode).bin"},
       {Uyconv({"recode", in("d.bin")}), "d(Unicode).bin"},
-      {Uyconv({"recode", in("t.txt")}), "t(Unicode).txt"},
+      {Uyconv({"recode", "--force", in("t.txt")}), "t(Unicode).txt"},
       {Uyconv({"save", in("saved.uyt")}), ""},
   };
   for (const Case& c : cases) {

@@ -106,7 +106,7 @@ class RecodedPart {
  public:
   RecodedPart(zip_t* z, zip_uint64_t index, zip_flags_t flags, const zip_stat_t& st, int direction)
       : file_(OpenPart(z, index, flags, st.name)), name_(st.name), size_(st.size), recoder_(direction, true),
-        buf_(kPiece) {}
+        buf_(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, st.size + PieceRecoder::kMaxHeldBack + 1))) {}
 
   bool done() const { return done_; }
   std::size_t changed() const { return recoder_.changed(); }
@@ -140,7 +140,7 @@ class RecodedPart {
   std::string name_;
   std::uint64_t size_, read_ = 0;
   PieceRecoder recoder_;
-  std::vector<std::uint8_t> buf_;
+  std::vector<std::uint8_t> buf_;  // always room for one more byte, which tells the end
   std::size_t ready_ = 0, end_ = 0;  // buf_[0, ready_) recoded, buf_[ready_, end_) held back
   bool done_ = false;
 };
@@ -162,11 +162,43 @@ struct ArchiveIo {
   Run* run = nullptr;
   int in_fd = -1;
   std::uint64_t in_size = 0, rpos = 0;
+  // libzip reads headers and data in small pieces: they are served from a block read ahead.
+  std::vector<char> cache = std::vector<char>(std::size_t{1} << 16);
+  std::uint64_t cache_at = 0;
+  std::size_t cache_len = 0;
   bool count_reads = false;
   const fs::path* output = nullptr;
   int out_fd = -1;
   std::uint64_t wpos = 0, wend = 0;
+  // Writes, as small as a header, gather in a block: buffer[0, buffered) belongs at buffer_at.
+  std::vector<char> buffer = std::vector<char>(std::size_t{1} << 16);
+  std::uint64_t buffer_at = 0;
+  std::size_t buffered = 0;
   zip_error_t error;
+
+  void WriteOut(const char* data, std::size_t n, std::uint64_t at) {
+    for (std::size_t put = 0; put < n;) {
+      const ssize_t r = ::pwrite(out_fd, data + put, n - put, static_cast<off_t>(at + put));
+      if (r < 0 && errno == EINTR) continue;
+      if (r <= 0) throw FileError(FileError::Kind::Write, *output, ErrnoText(r < 0 ? errno : ENOSPC));
+      put += static_cast<std::size_t>(r);
+    }
+  }
+  void Flush() {
+    WriteOut(buffer.data(), buffered, buffer_at);
+    buffered = 0;
+  }
+  void Write(const char* data, std::size_t n) {
+    const bool inside = wpos >= buffer_at && wpos <= buffer_at + buffered && wpos - buffer_at + n <= buffer.size();
+    if (!inside) {
+      Flush();
+      if (n >= buffer.size()) return WriteOut(data, n, wpos);
+      buffer_at = wpos;
+    }
+    const std::size_t from = static_cast<std::size_t>(wpos - buffer_at);
+    std::memcpy(buffer.data() + from, data, n);
+    buffered = std::max(buffered, from + n);
+  }
 };
 
 zip_int64_t ArchiveCallback(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -180,15 +212,29 @@ zip_int64_t ArchiveCallback(void* user, void* data, zip_uint64_t len, zip_source
         len = std::min<zip_uint64_t>(len, io.in_size - std::min(io.rpos, io.in_size));
         zip_uint64_t got = 0;
         while (got < len) {
-          const ssize_t n = ::pread(io.in_fd, static_cast<char*>(data) + got, len - got,
-                                    static_cast<off_t>(io.rpos + got));
+          const std::uint64_t at = io.rpos + got;
+          if (at >= io.cache_at && at < io.cache_at + io.cache_len) {
+            const std::size_t from = static_cast<std::size_t>(at - io.cache_at);
+            const std::size_t n = static_cast<std::size_t>(std::min<zip_uint64_t>(len - got, io.cache_len - from));
+            std::memcpy(static_cast<char*>(data) + got, io.cache.data() + from, n);
+            got += n;
+            continue;
+          }
+          const bool direct = len - got >= io.cache.size();
+          char* into = direct ? static_cast<char*>(data) + got : io.cache.data();
+          const ssize_t n = ::pread(io.in_fd, into, direct ? len - got : io.cache.size(), static_cast<off_t>(at));
           if (n < 0 && errno == EINTR) continue;
           if (n < 0) {
             zip_error_set(&io.error, ZIP_ER_READ, errno);
             return -1;
           }
           if (n == 0) break;
-          got += static_cast<zip_uint64_t>(n);
+          if (direct) {
+            got += static_cast<zip_uint64_t>(n);
+          } else {
+            io.cache_at = at;
+            io.cache_len = static_cast<std::size_t>(n);
+          }
         }
         io.rpos += got;
         if (io.count_reads) io.run->Add(got);
@@ -214,22 +260,11 @@ zip_int64_t ArchiveCallback(void* user, void* data, zip_uint64_t len, zip_source
           zip_error_set(&io.error, ZIP_ER_WRITE, EBADF);
           return -1;
         }
-        io.wpos = io.wend = 0;
+        io.wpos = io.wend = io.buffer_at = 0;
+        io.buffered = 0;
         return 0;
       case ZIP_SOURCE_WRITE: {
-        zip_uint64_t put = 0;
-        while (put < len) {
-          const ssize_t n = ::pwrite(io.out_fd, static_cast<const char*>(data) + put, len - put,
-                                     static_cast<off_t>(io.wpos + put));
-          if (n < 0 && errno == EINTR) continue;
-          if (n <= 0) {
-            const int err = n < 0 ? errno : ENOSPC;
-            io.run->failure = std::make_exception_ptr(FileError(FileError::Kind::Write, *io.output, ErrnoText(err)));
-            zip_error_set(&io.error, ZIP_ER_WRITE, err);
-            return -1;
-          }
-          put += static_cast<zip_uint64_t>(n);
-        }
+        io.Write(static_cast<const char*>(data), static_cast<std::size_t>(len));
         io.wpos += len;
         io.wend = std::max(io.wend, io.wpos);
         return static_cast<zip_int64_t>(len);
@@ -242,8 +277,10 @@ zip_int64_t ArchiveCallback(void* user, void* data, zip_uint64_t len, zip_source
       }
       case ZIP_SOURCE_TELL_WRITE:
         return static_cast<zip_int64_t>(io.wpos);
+      case ZIP_SOURCE_COMMIT_WRITE:  // the caller commits once the file has been checked
+        io.Flush();
+        return 0;
       case ZIP_SOURCE_CLOSE:
-      case ZIP_SOURCE_COMMIT_WRITE:   // the caller commits once the file has been checked
       case ZIP_SOURCE_ROLLBACK_WRITE:  // an uncommitted output is removed by its writer
       case ZIP_SOURCE_REMOVE:
       case ZIP_SOURCE_FREE:

@@ -146,7 +146,7 @@ std::pair<int, long> InChild(F body) {
 
 TEST(ZipStream, MemoryDoesNotGrowWithThePartsAndTheResultIsExact) {
   TempDir dir;
-  const std::uint64_t repeats = kSanitized ? 128 : 1536;  // a part of 8 MiB, or of 96 MiB
+  const std::uint64_t repeats = kSanitized ? 128 : 1024;  // a part of 8 MiB, or of 64 MiB
   const int parts = 1;
   WriteBigZip(dir / "big.zip", parts, repeats);
   struct rusage self {};

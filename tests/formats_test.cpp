@@ -261,11 +261,11 @@ TEST(ZipRecode, ArchiveWithoutTextToChangeIsCopiedByteForByte) {
   rc::RecodeByContent(dir / "in.zip", dir / "out.zip", 3, nullptr);
   EXPECT_EQ(ReadFile(dir / "out.zip"), zip);
 
-  // An empty buffer is an empty archive (and nothing of it stays allocated).
-  std::vector<rc::detail::ZipEntryCheck> checks{{"stale", 1, 2}};
-  std::size_t changed = 0;
-  EXPECT_EQ(rc::detail::RecodeZip("", 0, checks, changed, {}), "");
-  EXPECT_TRUE(checks.empty());
+  // An archive of no parts at all.
+  const std::string empty = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+  WriteFile(dir / "empty.zip", empty);
+  rc::RecodeByContent(dir / "empty.zip", dir / "empty-out.zip", 0, nullptr);
+  EXPECT_EQ(ReadFile(dir / "empty-out.zip"), empty);
 }
 
 TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
@@ -306,9 +306,28 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   big[central + 30] = 12;
   big.insert(central + 46 + 5, std::string("\x01\x00\x08\x00\x00\x00\x00\x00\x00\x00\x00\x40", 12));
   big[big.find("PK\x05\x06") + 12] += 12;  // the directory's length
-  std::vector<rc::detail::ZipEntryCheck> checks;
-  std::size_t changed = 0;
-  EXPECT_THROW(rc::detail::RecodeZip(big, 0, checks, changed, {}), rc::detail::FormatError);
+  WriteFile(dir / "claim.zip", big);
+  try {
+    rc::RecodeByContent(dir / "claim.zip", dir / "out.zip", 0, nullptr);
+    ADD_FAILURE() << "a part shorter than its claim was recoded";
+  } catch (const uy::FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("claim.zip: the part a.xml of the archive is cut short"), std::string::npos)
+        << e.what();
+  }
+
+  // Two parts of one name: the document is damaged, whatever the written archive would be.
+  std::string twice = MakeZip({{"a.xml", "<a>\u0638</a>"}, {"b.xml", "<b>\u0638</b>"}});
+  for (std::size_t at; (at = twice.find("b.xml")) != std::string::npos;) twice[at] = 'a';
+  WriteFile(dir / "twice.zip", twice);
+  try {
+    rc::RecodeByContent(dir / "twice.zip", dir / "out.zip", 0, nullptr);
+    ADD_FAILURE() << "an archive with two parts of one name was recoded";
+  } catch (const uy::FileError& e) {
+    EXPECT_EQ(e.kind(), uy::FileError::Kind::Read);
+    EXPECT_NE(std::string(e.what()).find("twice.zip: the document is damaged: two of its parts are named a.xml"),
+              std::string::npos) << e.what();
+  }
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"claim.zip", "crc.zip", "cut.zip", "pic.zip", "twice.zip"}));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -240,7 +240,7 @@ RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int
   if (IsTextKind(summary.kind)) {  // recoded in pieces, in bounded memory
     summary.handling = TextHandling(summary.kind);
     AtomicFileWriter out(output);
-    summary.changed = RecodeTextStream(input, out, summary.kind, direction, progress.Step(0, 100));
+    summary.changed = RecodeTextStream(input, out, summary.kind, direction, progress.Step(0, 99));
     out.Commit();
     progress.Set(100);
     return summary;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include <zlib.h>
@@ -280,9 +281,11 @@ std::size_t RecodeRtfEscapes(std::span<std::uint8_t> rtf, int direction) {
   return changed;
 }
 
-TextRecoder::TextRecoder(DocumentKind kind, int direction) : kind_(kind), map_(LowByteMap(direction)) {
+TextRecoder::TextRecoder(DocumentKind kind, int direction, bool markup)
+    : kind_(kind), map_(LowByteMap(direction)) {
   if (!IsTextKind(kind)) throw std::invalid_argument("not a text kind");
   utf16_.pos = 2;  // after the byte-order mark
+  if (markup) markup_.verdict = text_scan::MarkupStart::Verdict::kYes;
 }
 
 void TextRecoder::Feed(std::span<const std::uint8_t> bytes, std::string& out) {

@@ -76,8 +76,9 @@ class TextRecoder {
  public:
   // `kind` is one of the text kinds (UTF-8, UTF-16, rich text); UTF-16 documents start
   // with their byte-order mark, and UTF-8 documents that start with '<' (after an
-  // optional mark and blanks) are markup, whose numeric references are recoded too.
-  TextRecoder(DocumentKind kind, int direction);
+  // optional mark and blanks) are markup, whose numeric references are recoded too;
+  // with `markup` they are taken as markup whatever their start (the XML parts of zips).
+  TextRecoder(DocumentKind kind, int direction, bool markup = false);
   void Feed(std::span<const std::uint8_t> bytes, std::string& out);
   void Finish(std::string& out);
   std::size_t changed() const { return changed_; }

@@ -63,10 +63,13 @@ std::uint64_t Utf8::Scan(Window w, bool final, const Map& map, std::size_t& chan
     }
     ++i;
   }
-  pos = i;
   // A lead byte at the end may pair with the next piece's first byte.
-  if (final || i >= w.end || w[i] < 0xD8 || w[i] > 0xDB) return w.end;
-  return i;
+  if (!final && i < w.end && w[i] >= 0xD8 && w[i] <= 0xDB) {
+    pos = i;
+    return i;
+  }
+  pos = std::max(i, w.end);
+  return w.end;
 }
 
 std::uint64_t Utf16::Scan(Window w, bool final, const Map& map, std::size_t& changed) {

@@ -92,7 +92,8 @@ std::uint64_t References::Scan(Window w, bool final, const Map& map, std::size_t
   std::uint64_t i = pos;
   while (i < n) {
     if (w[i] != '&') {
-      ++i;
+      const void* hit = std::memchr(&w[i], '&', n - i);
+      i = hit ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - w.data) + w.base : n;
       continue;
     }
     // "&#", an optional 'x', up to eight digits, then ';' or any other end of the number

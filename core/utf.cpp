@@ -1,51 +1,133 @@
 #include "utf.h"
 
+#include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include <unicode/ustring.h>
-#include <unicode/utf8.h>
+#include <unicode/utf16.h>
 
 namespace uy {
+namespace {
 
-std::string ToUtf8(std::u16string_view text) {
+// Pieces handed to ICU: their lengths, and three bytes of UTF-8 per unit, stay far below 2^31.
+constexpr std::size_t kPiece = std::size_t{1} << 28;
+
+[[noreturn]] void Fail(UErrorCode status) {
+  throw std::runtime_error(std::string("UTF-8 conversion failed: ") + u_errorName(status));
+}
+
+bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+}  // namespace
+
+namespace detail {
+
+std::string ToUtf8(std::u16string_view text, std::size_t piece) {
   std::string out;
-  if (text.empty()) return out;
-  out.resize(text.size() * 3);
-  int32_t len = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &len,
-                     reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                     0xFFFD, nullptr, &status);
-  if (U_FAILURE(status)) throw std::runtime_error(std::string("UTF-8 conversion failed: ") + u_errorName(status));
-  out.resize(static_cast<std::size_t>(len));
+  while (!text.empty()) {
+    std::size_t n = std::min(text.size(), piece);
+    // A surrogate pair stays in one piece.
+    if (n < text.size() && n > 1 && U16_IS_LEAD(text[n - 1])) --n;
+    const std::size_t at = out.size();
+    out.resize(at + n * 3);
+    int32_t len = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(out.data() + at, static_cast<int32_t>(n * 3), &len,
+                       reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(n), 0xFFFD,
+                       nullptr, &status);
+    if (U_FAILURE(status)) Fail(status);
+    out.resize(at + static_cast<std::size_t>(len));
+    text.remove_prefix(n);
+  }
   return out;
 }
 
-std::u16string FromUtf8(std::string_view bytes, std::size_t* replaced) {
+std::u16string FromUtf8(std::string_view bytes, std::size_t* replaced, std::size_t piece) {
   std::u16string out;
   if (replaced) *replaced = 0;
-  if (bytes.empty()) return out;
-  out.resize(bytes.size());  // never more units than bytes
-  int32_t len = 0;
-  int32_t subs = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &len,
-                       bytes.data(), static_cast<int32_t>(bytes.size()), 0xFFFD, &subs, &status);
-  if (U_FAILURE(status)) throw std::runtime_error(std::string("UTF-8 conversion failed: ") + u_errorName(status));
-  out.resize(static_cast<std::size_t>(len));
-  if (replaced) *replaced = static_cast<std::size_t>(subs);
+  while (!bytes.empty()) {
+    std::size_t n = std::min(bytes.size(), piece);
+    // Cut before a byte that is not a continuation byte, so that no sequence, whole or
+    // broken, spans two pieces. Four continuation bytes in a row cannot all belong to
+    // one sequence: a cut after them is safe too.
+    if (n < bytes.size()) {
+      std::size_t cut = n;
+      while (cut > 0 && n - cut < 3 && IsContinuation(bytes[cut])) --cut;
+      if (cut > 0 && !IsContinuation(bytes[cut])) n = cut;
+    }
+    const std::size_t at = out.size();
+    out.resize(at + n);  // never more units than bytes
+    int32_t len = 0;
+    int32_t subs = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data() + at), static_cast<int32_t>(n), &len,
+                         bytes.data(), static_cast<int32_t>(n), 0xFFFD, &subs, &status);
+    if (U_FAILURE(status)) Fail(status);
+    out.resize(at + static_cast<std::size_t>(len));
+    if (replaced) *replaced += static_cast<std::size_t>(subs);
+    bytes.remove_prefix(n);
+  }
   return out;
+}
+
+}  // namespace detail
+
+std::string ToUtf8(std::u16string_view text) { return detail::ToUtf8(text, kPiece); }
+
+std::u16string FromUtf8(std::string_view bytes, std::size_t* replaced) {
+  return detail::FromUtf8(bytes, replaced, kPiece);
+}
+
+bool Utf8Validator::Feed(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (ok_ && i < n) {
+    if (need_ == 0) {
+      // Plain ASCII eight bytes at a time.
+      while (i + 8 <= n) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (w & 0x8080808080808080u) break;
+        i += 8;
+      }
+      if (i == n) break;
+      const unsigned char c = p[i++];
+      if (c < 0x80) continue;
+      lo_ = 0x80;
+      hi_ = 0xBF;
+      if (c >= 0xC2 && c <= 0xDF) {
+        need_ = 1;
+      } else if (c >= 0xE0 && c <= 0xEF) {
+        need_ = 2;
+        if (c == 0xE0) lo_ = 0xA0;  // no overlong forms
+        if (c == 0xED) hi_ = 0x9F;  // no surrogates
+      } else if (c >= 0xF0 && c <= 0xF4) {
+        need_ = 3;
+        if (c == 0xF0) lo_ = 0x90;
+        if (c == 0xF4) hi_ = 0x8F;  // nothing past U+10FFFF
+      } else {
+        ok_ = false;
+      }
+    } else {
+      const unsigned char c = p[i++];
+      if (c < lo_ || c > hi_) {
+        ok_ = false;
+      } else {
+        --need_;
+        lo_ = 0x80;
+        hi_ = 0xBF;
+      }
+    }
+  }
+  return ok_;
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-  const auto n = static_cast<int32_t>(bytes.size());
-  for (int32_t i = 0; i < n;) {
-    UChar32 c;
-    U8_NEXT(s, i, n, c);
-    if (c < 0) return false;
-  }
-  return true;
+  Utf8Validator v;
+  v.Feed(bytes);
+  return v.Finish();
 }
 
 }  // namespace uy

@@ -1,7 +1,8 @@
-// Conversions between UTF-8 bytes and UTF-16 text.
+// Conversions between UTF-8 bytes and UTF-16 text, for texts of any length.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,28 @@ std::u16string FromUtf8(std::string_view bytes, std::size_t* replaced = nullptr)
 
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
+
+// Checks UTF-8 well-formedness of bytes that arrive in pieces; a sequence may be split
+// anywhere between two pieces.
+class Utf8Validator {
+ public:
+  // False once the bytes so far cannot be the start of well-formed UTF-8.
+  bool Feed(std::string_view bytes);
+  // True when everything fed is well-formed and no sequence is left incomplete.
+  bool Finish() const { return ok_ && need_ == 0; }
+
+ private:
+  bool ok_ = true;
+  int need_ = 0;             // continuation bytes still expected
+  std::uint8_t lo_ = 0x80;   // range of the next continuation byte
+  std::uint8_t hi_ = 0xBF;
+};
+
+namespace detail {
+// The conversions above, done in pieces of at most `piece` code units or bytes (ICU
+// takes 32-bit lengths); the pieces never split a character. `piece` is at least 4.
+std::string ToUtf8(std::u16string_view text, std::size_t piece);
+std::u16string FromUtf8(std::string_view bytes, std::size_t* replaced, std::size_t piece);
+}  // namespace detail
 
 }  // namespace uy

@@ -5,10 +5,13 @@
 // Properties (the length is kept by the in-place interface):
 // - only the bytes of recoded sequences change, and into the same kind of sequence: a
 //   two-byte UTF-8 character of U+0600..U+06FF, a UTF-16 unit of that block, the digits
-//   of a reference &#N; / &#xH; or of an escape \uN whose value is in that block; so every
+//   of a reference &#N; / &#xH; (the ';' may be missing: then any other byte that is not
+//   a digit, or the end, ends it) or of an escape \uN whose value is in that block; so every
 //   other byte (all ASCII outside them among others) keeps its value, and valid UTF-8
 //   stays valid;
 // - the count returned is the number of such sequences that changed;
+// - the recoder of whole documents, handed the text in three pieces cut where the input
+//   says, gives the result of the whole text at once;
 // - for the directions that have a reverse (0/1, 2/3), recoding forth, back and forth
 //   again gives what the first recoding gave (the structure survives recoding; for
 //   references up to the case of hex digits, which recoding normalises).
@@ -18,12 +21,15 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/utf.h"
 #include "fuzz/check.h"
 #include "recoder/formats.h"
+#include "recoder/text_recode.h"
 
 namespace {
 
@@ -83,7 +89,10 @@ std::size_t SequenceStart(const Bytes& in, const Bytes& out, std::size_t at, Mod
       if (refs) {
         hex = first >= 3 && (in[first - 1] | 0x20) == 'x' && in[first - 2] == '#' && in[first - 3] == '&';
         FUZZ_CHECK(hex || (first >= 2 && in[first - 1] == '#' && in[first - 2] == '&'));
-        FUZZ_CHECK(last < in.size() && in[last] == ';');
+        // A decimal reference ends at the first byte that is not a decimal digit.
+        if (!hex)
+          for (last = at; last < in.size() && Digit(in[last]);) ++last;
+        FUZZ_CHECK(last - first <= 8);
       } else {
         FUZZ_CHECK(first >= 2 && in[first - 1] == 'u' && in[first - 2] == '\\');
       }
@@ -118,6 +127,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view b(reinterpret_cast<const char*>(out.data()), out.size());
     FUZZ_CHECK(uy::IsValidUtf8(a) == uy::IsValidUtf8(b));
   }
+
+  // Pieces: the text as a whole document of the matching kind, cut twice.
+  const rc::DocumentKind kind = mode == kUtf16 ? rc::DocumentKind::kUtf16Text
+                                : mode == kRtf ? rc::DocumentKind::kRtf
+                                               : rc::DocumentKind::kUtf8Text;
+  const std::size_t n = in.size();
+  const std::size_t cut1 = n ? in[n - 1] % (n + 1) : 0;
+  const std::size_t cut2 = n > 1 ? std::max(cut1, (in[n - 2] * 251u + cut1) % (n + 1)) : cut1;
+  std::string whole, pieces;
+  rc::TextRecoder one(kind, direction), three(kind, direction);
+  one.Feed(in, whole);
+  one.Finish(whole);
+  const std::span<const std::uint8_t> all(in);
+  three.Feed(all.subspan(0, cut1), pieces);
+  three.Feed(all.subspan(cut1, cut2 - cut1), pieces);
+  three.Feed(all.subspan(cut2), pieces);
+  three.Finish(pieces);
+  FUZZ_CHECK(whole == pieces && one.changed() == three.changed() && whole.size() == n);
 
   if (direction > 3) return 0;
   Bytes again = out;

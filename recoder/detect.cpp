@@ -54,8 +54,6 @@ constexpr std::uint64_t kMaxBytes = std::uint64_t{16} << 20;
 // Compound files up to this size are parsed for their text; larger ones are sampled as
 // units, like any other file.
 constexpr std::uint64_t kMaxCompound = std::uint64_t{32} << 20;
-// Unmarked files above this size get the unit pass from the recoder, not the text pass.
-constexpr std::uint64_t kTextProbeLimit = std::uint64_t{64} << 20;
 constexpr std::size_t kHeader = 2560;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
@@ -498,8 +496,10 @@ Detection DetectDocument(const fs::path& path) {
   const auto* hb = reinterpret_cast<const std::uint8_t*>(head.data());
   const bool whole = head.size() == in.size();
   DocumentKind kind = DetectKind({hb, head.size()}, whole);
-  if (kind == DocumentKind::kOther && !whole && in.size() <= kTextProbeLimit && head.find('\0') == std::string::npos) {
-    // Larger text: valid UTF-8 so far (a sequence cut by the piece's end aside).
+  if (kind == DocumentKind::kOther && !whole &&
+      static_cast<std::size_t>(std::count(head.begin(), head.end(), '\0')) <= head.size() / 64) {
+    // Larger text, as the recoder tells it: valid UTF-8 so far (a sequence cut by the
+    // piece's end aside) with no more than a stray NUL here and there.
     std::size_t end = head.size();
     for (std::size_t k = 0; k < 3 && end > 0 && (static_cast<unsigned char>(head[end - 1]) & 0xC0) == 0x80; ++k) --end;
     if (end > 0 && static_cast<unsigned char>(head[end - 1]) >= 0xC0) --end;

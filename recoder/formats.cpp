@@ -11,16 +11,13 @@
 #include "formats_internal.h"
 #include "office_binary.h"
 #include "tables.h"
+#include "text_recode.h"
 
 namespace uy::recode {
 namespace {
 
 namespace fs = std::filesystem;
 using detail::FormatError;
-
-// Unmarked files up to this size are read whole to see whether they are UTF-8 text;
-// larger ones go to the unit pass without being held in memory.
-constexpr std::uint64_t kTextProbeLimit = std::uint64_t{64} << 20;
 
 using detail::Progress;
 
@@ -44,13 +41,6 @@ std::span<const std::uint8_t> Bytes(const std::string& s) {
 
 bool StartsWith(std::span<const std::uint8_t> b, std::string_view prefix) {
   return b.size() >= prefix.size() && std::memcmp(b.data(), prefix.data(), prefix.size()) == 0;
-}
-
-// Markup: after an optional mark and blanks the text starts with '<'.
-bool IsMarkup(std::span<const std::uint8_t> b) {
-  std::size_t i = StartsWith(b, "\xEF\xBB\xBF") ? 3 : 0;
-  while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n')) ++i;
-  return i < b.size() && b[i] == '<';
 }
 
 std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
@@ -212,9 +202,10 @@ DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file) {
   if (StartsWith(head, "\xFF\xFE") || StartsWith(head, "\xFE\xFF")) return DocumentKind::kUtf16Text;
   if (StartsWith(head, "{\\rtf")) return DocumentKind::kRtf;
   if (StartsWith(head, "\xEF\xBB\xBF")) return DocumentKind::kUtf8Text;
-  if (whole_file && !head.empty() && std::find(head.begin(), head.end(), 0) == head.end() &&
-      IsValidUtf8({reinterpret_cast<const char*>(head.data()), head.size()}))
-    return DocumentKind::kUtf8Text;
+  if (whole_file) {
+    Utf8TextProbe probe;
+    if (probe.Feed(head) && probe.Finish()) return DocumentKind::kUtf8Text;
+  }
   return DocumentKind::kOther;
 }
 
@@ -247,12 +238,18 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
       progress.Set(100);
       return summary;
     }
-    if (summary.kind == DocumentKind::kOther && in.size() > kTextProbeLimit) {
-      // too large to probe for text: the unit pass, streamed
-    } else {
-      data = ReadWholeFile(input);
-      if (summary.kind == DocumentKind::kOther) summary.kind = DetectKind(Bytes(data), true);
-    }
+    // Unmarked files of any size are read through in pieces to tell UTF-8 text.
+    if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
+      summary.kind = DocumentKind::kUtf8Text;
+    if (summary.kind == DocumentKind::kCompound) data = ReadWholeFile(input);
+  }
+  if (IsTextKind(summary.kind)) {  // recoded in pieces, in bounded memory
+    summary.handling = TextHandling(summary.kind);
+    AtomicFileWriter out(output, PermissionsOf(input));
+    summary.changed = RecodeTextStream(input, out, summary.kind, direction, progress.Step(0, 99));
+    out.Commit();
+    progress.Set(100);
+    return summary;
   }
   if (summary.kind == DocumentKind::kOther) {
     summary.handling = "unit pass";
@@ -266,26 +263,11 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
   const std::string original = summary.kind == DocumentKind::kCompound ? data : std::string();
   cfb::CompoundFile layout;
   try {
-    auto bytes = Bytes(data);
     switch (summary.kind) {
       case DocumentKind::kCompound:
         layout = RecodeCompound(data, direction, summary);
         break;
-      case DocumentKind::kUtf16Text:
-        summary.handling = "UTF-16 units";
-        summary.changed = RecodeUtf16(bytes.subspan(2), bytes[0] == 0xFE, direction);
-        break;
-      case DocumentKind::kUtf8Text:
-        summary.handling = "UTF-8 characters";
-        summary.changed = RecodeUtf8(bytes, direction);
-        if (IsMarkup(bytes)) summary.changed += RecodeCharacterReferences(bytes, direction);
-        break;
-      case DocumentKind::kRtf:
-        summary.handling = "rich-text escapes";
-        summary.changed = RecodeRtfEscapes(bytes, direction);
-        break;
-      case DocumentKind::kZip:
-      case DocumentKind::kOther:
+      default:  // zip and text documents were recoded in pieces above
         break;
     }
   } catch (const FormatError& e) {

@@ -484,7 +484,7 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
   const bool copy = summary.changed == 0;  // nothing to recode: the archive stays byte for byte
   run.total = run.done + (copy ? 2 * in.size() : in.size() + rewritten * kDeflateWeight) + all;
 
-  AtomicFileWriter out(output);
+  AtomicFileWriter out(output, in.permissions());
   try {
     if (copy) {
       z.reset();

@@ -95,7 +95,7 @@ class Meter {
 // Recodes the units of `ranges`, which KeepEachByteOnce has made disjoint.
 std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
                          int direction, Meter& meter) {
-  constexpr std::uint64_t kChunk = 1 << 16;  // units between progress reports
+  constexpr std::uint64_t kChunk = 1 << 12;  // units between progress reports
   std::size_t changed = 0;
   for (const office::UnitRange& r : ranges) {
     for (std::uint64_t k = 0; k < r.count;) {

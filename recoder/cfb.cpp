@@ -71,7 +71,7 @@ class Parser {
     const std::uint32_t per_difat = ss_ / 4 - 1;
     while (fat_sectors.size() < fat_count) {
       NeedSector(difat, "DIFAT");
-      Claim(owners_, difat, kDifat, "the DIFAT chain");
+      Claim(owners_, difat, kDifat, "DIFAT chain");
       const std::uint64_t off = Offset(difat);
       structures.push_back({off, ss_});
       for (std::uint32_t i = 0; i < per_difat && fat_sectors.size() < fat_count; ++i)
@@ -81,14 +81,14 @@ class Parser {
     fat_.reserve(static_cast<std::size_t>(fat_count) * (ss_ / 4));
     for (std::uint32_t s : fat_sectors) {
       NeedSector(s, "FAT");
-      Claim(owners_, s, kFat, "the FAT");
+      Claim(owners_, s, kFat, "FAT");
       const std::uint64_t off = Offset(s);
       structures.push_back({off, ss_});
       for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(U32(file_, off + 4 * i));
     }
 
     // The directory.
-    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, owners_, kDirectory, "directory");
+    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, owners_, kDirectory, "directory chain");
     if (dir_chain.empty()) Fail("the directory is empty");
     std::vector<DirEntry> dir;
     dir.reserve(dir_chain.size() * (ss_ / kDirEntrySize));
@@ -104,7 +104,7 @@ class Parser {
     std::vector<std::uint32_t> minifat;
     const std::uint32_t minifat_count = U32(file_, 64);
     if (minifat_count > 0) {
-      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, owners_, kMiniFat, "mini FAT");
+      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, owners_, kMiniFat, "mini FAT chain");
       minifat.reserve(chain.size() * (ss_ / 4));
       for (std::uint32_t s : chain) {
         NeedSector(s, "mini FAT");
@@ -114,7 +114,7 @@ class Parser {
       }
     }
     std::vector<Extent> ministream;  // one extent per sector, for lookups by position
-    if (dir[0].size > 0) ministream = Regular(dir[0], kMiniStream, "the mini stream", false);
+    if (dir[0].size > 0) ministream = Regular(dir[0], kMiniStream, "mini stream", false);
     std::vector<std::uint32_t> mini_owners(minifat.size(), kNobody);
 
     // Every stream reachable from the root, with its path. The paths together may not
@@ -149,9 +149,9 @@ class Parser {
         if (s.size == 0) {
           // no bytes
         } else if (s.mini) {
-          s.extents = Mini(e, minifat, mini_owners, owner, ministream, dir[0].size);
+          s.extents = Mini(e, minifat, mini_owners, owner, "stream " + path, ministream, dir[0].size);
         } else {
-          s.extents = Regular(e, owner, path.c_str(), true);
+          s.extents = Regular(e, owner, "stream " + path, true);
         }
         streams.push_back(std::move(s));
       } else {
@@ -184,13 +184,15 @@ class Parser {
 
   // Gives `sector` to `owner`; `what` names the chain or table for the messages.
   static void Claim(std::vector<std::uint32_t>& owners, std::uint32_t sector, std::uint32_t owner,
-                    const std::string& what) {
-    if (sector >= owners.size()) Fail(what + " leaves the file");
-    std::uint32_t& holder = owners[sector];
-    if (holder == owner)
-      Fail(owner == kFat ? std::string("the FAT lists a sector twice") : what + " loops");
-    if (holder != kNobody) Fail(what + " shares sectors with " + OwnerName(holder));
-    holder = owner;
+                    std::string_view what) {
+    if (sector < owners.size() && owners[sector] == kNobody) {
+      owners[sector] = owner;
+      return;
+    }
+    const std::string the = "the " + std::string(what);
+    if (sector >= owners.size()) Fail(the + " leaves the file");
+    if (owners[sector] == owner) Fail(owner == kFat ? "the FAT lists a sector twice" : the + " loops");
+    Fail(the + " shares sectors with " + OwnerName(owners[sector]));
   }
 
   DirEntry Entry(std::uint64_t off) const {
@@ -213,27 +215,27 @@ class Parser {
   // sectors, claiming each for `owner`.
   static std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
                                           std::vector<std::uint32_t>& owners, std::uint32_t owner,
-                                          const std::string& what, std::uint64_t limit = UINT64_MAX) {
+                                          std::string_view what, std::uint64_t limit = UINT64_MAX) {
     std::vector<std::uint32_t> chain;
     for (std::uint32_t s = start; s != kEndOfChain && chain.size() < limit;) {
-      if (s >= table.size() || s > kMaxRegular) Fail("the " + what + " chain is broken");
-      Claim(owners, s, owner, "the " + what + " chain");
+      if (s >= table.size() || s > kMaxRegular) Fail("the " + std::string(what) + " is broken");
+      Claim(owners, s, owner, what);
       chain.push_back(s);
       s = table[s];
     }
     return chain;
   }
 
-  std::vector<Extent> Regular(const DirEntry& e, std::uint32_t owner, const char* what, bool merge) {
+  std::vector<Extent> Regular(const DirEntry& e, std::uint32_t owner, const std::string& what, bool merge) {
     const std::uint64_t need = e.size / ss_ + (e.size % ss_ != 0);
-    if (need > owners_.size()) Fail(std::string("the size of ") + what + " exceeds the file");
-    const std::vector<std::uint32_t> chain = Chain(e.start, fat_, owners_, owner, what, need);
-    if (chain.size() < need) Fail(std::string("the chain of ") + what + " is shorter than its size");
+    if (need > owners_.size()) Fail("the size of the " + what + " exceeds the file");
+    const std::vector<std::uint32_t> chain = Chain(e.start, fat_, owners_, owner, "chain of the " + what, need);
+    if (chain.size() < need) Fail("the chain of the " + what + " is shorter than its size");
     std::vector<Extent> extents;
     std::uint64_t left = e.size;
     for (std::uint32_t s : chain) {
       const std::uint64_t n = std::min<std::uint64_t>(ss_, left);
-      if (Offset(s) + n > file_.size()) Fail(std::string("the data of ") + what + " lies outside the file");
+      if (Offset(s) + n > file_.size()) Fail("the data of the " + what + " lies outside the file");
       if (merge)
         Append(extents, {Offset(s), n});
       else
@@ -244,11 +246,11 @@ class Parser {
   }
 
   std::vector<Extent> Mini(const DirEntry& e, const std::vector<std::uint32_t>& minifat,
-                           std::vector<std::uint32_t>& mini_owners, std::uint32_t owner,
+                           std::vector<std::uint32_t>& mini_owners, std::uint32_t owner, const std::string& what,
                            const std::vector<Extent>& ministream, std::uint64_t ministream_size) const {
     const std::uint64_t need = (e.size + kMiniSectorSize - 1) / kMiniSectorSize;
-    const std::vector<std::uint32_t> chain = Chain(e.start, minifat, mini_owners, owner, "mini stream", need);
-    if (chain.size() < need) Fail("a mini stream chain is shorter than its stream");
+    const std::vector<std::uint32_t> chain = Chain(e.start, minifat, mini_owners, owner, "mini chain of the " + what, need);
+    if (chain.size() < need) Fail("the mini chain of the " + what + " is shorter than its size");
     std::vector<Extent> extents;
     std::uint64_t left = e.size;
     for (std::uint32_t m : chain) {

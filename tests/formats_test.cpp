@@ -698,17 +698,17 @@ TEST(CompoundRecode, SectorsClaimedTwiceAreDamage) {
          Set32(f, 44, 200);
          return f;
        }},
-      {"chain shares sectors with another stream", [&] {
+      {"the chain of the stream A shares sectors with another stream", [&] {
          std::string f = uytest::WriteCompoundFile({{"A", text}, {"B", text}});
          ShareStream(f, 2, 1);
          return f;
        }},
-      {"the mini stream chain shares sectors", [&] {
+      {"mini chain of the stream A shares sectors", [&] {
          std::string f = uytest::WriteCompoundFile({{"A", text.substr(0, 200)}, {"B", text.substr(0, 200)}});
          ShareStream(f, 2, 1);
          return f;
        }},
-      {"shares sectors with another stream", [&] {
+      {"the chain of the stream S1", [&] {
          std::vector<uytest::CfbStream> streams{{"S0000", text}};
          for (int i = 1; i <= 3000; ++i) streams.push_back({"S" + std::to_string(10000 + i), ""});
          std::string f = uytest::WriteCompoundFile(streams);

@@ -4,7 +4,7 @@
 //
 // Properties: parsing fails only with ParseError; a parsed layout lies inside the file,
 // its extents add up to each stream's size and no stream shares bytes with the
-// container's own sectors. Recoding fails only with FileError, and then leaves nothing
+// container's own sectors or with another stream. Recoding fails only with FileError, and then leaves nothing
 // behind; it never succeeds on what does not parse. A recoded file has the input's
 // length, parses to the same streams at the same places, and keeps every byte outside
 // the streams.
@@ -68,15 +68,20 @@ bool Overlap(const cfb::Extent& a, const cfb::Extent& b) {
 
 void CheckLayout(const cfb::CompoundFile& cf, std::size_t file_size) {
   for (const cfb::Extent& x : cf.structures()) FUZZ_CHECK(x.offset + x.length <= file_size);
+  std::vector<cfb::Extent> all;
   for (const cfb::Stream& s : cf.streams()) {
     std::uint64_t sum = 0;
     for (const cfb::Extent& x : s.extents) {
       FUZZ_CHECK(x.offset + x.length <= file_size);
       for (const cfb::Extent& c : cf.structures()) FUZZ_CHECK(!Overlap(x, c));
       sum += x.length;
+      all.push_back(x);
     }
     FUZZ_CHECK(sum == s.size);
   }
+  // No byte belongs to two streams (or twice to one).
+  std::sort(all.begin(), all.end(), [](const cfb::Extent& a, const cfb::Extent& b) { return a.offset < b.offset; });
+  for (std::size_t i = 1; i < all.size(); ++i) FUZZ_CHECK(all[i - 1].offset + all[i - 1].length <= all[i].offset);
 }
 
 }  // namespace

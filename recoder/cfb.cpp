@@ -33,6 +33,10 @@ struct DirEntry {
   std::uint64_t size = 0;
 };
 
+// Who holds a sector (or a mini sector): nobody, one of the container's structures, or
+// the stream of a directory entry (kFirstEntry + its id).
+enum Owner : std::uint32_t { kNobody, kFat, kDifat, kDirectory, kMiniFat, kMiniStream, kFirstEntry };
+
 class Parser {
  public:
   explicit Parser(std::span<const std::uint8_t> file) : file_(file) {}
@@ -50,36 +54,44 @@ class Parser {
     ss = ss_;
     cutoff_ = U32(file_, 56);
     if (cutoff_ != 4096) Fail("unknown mini stream cutoff");
-    max_sectors_ = file_.size() / ss_;  // upper bound for any chain's length
-    structures.push_back({0, ss_});     // the header (a whole sector in version 4)
+    if (file_.size() < ss_) Fail("the file ends inside its header");
+    // Every sector that begins inside the file (the last may be cut short) has one owner;
+    // a sector claimed twice is damage, whether by one chain (a loop) or by two.
+    owners_.assign((file_.size() - 1) / ss_, kNobody);
+    structures.push_back({0, ss_});  // the header (a whole sector in version 4)
 
     // The FAT: its sector numbers come from the header's 109 slots, then the DIFAT chain.
+    // It cannot have more sectors than the file.
     const std::uint32_t fat_count = U32(file_, 44);
+    if (fat_count > owners_.size()) Fail("the header counts more FAT sectors than the file holds");
     std::vector<std::uint32_t> fat_sectors;
     for (std::uint32_t i = 0; i < 109 && fat_sectors.size() < fat_count; ++i)
       fat_sectors.push_back(U32(file_, 76 + 4 * i));
     std::uint32_t difat = U32(file_, 68);
     const std::uint32_t per_difat = ss_ / 4 - 1;
-    for (std::uint64_t guard = 0; fat_sectors.size() < fat_count; ++guard) {
-      if (guard > max_sectors_) Fail("the DIFAT chain loops");
+    while (fat_sectors.size() < fat_count) {
       NeedSector(difat, "DIFAT");
+      Claim(owners_, difat, kDifat, "DIFAT chain");
       const std::uint64_t off = Offset(difat);
       structures.push_back({off, ss_});
       for (std::uint32_t i = 0; i < per_difat && fat_sectors.size() < fat_count; ++i)
         fat_sectors.push_back(U32(file_, off + 4 * i));
       difat = U32(file_, off + 4 * per_difat);
     }
+    fat_.reserve(static_cast<std::size_t>(fat_count) * (ss_ / 4));
     for (std::uint32_t s : fat_sectors) {
       NeedSector(s, "FAT");
+      Claim(owners_, s, kFat, "FAT");
       const std::uint64_t off = Offset(s);
       structures.push_back({off, ss_});
       for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(U32(file_, off + 4 * i));
     }
 
     // The directory.
-    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, "directory");
+    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, owners_, kDirectory, "directory chain");
     if (dir_chain.empty()) Fail("the directory is empty");
     std::vector<DirEntry> dir;
+    dir.reserve(dir_chain.size() * (ss_ / kDirEntrySize));
     for (std::uint32_t s : dir_chain) {
       NeedSector(s, "directory");
       const std::uint64_t off = Offset(s);
@@ -92,7 +104,8 @@ class Parser {
     std::vector<std::uint32_t> minifat;
     const std::uint32_t minifat_count = U32(file_, 64);
     if (minifat_count > 0) {
-      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, "mini FAT");
+      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, owners_, kMiniFat, "mini FAT chain");
+      minifat.reserve(chain.size() * (ss_ / 4));
       for (std::uint32_t s : chain) {
         NeedSector(s, "mini FAT");
         const std::uint64_t off = Offset(s);
@@ -101,9 +114,13 @@ class Parser {
       }
     }
     std::vector<Extent> ministream;  // one extent per sector, for lookups by position
-    if (dir[0].size > 0) ministream = Regular(dir[0], "the mini stream", false);
+    if (dir[0].size > 0) ministream = Regular(dir[0], kMiniStream, "mini stream", false);
+    std::vector<std::uint32_t> mini_owners(minifat.size(), kNobody);
 
-    // Every stream reachable from the root, with its path.
+    // Every stream reachable from the root, with its path. The paths together may not
+    // outgrow the file (a deep nest of storages would make their lengths quadratic).
+    const std::uint64_t path_budget = 2 * static_cast<std::uint64_t>(file_.size());
+    std::uint64_t path_bytes = 0;
     std::vector<bool> seen(dir.size(), false);
     struct Item {
       std::uint32_t id;
@@ -122,6 +139,9 @@ class Parser {
       if (e.left != kNoStream) todo.push_back({e.left, item.prefix});
       if (e.right != kNoStream) todo.push_back({e.right, item.prefix});
       const std::string path = item.prefix + ToUtf8(e.name);
+      path_bytes += path.size();
+      if (path_bytes > path_budget) Fail("the directory nests storages too deeply");
+      const std::uint32_t owner = kFirstEntry + item.id;
       if (e.type == 1) {
         if (e.child != kNoStream) todo.push_back({e.child, path + "/"});
       } else if (e.type == 2) {
@@ -129,9 +149,9 @@ class Parser {
         if (s.size == 0) {
           // no bytes
         } else if (s.mini) {
-          s.extents = Mini(e, minifat, ministream, dir[0].size);
+          s.extents = Mini(e, minifat, mini_owners, owner, "stream " + path, ministream, dir[0].size);
         } else {
-          s.extents = Regular(e, path.c_str(), true);
+          s.extents = Regular(e, owner, "stream " + path, true);
         }
         streams.push_back(std::move(s));
       } else {
@@ -140,19 +160,6 @@ class Parser {
     }
     std::sort(streams.begin(), streams.end(),
               [](const Stream& a, const Stream& b) { return a.path < b.path; });
-
-    // A stream that claims a sector of the container's own would have the container
-    // changed with its text. The structures are whole sectors, so of those that start
-    // before an extent's end only the last can reach into it.
-    std::vector<Extent> own = structures;
-    std::sort(own.begin(), own.end(), [](const Extent& a, const Extent& b) { return a.offset < b.offset; });
-    for (const Stream& s : streams)
-      for (const Extent& x : s.extents) {
-        const auto after = std::lower_bound(own.begin(), own.end(), x.offset + x.length,
-                                            [](const Extent& e, std::uint64_t end) { return e.offset < end; });
-        if (after != own.begin() && std::prev(after)->offset + std::prev(after)->length > x.offset)
-          Fail("the stream " + s.path + " overlaps the container's own sectors");
-      }
   }
 
  private:
@@ -162,6 +169,30 @@ class Parser {
   void NeedSector(std::uint32_t sector, const char* what) const {
     if (sector > kMaxRegular || Offset(sector) + ss_ > file_.size())
       Fail(std::string("a ") + what + " sector lies outside the file");
+  }
+
+  static std::string OwnerName(std::uint32_t owner) {
+    switch (owner) {
+      case kFat: return "the FAT";
+      case kDifat: return "the DIFAT";
+      case kDirectory: return "the directory";
+      case kMiniFat: return "the mini FAT";
+      case kMiniStream: return "the mini stream";
+      default: return "another stream";
+    }
+  }
+
+  // Gives `sector` to `owner`; `what` names the chain or table for the messages.
+  static void Claim(std::vector<std::uint32_t>& owners, std::uint32_t sector, std::uint32_t owner,
+                    std::string_view what) {
+    if (sector < owners.size() && owners[sector] == kNobody) {
+      owners[sector] = owner;
+      return;
+    }
+    const std::string the = "the " + std::string(what);
+    if (sector >= owners.size()) Fail(the + " leaves the file");
+    if (owners[sector] == owner) Fail(owner == kFat ? "the FAT lists a sector twice" : the + " loops");
+    Fail(the + " shares sectors with " + OwnerName(owners[sector]));
   }
 
   DirEntry Entry(std::uint64_t off) const {
@@ -180,29 +211,31 @@ class Parser {
     return e;
   }
 
-  // Follows a chain through `table` from `start` to its end mark.
-  std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
-                                   const char* what) const {
+  // Follows a chain through `table` from `start` to its end mark, or for at most `limit`
+  // sectors, claiming each for `owner`.
+  static std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
+                                          std::vector<std::uint32_t>& owners, std::uint32_t owner,
+                                          std::string_view what, std::uint64_t limit = UINT64_MAX) {
     std::vector<std::uint32_t> chain;
-    for (std::uint32_t s = start; s != kEndOfChain;) {
-      if (s >= table.size() || s > kMaxRegular) Fail(std::string("the ") + what + " chain is broken");
-      if (chain.size() > table.size()) Fail(std::string("the ") + what + " chain loops");
+    for (std::uint32_t s = start; s != kEndOfChain && chain.size() < limit;) {
+      if (s >= table.size() || s > kMaxRegular) Fail("the " + std::string(what) + " is broken");
+      Claim(owners, s, owner, what);
       chain.push_back(s);
       s = table[s];
     }
     return chain;
   }
 
-  std::vector<Extent> Regular(const DirEntry& e, const char* what, bool merge) const {
-    const std::vector<std::uint32_t> chain = Chain(e.start, fat_, what);
-    if (static_cast<std::uint64_t>(chain.size()) * ss_ < e.size)
-      Fail(std::string("the chain of ") + what + " is shorter than its size");
+  std::vector<Extent> Regular(const DirEntry& e, std::uint32_t owner, const std::string& what, bool merge) {
+    const std::uint64_t need = e.size / ss_ + (e.size % ss_ != 0);
+    if (need > owners_.size()) Fail("the size of the " + what + " exceeds the file");
+    const std::vector<std::uint32_t> chain = Chain(e.start, fat_, owners_, owner, "chain of the " + what, need);
+    if (chain.size() < need) Fail("the chain of the " + what + " is shorter than its size");
     std::vector<Extent> extents;
     std::uint64_t left = e.size;
     for (std::uint32_t s : chain) {
-      if (left == 0) break;
       const std::uint64_t n = std::min<std::uint64_t>(ss_, left);
-      if (s > kMaxRegular || Offset(s) + n > file_.size()) Fail(std::string("the data of ") + what + " lies outside the file");
+      if (Offset(s) + n > file_.size()) Fail("the data of the " + what + " lies outside the file");
       if (merge)
         Append(extents, {Offset(s), n});
       else
@@ -213,14 +246,14 @@ class Parser {
   }
 
   std::vector<Extent> Mini(const DirEntry& e, const std::vector<std::uint32_t>& minifat,
+                           std::vector<std::uint32_t>& mini_owners, std::uint32_t owner, const std::string& what,
                            const std::vector<Extent>& ministream, std::uint64_t ministream_size) const {
-    const std::vector<std::uint32_t> chain = Chain(e.start, minifat, "mini stream");
-    if (static_cast<std::uint64_t>(chain.size()) * kMiniSectorSize < e.size)
-      Fail("a mini stream chain is shorter than its stream");
+    const std::uint64_t need = (e.size + kMiniSectorSize - 1) / kMiniSectorSize;
+    const std::vector<std::uint32_t> chain = Chain(e.start, minifat, mini_owners, owner, "mini chain of the " + what, need);
+    if (chain.size() < need) Fail("the mini chain of the " + what + " is shorter than its size");
     std::vector<Extent> extents;
     std::uint64_t left = e.size;
     for (std::uint32_t m : chain) {
-      if (left == 0) break;
       const std::uint64_t pos = static_cast<std::uint64_t>(m) * kMiniSectorSize;  // in the mini stream
       const std::uint64_t n = std::min<std::uint64_t>(kMiniSectorSize, left);
       if (pos + n > ministream_size || pos / ss_ >= ministream.size())
@@ -243,11 +276,17 @@ class Parser {
   std::span<const std::uint8_t> file_;
   std::uint32_t ss_ = 512;
   std::uint32_t cutoff_ = 4096;
-  std::uint64_t max_sectors_ = 0;
   std::vector<std::uint32_t> fat_;
+  std::vector<std::uint32_t> owners_;  // of each sector of the file
 };
 
 }  // namespace
+
+void CheckFileSize(std::span<const std::uint8_t> head, std::uint64_t size) {
+  if (head.size() >= 32 && U16(head, 26) == 3 && size > (std::uint64_t{2} << 30))
+    Fail("a version 3 compound file cannot be larger than 2 GiB");
+  if (size > kMaxFileSize) Fail("compound files larger than 4 GiB are not supported");
+}
 
 CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> file) {
   CompoundFile cf;

@@ -33,6 +33,12 @@ struct Stream {
   std::vector<Extent> extents;  // the stream's bytes in stream order, sizes summing to `size`
 };
 
+// Compound files are read whole into memory. Version 3 files (512-byte sectors) end at
+// 2 GiB; files of either version beyond kMaxFileSize are not taken. Throws ParseError for
+// a file of `size` bytes whose first bytes are `head` (at least 32 of them to tell).
+inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{4} << 30;
+void CheckFileSize(std::span<const std::uint8_t> head, std::uint64_t size);
+
 class CompoundFile {
  public:
   // Throws ParseError when the container is damaged or not a compound file.

@@ -43,28 +43,58 @@ bool StartsWith(std::span<const std::uint8_t> b, std::string_view prefix) {
   return b.size() >= prefix.size() && std::memcmp(b.data(), prefix.data(), prefix.size()) == 0;
 }
 
+// The share of a compound file's work done (bytes of streams read and recoded), passed
+// on each time it grows by a hundredth.
+class Meter {
+ public:
+  Meter(const detail::StepProgress& step, std::uint64_t total) : step_(step), total_(total) {}
+  void Add(std::uint64_t bytes) {
+    done_ += bytes;
+    if (!step_ || total_ == 0 || (done_ < next_ && done_ < total_)) return;
+    step_(std::min(1.0, static_cast<double>(done_) / static_cast<double>(total_)));
+    next_ = done_ + total_ / 100;
+  }
+
+ private:
+  const detail::StepProgress& step_;
+  std::uint64_t total_;
+  std::uint64_t done_ = 0, next_ = 0;
+};
+
+// Recodes the units of `ranges`, which KeepEachByteOnce has made disjoint.
 std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
-                         int direction) {
+                         int direction, Meter& meter) {
+  constexpr std::uint64_t kChunk = 1 << 12;  // units between progress reports
   std::size_t changed = 0;
   for (const office::UnitRange& r : ranges) {
-    for (std::uint64_t k = 0; k < r.count; ++k) {
-      std::uint8_t* p = stream.data() + r.offset + 2 * k;
-      if (p[1] != 0x06) continue;
-      const char16_t u = static_cast<char16_t>(0x0600 | p[0]);
-      const char16_t v = RecodeUnit(direction, u);
-      if (v != u) {
-        p[0] = static_cast<std::uint8_t>(v & 0xFF);
-        ++changed;
+    for (std::uint64_t k = 0; k < r.count;) {
+      const std::uint64_t stop = std::min(r.count, k + kChunk);
+      meter.Add(2 * (stop - k));
+      for (; k < stop; ++k) {
+        std::uint8_t* p = stream.data() + r.offset + 2 * k;
+        if (p[1] != 0x06) continue;
+        const char16_t u = static_cast<char16_t>(0x0600 | p[0]);
+        const char16_t v = RecodeUnit(direction, u);
+        if (v != u) {
+          p[0] = static_cast<std::uint8_t>(v & 0xFF);
+          ++changed;
+        }
       }
     }
   }
   return changed;
 }
 
+std::uint64_t RangeBytes(const std::vector<office::UnitRange>& ranges) {
+  std::uint64_t n = 0;
+  for (const office::UnitRange& r : ranges) n += 2 * r.count;
+  return n;
+}
+
 // The text of a known binary office document, or nothing when it is not one we know or
 // does not parse. Changes `file` only when the whole document parsed.
 bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int direction,
-                         RecodeSummary& summary) {
+                         RecodeSummary& summary, const detail::StepProgress& progress) {
   const auto bytes = Bytes(file);
   struct Change {
     const cfb::Stream* stream;
@@ -72,10 +102,12 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
     std::vector<office::UnitRange> ranges;
   };
   std::vector<Change> changes;
+  std::uint64_t read = 0;  // bytes of the streams read and parsed
   try {
     if (const cfb::Stream* wb = cf.Find("Workbook")) {
       Change c{wb, cfb::CompoundFile::Read(bytes, *wb), {}};
       c.ranges = office::WorkbookText(c.data);
+      read += wb->size;
       changes.push_back(std::move(c));
       summary.handling = "spreadsheet strings";
     } else if (const cfb::Stream* book = cf.Find("Book")) {
@@ -89,11 +121,13 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       const cfb::Stream* table = cf.Find(office::TableStreamName(c.data));
       if (!table) return false;
       c.ranges = office::WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
+      read += wd->size + table->size;
       changes.push_back(std::move(c));
       summary.handling = "word-processor text";
     } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
       Change c{pp, cfb::CompoundFile::Read(bytes, *pp), {}};
       c.ranges = office::PresentationText(c.data);
+      read += pp->size;
       changes.push_back(std::move(c));
       summary.handling = "presentation text";
     } else {
@@ -105,8 +139,15 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
   } catch (const office::EncryptedError& e) {
     throw FormatError(e.what());
   }
+  std::uint64_t total = read;
   for (Change& c : changes) {
-    summary.changed += RecodeRanges(c.data, c.ranges, direction);
+    office::KeepEachByteOnce(c.ranges);
+    total += RangeBytes(c.ranges);
+  }
+  Meter meter(progress, total);
+  meter.Add(read);
+  for (Change& c : changes) {
+    summary.changed += RecodeRanges(c.data, c.ranges, direction, meter);
     cfb::CompoundFile::Write(bytes, *c.stream, c.data);
   }
   return true;
@@ -114,7 +155,8 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
 
 // Streams of a compound file: known documents have their text recoded, others every
 // unit of every stream; the container's own sectors are never touched.
-cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary& summary) {
+cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary& summary,
+                                 const detail::StepProgress& progress) {
   cfb::CompoundFile cf;
   try {
     cf = cfb::CompoundFile::Parse(Bytes(file));
@@ -126,15 +168,30 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
   } catch (const office::EncryptedError& e) {
     throw FormatError(e.what());
   }
-  if (RecodeKnownCompound(file, cf, direction, summary)) return cf;
+  if (RecodeKnownCompound(file, cf, direction, summary, progress)) return cf;
   summary.handling = "compound file streams";
+  std::uint64_t total = 0;
+  for (const cfb::Stream& s : cf.streams()) total += s.size / 2 * 2;
+  Meter meter(progress, total);
   for (const cfb::Stream& s : cf.streams()) {
     std::vector<std::uint8_t> data = cfb::CompoundFile::Read(Bytes(file), s);
-    std::vector<office::UnitRange> all{{0, data.size() / 2}};
-    summary.changed += RecodeRanges(data, all, direction);
+    const std::vector<office::UnitRange> all{{0, data.size() / 2}};
+    summary.changed += RecodeRanges(data, all, direction, meter);
     cfb::CompoundFile::Write(Bytes(file), s, data);
   }
   return cf;
+}
+
+// Compound files are read whole: one too large for that is refused before it is read.
+void CheckCompoundSize(InputFile& in, std::span<const std::uint8_t> head8) {
+  std::uint8_t head[32];
+  std::memcpy(head, head8.data(), head8.size());
+  const std::size_t n = head8.size() + in.Read(head + head8.size(), sizeof head - head8.size());
+  try {
+    cfb::CheckFileSize({head, n}, in.size());
+  } catch (const cfb::ParseError& e) {
+    throw FileError(FileError::Kind::Read, in.path(), e.what());
+  }
 }
 
 }  // namespace
@@ -233,6 +290,7 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
     std::uint8_t head[8];
     const std::size_t n = in.Read(head, sizeof head);
     summary.kind = DetectKind({head, n}, n == in.size());
+    if (summary.kind == DocumentKind::kCompound) CheckCompoundSize(in, {head, n});
     if (summary.kind == DocumentKind::kZip) {
       detail::RecodeZipFile(in, output, direction, progress, summary);
       progress.Set(100);
@@ -265,7 +323,7 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
   try {
     switch (summary.kind) {
       case DocumentKind::kCompound:
-        layout = RecodeCompound(data, direction, summary);
+        layout = RecodeCompound(data, direction, summary, progress.Step(5, 80));
         break;
       default:  // zip and text documents were recoded in pieces above
         break;

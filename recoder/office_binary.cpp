@@ -1,5 +1,6 @@
 #include "office_binary.h"
 
+#include <algorithm>
 #include <string>
 
 namespace uy::recode::office {
@@ -92,6 +93,27 @@ void ReadXlString(Segments& seg, std::uint64_t count, std::vector<UnitRange>& ou
 }
 
 }  // namespace
+
+void KeepEachByteOnce(std::vector<UnitRange>& ranges) {
+  std::sort(ranges.begin(), ranges.end(), [](const UnitRange& a, const UnitRange& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.count > b.count;
+  });
+  std::uint64_t covered = 0;  // bytes before this belong to a kept range
+  std::size_t kept = 0;
+  for (UnitRange r : ranges) {
+    const std::uint64_t end = r.offset + 2 * r.count;
+    if (end <= covered) continue;
+    if (r.offset < covered) {
+      const std::uint64_t skip = (covered - r.offset + 1) / 2;
+      r.offset += 2 * skip;
+      r.count -= skip;
+      if (r.count == 0) continue;
+    }
+    ranges[kept++] = r;
+    covered = end;
+  }
+  ranges.resize(kept);
+}
 
 std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
   std::vector<UnitRange> out;

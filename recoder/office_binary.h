@@ -17,6 +17,12 @@ struct UnitRange {
   std::uint64_t count;
 };
 
+// Sorts `ranges` by offset and trims them so that no byte lies in two of them: text
+// pieces that overlap (a damaged or crafted document) have their shared bytes recoded
+// once. Where two ranges overlap out of step (one starts at an odd offset, the other at
+// an even one), the unit straddling the earlier range's end is dropped. O(n log n).
+void KeepEachByteOnce(std::vector<UnitRange>& ranges);
+
 // The document is encrypted: its text cannot be found, and recoding it would damage it.
 class EncryptedError : public std::runtime_error {
  public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <numeric>
 #include <set>
@@ -717,6 +718,7 @@ TEST(CompoundRecode, LargeSpreadsheetStringsRecodedNumbersAndContainerUntouched)
   Recorder r;
   const auto summary = rc::RecodeByContent(dir / "big.xls", dir / "out.xls", 0, &r);
   ExpectGoodProgress(r);
+  EXPECT_GT(r.positions.size(), 30u);  // in step with the bytes read and recoded
   EXPECT_EQ(summary.handling, "spreadsheet strings");
   const std::string out = ReadFile(dir / "out.xls");
 
@@ -788,8 +790,11 @@ TEST(CompoundRecode, UnknownOrUnparsableStreamsGetTheContainerSafePass) {
     const std::string file = uytest::WriteCompoundFile({{"Big", big}, {"Small", small}, {name, third}});
     ASSERT_TRUE(FatHitsTableValues(file));
     WriteFile(dir / "in.bin", file);
-    const auto summary = rc::RecodeByContent(dir / "in.bin", dir / "out.bin", 0, nullptr);
+    Recorder r;
+    const auto summary = rc::RecodeByContent(dir / "in.bin", dir / "out.bin", 0, &r);
     EXPECT_EQ(summary.handling, "compound file streams");
+    ExpectGoodProgress(r);
+    EXPECT_GT(r.positions.size(), 30u);
     const std::string out = ReadFile(dir / "out.bin");
     const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
     std::vector<rc::cfb::Extent> allowed;
@@ -841,6 +846,179 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
   WriteFile(dir / "d.doc", cross);
   EXPECT_THROW(rc::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr), uy::FileError);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"d.doc"});
+}
+
+std::uint32_t Get32(const std::string& b, std::size_t o) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(b[o + i]);
+  return v;
+}
+void Set32(std::string& b, std::size_t o, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[o + i] = static_cast<char>(v >> (8 * i));
+}
+// Where directory entry `id` of a file from WriteCompoundFile lies (its directory is one run).
+std::size_t EntryAt(const std::string& f, std::size_t id) { return (Get32(f, 48) + 1) * 512 + id * 128; }
+void ShareStream(std::string& f, std::size_t id, std::size_t with) {
+  Set32(f, EntryAt(f, id) + 116, Get32(f, EntryAt(f, with) + 116));
+  Set32(f, EntryAt(f, id) + 120, Get32(f, EntryAt(f, with) + 120));
+}
+
+// Crafted containers that claim a sector twice: a looping DIFAT, a FAT that lists a
+// sector twice, streams sharing sectors (thousands sharing one once took quadratic time),
+// and storages nested so deep that their paths grow quadratically. Each was recoded and
+// reported as success; each is a damaged document, refused at once with its name.
+TEST(CompoundRecode, SectorsClaimedTwiceAreDamage) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 32768; ++i) text += "\x38\x06";
+  const std::vector<std::pair<std::string, std::function<std::string()>>> cases{
+      {"the DIFAT chain loops", [] {
+         // Room for the FAT sectors claimed, then a DIFAT sector listing the one FAT sector
+         // and then itself: each round repeats the FAT.
+         std::string f = uytest::WriteCompoundFile({{"Big", uytest::RandomBytes(5000, 5)}});
+         f.append(400 * 512, '\0');
+         const std::uint32_t fat = Get32(f, 76), difat = static_cast<std::uint32_t>(f.size() / 512 - 1);
+         f.append(512, '\0');
+         for (std::size_t i = 0; i < 127; ++i) Set32(f, (difat + 1) * 512 + 4 * i, fat);
+         Set32(f, (difat + 1) * 512 + 508, difat);
+         for (std::size_t i = 0; i < 109; ++i) Set32(f, 76 + 4 * i, fat);
+         Set32(f, 44, 109 + 2 * 127);
+         Set32(f, 68, difat);
+         Set32(f, 72, 2);
+         return f;
+       }},
+      {"the FAT lists a sector twice", [] {
+         std::string f = uytest::WriteCompoundFile({{"Big", uytest::RandomBytes(5000, 5)}});
+         Set32(f, 44, 2);
+         Set32(f, 80, Get32(f, 76));
+         return f;
+       }},
+      {"more FAT sectors than the file holds", [] {
+         std::string f = uytest::WriteCompoundFile({{"Big", uytest::RandomBytes(5000, 5)}});
+         Set32(f, 44, 200);
+         return f;
+       }},
+      {"the chain of the stream A shares sectors with another stream", [&] {
+         std::string f = uytest::WriteCompoundFile({{"A", text}, {"B", text}});
+         ShareStream(f, 2, 1);
+         return f;
+       }},
+      {"mini chain of the stream A shares sectors", [&] {
+         std::string f = uytest::WriteCompoundFile({{"A", text.substr(0, 200)}, {"B", text.substr(0, 200)}});
+         ShareStream(f, 2, 1);
+         return f;
+       }},
+      {"the chain of the stream S1", [&] {
+         std::vector<uytest::CfbStream> streams{{"S0000", text}};
+         for (int i = 1; i <= 3000; ++i) streams.push_back({"S" + std::to_string(10000 + i), ""});
+         std::string f = uytest::WriteCompoundFile(streams);
+         for (std::size_t id = 2; id <= streams.size(); ++id) ShareStream(f, id, 1);
+         return f;
+       }},
+      {"nests storages too deeply", [] {
+         // Storage k holds stream k, whose right neighbour is storage k + 1.
+         std::vector<uytest::CfbStream> streams(3000);
+         for (std::size_t i = 0; i < streams.size(); ++i) streams[i].name = std::string(26, 'N') + std::to_string(10000 + i);
+         std::string f = uytest::WriteCompoundFile(streams);
+         Set32(f, EntryAt(f, 0) + 76, 1);
+         for (std::size_t id = 1; id <= streams.size(); ++id) {
+           const std::size_t e = EntryAt(f, id);
+           const bool storage = id % 2 == 1;
+           f[e + 66] = storage ? 1 : 2;
+           Set32(f, e + 68, 0xFFFFFFFF);
+           Set32(f, e + 72, !storage && id < streams.size() ? static_cast<std::uint32_t>(id + 1) : 0xFFFFFFFF);
+           Set32(f, e + 76, storage ? static_cast<std::uint32_t>(id + 1) : 0xFFFFFFFF);
+         }
+         return f;
+       }},
+  };
+  for (const auto& [reason, make] : cases) {
+    const std::string file = make();
+    EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(file)), rc::cfb::ParseError) << reason;
+    WriteFile(dir / "c.doc", file);
+    try {
+      rc::RecodeByContent(dir / "c.doc", dir / "out.doc", 0, nullptr);
+      ADD_FAILURE() << "recoded although " << reason;
+    } catch (const uy::FileError& e) {
+      EXPECT_NE(std::string(e.what()).find("c.doc"), std::string::npos) << e.what();
+      EXPECT_NE(e.reason().find(reason), std::string::npos) << e.reason();
+    }
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"c.doc"}) << reason;
+  }
+}
+
+// Compound files are read whole: beyond the version's limit or ours, a file is refused
+// before it is read (a sparse file here), naming it.
+TEST(CompoundRecode, FilesTooLargeToHoldAreRefusedUnread) {
+  using rc::cfb::CheckFileSize;
+  std::string v3 = uytest::WriteCompoundFile({{"A", "abc"}}), v4 = v3;
+  v4[26] = 4;
+  constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
+  EXPECT_NO_THROW(CheckFileSize(Bytes(v3), 2 * GiB));
+  EXPECT_THROW(CheckFileSize(Bytes(v3), 2 * GiB + 1), rc::cfb::ParseError);
+  EXPECT_NO_THROW(CheckFileSize(Bytes(v4), 3 * GiB));
+  EXPECT_THROW(CheckFileSize(Bytes(v4), 4 * GiB + 1), rc::cfb::ParseError);
+  TempDir dir;
+  WriteFile(dir / "huge.doc", v3);
+  fs::resize_file(dir / "huge.doc", 2 * GiB + 512);
+  try {
+    rc::RecodeByContent(dir / "huge.doc", dir / "out.doc", 0, nullptr);
+    ADD_FAILURE() << "a version 3 file over 2 GiB was taken";
+  } catch (const uy::FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("huge.doc"), std::string::npos) << e.what();
+    EXPECT_NE(e.reason().find("2 GiB"), std::string::npos) << e.reason();
+  }
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"huge.doc"});
+}
+
+// Text ranges that overlap (pieces of a word-processor document pointing at the same
+// text, in and out of step) have each byte recoded once.
+TEST(CompoundRecode, OverlappingTextIsRecodedOnce) {
+  using R = rc::office::UnitRange;
+  const std::vector<std::pair<std::vector<R>, std::vector<R>>> cases{
+      {{{10, 5}, {0, 3}}, {{0, 3}, {10, 5}}},             // apart: sorted
+      {{{0, 10}, {4, 2}, {0, 10}}, {{0, 10}}},            // inside, the same twice
+      {{{0, 4}, {6, 4}}, {{0, 4}, {8, 3}}},               // overlapping in step
+      {{{0, 4}, {5, 4}}, {{0, 4}, {9, 2}}},               // out of step: the straddling unit goes
+      {{{0, 4}, {7, 1}}, {}},                             // ... and with it all of this one
+  };
+  for (auto [in, want] : cases) {
+    if (want.empty()) want = {in[0]};
+    rc::office::KeepEachByteOnce(in);
+    ASSERT_EQ(in.size(), want.size());
+    for (std::size_t i = 0; i < in.size(); ++i)
+      EXPECT_TRUE(in[i].offset == want[i].offset && in[i].count == want[i].count) << i;
+  }
+
+  // A document whose thousands of pieces all hold the same text (once quadratic, and the
+  // text recoded as often as it was named), and one piece out of step with them.
+  constexpr std::uint32_t kUnits = 20000, kPieces = 3000, kText = 1024;
+  std::string wd(kText, '\0');
+  wd[0] = '\xEC', wd[1] = '\xA5', wd[2] = '\xC1', wd[0x0B] = 0x02;  // 97 and later, 1Table
+  wd[36] = 34;                                                       // 34 pairs of fields
+  for (std::uint32_t i = 0; i < kUnits; ++i) wd += "\x38\x06";
+  wd += std::string(2, '\0');
+  std::string plc;
+  for (std::uint32_t i = 0; i <= kPieces; ++i) Put32(plc, i * kUnits);
+  for (std::uint32_t i = 0; i < kPieces; ++i) {
+    Put16(plc, 0);
+    Put32(plc, i + 1 < kPieces ? kText : kText + 1);
+    Put16(plc, 0);
+  }
+  std::string table(512, '\0');
+  table += '\x02';
+  Put32(table, static_cast<std::uint32_t>(plc.size()));
+  table += plc;
+  Set32(wd, 38 + 33 * 8, 512);
+  Set32(wd, 38 + 33 * 8 + 4, static_cast<std::uint32_t>(table.size() - 512));
+  TempDir dir;
+  const std::string file = uytest::WriteCompoundFile({{"WordDocument", wd}, {"1Table", table}});
+  WriteFile(dir / "p.doc", file);
+  EXPECT_EQ(rc::RecodeByContent(dir / "p.doc", dir / "out.doc", 0, nullptr).handling, "word-processor text");
+  const std::string out = ReadFile(dir / "out.doc");
+  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
+  const auto got = rc::cfb::CompoundFile::Read(Bytes(out), *cf.Find("WordDocument"));
+  EXPECT_EQ(Units(got, kText, kUnits), Map(std::u16string(kUnits, u'\u0638'), 0));
 }
 
 // Damaged documents: the readers refuse them or find ranges inside their streams, and

@@ -178,12 +178,12 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   EXPECT_EQ(Boxes()[0].text, "代码转换完毕");
   EXPECT_EQ(ReadFile(dir / "report(Unicode).doc"), Document("\x26\x06\xD0\x06"));
   EXPECT_EQ(ReadFile(dir / "sheet(Unicode).xls"), docs[1]);  // no unit at an odd offset
-  EXPECT_EQ(ReadFile(dir / "x.(Unicode)docx"), uytest::UnitByUnitPass(docs[2], 0));
+  EXPECT_EQ(ReadFile(dir / "x(Unicode).docx"), uytest::UnitByUnitPass(docs[2], 0));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadFile(dir / names[i]), docs[i]);  // inputs untouched
   EXPECT_EQ(form->ListBox1->currentRow(), 2);
   ASSERT_EQ(form->ListBox1->selectedItems().size(), 1);
   EXPECT_EQ(form->ListBox1->selectedItems()[0], form->ListBox1->item(2));
-  EXPECT_EQ(form->last_output(), Q(dir / "x.(Unicode)docx"));
+  EXPECT_EQ(form->last_output(), Q(dir / "x(Unicode).docx"));
   EXPECT_EQ(form->ProgressBar1->value(), 100);
   EXPECT_TRUE(form->converted());
   EXPECT_FALSE(form->busy());
@@ -193,7 +193,7 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   QTest::keyClick(form->TntComboBox1, Qt::Key_Down);
   Click(form->Convert1);
   EXPECT_EQ(ReadFile(dir / "report(Korveli).doc"), Document("\x38\x06\x38\x06"));
-  EXPECT_EQ(ReadFile(dir / "x.(Korveli)docx"), uytest::UnitByUnitPass(docs[2], 1));
+  EXPECT_EQ(ReadFile(dir / "x(Korveli).docx"), uytest::UnitByUnitPass(docs[2], 1));
   EXPECT_EQ(Boxes().size(), 2u);
 }
 

@@ -460,16 +460,20 @@ void TForm1::RunConversion() {
     blocker.Pump(true);
   }
 
-  // When the last entry failed, the open button offers the latest output that was written.
-  if (!failures.empty() && failures.back().index + 1 == entries.size()) {
+  // The open button offers the latest output this run wrote. When it wrote none, it keeps
+  // the latest result of an earlier run that is still there, or has nothing to open.
+  if (!entries.empty()) {
     std::set<std::size_t> failed;
     for (const BatchFailure& f : failures) failed.insert(f.index);
+    QString written;
     for (std::size_t i = entries.size(); i-- > 0;) {
       if (!failed.count(i)) {
-        last_output_ = outputs[i];
+        written = outputs[i];
         break;
       }
     }
+    if (written.isEmpty() && QFileInfo::exists(last_written_)) written = last_written_;
+    last_output_ = last_written_ = written;
   }
 
   const QString caption = QString::fromLatin1(kProgramName);
@@ -483,10 +487,12 @@ void TForm1::RunConversion() {
 QString TForm1::CompletionText(const std::vector<BatchFailure>& failures) const {
   QString text = QStringLiteral("代码转换完毕");
   if (failures.empty()) return text;
-  text += QStringLiteral("\n\n%1 个文档未能转换（%2 个已转换）：")
-              .arg(failures.size())
-              .arg(static_cast<qsizetype>(ListBox1->count()) -
-                   static_cast<qsizetype>(failures.size()));
+  const qsizetype done =
+      static_cast<qsizetype>(ListBox1->count()) - static_cast<qsizetype>(failures.size());
+  if (done <= 0)
+    text += QStringLiteral("\n\n转换失败：%1 个文档都未能转换，没有写出任何文件：").arg(failures.size());
+  else
+    text += QStringLiteral("\n\n%1 个文档未能转换（%2 个已转换）：").arg(failures.size()).arg(done);
   for (std::size_t i = 0; i < failures.size() && i < kListedFailures; ++i)
     text += QLatin1Char('\n') + QString::fromUtf8(failures[i].reason);
   if (failures.size() > kListedFailures)
@@ -503,6 +509,14 @@ void TForm1::TntSpeedButton1Click() {
       const int row = ListBox1->currentRow();
       if (row < 0) return;
       path = EntryPath(row);
+    }
+    // After a run the result must exist: the desktop is never asked to open a missing file.
+    if (converted_ && (path.isEmpty() || !QFileInfo::exists(path))) {
+      const QString text = path.isEmpty()
+                               ? QStringLiteral("没有可以打开的转换结果。")
+                               : QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path));
+      dialogs_->Message(this, QString::fromLatin1(kProgramName), text);
+      return;
     }
     if (path.isEmpty()) return;
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));  // the desktop reports its own failures

@@ -114,6 +114,7 @@ class TForm1 : public QWidget {
   DocumentRecoder recoder_;
   QString folder_;
   QString last_output_;
+  QString last_written_;  // the latest output a run wrote
   bool converted_ = false;
   bool busy_ = false;
 };

@@ -294,6 +294,41 @@ TEST_F(DocrecodeWindow, FailedDocumentsAreReportedAfterTheOthersAreDone) {
   EXPECT_EQ(form->last_output(), Q(dir / "good2(Unicode).doc"));
 }
 
+TEST_F(DocrecodeWindow, RunThatWritesNothingReadsAsAFailureAndOpensNoMissingFile) {
+  TempDir dir;
+  Pick({Q(dir / "gone1.doc"), Q(dir / "gone2.docx")});
+  Click(form->Convert1);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].kind, RecordingDialogs::Kind::Error);
+  const QString text = Boxes()[0].text;
+  EXPECT_TRUE(text.startsWith("代码转换完毕\n\n转换失败：2 个文档都未能转换，没有写出任何文件："))
+      << text.toStdString();
+  EXPECT_FALSE(text.contains("已转换")) << text.toStdString();
+  EXPECT_TRUE(form->converted());
+  EXPECT_EQ(form->last_output(), "");
+  Click(form->TntSpeedButton1);  // nothing written yet: says so, opens nothing
+  EXPECT_TRUE(opened.urls.isEmpty());
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].kind, RecordingDialogs::Kind::Message);
+  EXPECT_EQ(Boxes()[1].text, "没有可以打开的转换结果。");
+
+  // A later run that writes nothing keeps the open button on the earlier result.
+  WriteFile(dir / "gone1.doc", Document("ab"));
+  Click(form->Convert1);
+  EXPECT_EQ(form->last_output(), Q(dir / "gone1(Unicode).doc"));
+  fs::remove(dir / "gone1.doc");
+  Click(form->Convert1);
+  EXPECT_TRUE(Boxes().back().text.contains("转换失败")) << Boxes().back().text.toStdString();
+  Click(form->TntSpeedButton1);
+  ASSERT_EQ(opened.urls.size(), 1);
+  EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(Q(dir / "gone1(Unicode).doc")));
+  // A result removed since is not handed to the desktop.
+  fs::remove(dir / "gone1(Unicode).doc");
+  Click(form->TntSpeedButton1);
+  EXPECT_EQ(opened.urls.size(), 1);
+  EXPECT_TRUE(Boxes().back().text.startsWith("文件不存在：")) << Boxes().back().text.toStdString();
+}
+
 TEST_F(DocrecodeWindow, ExitButtonClosesTheWindow) {
   Click(form->TntSpeedButton3);
   EXPECT_FALSE(form->isVisible());

@@ -9,6 +9,8 @@ namespace {
 
 void Configure(QFileDialog& dialog, const FileDialogOptions& options) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // Filter entries carry their pattern in the description already: show just that.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
   if (!options.caption.isEmpty()) dialog.setWindowTitle(options.caption);
   if (!options.directory.isEmpty()) dialog.setDirectory(options.directory);
   if (!options.filters.isEmpty()) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -100,6 +101,37 @@ class FixedRowHeight : public QStyledItemDelegate {
   using QStyledItemDelegate::QStyledItemDelegate;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     return QSize(QStyledItemDelegate::sizeHint(option, index).width(), 16);
+  }
+};
+
+// The direction list's drop-down entries: right-aligned and read right to left, like the
+// closed box (the style's own menu-like entries are left-aligned, black on grey).
+class DirectionEntries : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();  // the style draws the background and the selection only
+    const QWidget* widget = item.widget;
+    (widget ? widget->style() : QApplication::style())
+        ->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    painter->save();
+    painter->setFont(item.font);
+    const bool selected = item.state & QStyle::State_Selected;
+    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->drawText(item.rect.adjusted(4, 0, -4, 0),
+                      Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextForceRightToLeft,
+                      text);
+    painter->restore();
+  }
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(size.height() + 6);
+    return size;
   }
 };
 
@@ -279,6 +311,12 @@ void TForm1::Build() {
     p.setColor(QPalette::Base, tip);
     p.setColor(QPalette::Button, tip);
     TntComboBox1->setPalette(p);
+    // The drop-down list is a window of its own: it gets the same colours and direction.
+    TntComboBox1->setItemDelegate(new DirectionEntries(TntComboBox1));
+    QAbstractItemView* list = TntComboBox1->view();
+    p.setColor(QPalette::Window, tip);
+    list->setPalette(p);
+    list->setLayoutDirection(Qt::RightToLeft);
   }
   for (int i = 0; i < kDirectionCount; ++i)
     TntComboBox1->addItem(QString::fromStdU16String(std::u16string(GetDirection(i).caption)));

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -327,6 +328,28 @@ TEST_F(DocrecodeWindow, RunThatWritesNothingReadsAsAFailureAndOpensNoMissingFile
   Click(form->TntSpeedButton1);
   EXPECT_EQ(opened.urls.size(), 1);
   EXPECT_TRUE(Boxes().back().text.startsWith("文件不存在：")) << Boxes().back().text.toStdString();
+}
+
+TEST_F(DocrecodeWindow, DirectionDropDownIsRightAlignedBlueOnTheTooltipColour) {
+  QComboBox* box = form->TntComboBox1;
+  box->showPopup();
+  QAbstractItemView* view = box->view();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+  EXPECT_EQ(view->layoutDirection(), Qt::RightToLeft);
+  const QImage img = view->viewport()->grab().toImage();
+  const QColor tip = QApplication::palette().color(QPalette::ToolTipBase);
+  auto blue = [](QColor c) { return c.blue() > 120 && c.red() < 90 && c.green() < 90; };
+  for (int row = 1; row < box->count(); ++row) {  // entry 0 is current and highlighted
+    const QRect r = view->visualRect(box->model()->index(row, 0));
+    EXPECT_EQ(img.pixelColor(r.left() + 1, r.top() + 1), tip) << row;
+    int left = r.right(), right = r.left();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (blue(img.pixelColor(x, y))) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_GT(right, r.right() - 12) << row;  // ends at the right edge
+    EXPECT_GT(left, r.left() + 40) << row;    // no caption fills the row
+  }
+  box->hidePopup();
 }
 
 TEST_F(DocrecodeWindow, ExitButtonClosesTheWindow) {

@@ -123,9 +123,9 @@ class DirectionEntries : public QStyledItemDelegate {
     painter->setFont(item.font);
     const bool selected = item.state & QStyle::State_Selected;
     painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    painter->drawText(item.rect.adjusted(4, 0, -4, 0),
-                      Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextForceRightToLeft,
-                      text);
+    const int flags =
+        Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextForceRightToLeft;
+    painter->drawText(item.rect.adjusted(4, 0, -4, 0), flags, text);
     painter->restore();
   }
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -232,6 +232,32 @@ void FlatButton::paintEvent(QPaintEvent*) {
     icon().paint(&painter, image_rect, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
   style()->drawItemText(&painter, text_rect, Qt::AlignCenter, palette(), isEnabled(), text(),
                         QPalette::ButtonText);
+}
+
+DocumentList::DocumentList(QWidget* parent) : QListWidget(parent) {
+  // Checked once the change is complete (a removal passes through states without one).
+  auto check = [this] {
+    QMetaObject::invokeMethod(this, [this] { KeepOneSelected(); }, Qt::QueuedConnection);
+  };
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, check);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, check);
+  connect(model(), &QAbstractItemModel::rowsRemoved, this, check);
+}
+
+QItemSelectionModel::SelectionFlags DocumentList::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  // Ctrl+click and Ctrl+Space would take the selection off the current entry.
+  QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+  if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+    command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+  return command;
+}
+
+void DocumentList::KeepOneSelected() {
+  if (count() == 0) return;
+  const QList<QListWidgetItem*> selected = selectedItems();
+  if (selected.size() == 1 && selected.first() == currentItem()) return;
+  setCurrentRow(currentRow() >= 0 ? currentRow() : 0, QItemSelectionModel::ClearAndSelect);
 }
 
 void DocumentList::dragEnterEvent(QDragEnterEvent* event) {

@@ -352,6 +352,38 @@ TEST_F(DocrecodeWindow, DirectionDropDownIsRightAlignedBlueOnTheTooltipColour) {
   box->hidePopup();
 }
 
+TEST_F(DocrecodeWindow, ExactlyOneEntryStaysSelectedAndIsTheOneActedOn) {
+  TempDir dir;
+  Pick({Q(dir / "a.doc"), Q(dir / "b.doc"), Q(dir / "c.doc")});
+  QListWidget* list = form->ListBox1;
+  auto expect_one_selected = [&](int row, const char* after) {
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list->selectedItems().size(), 1) << after;
+    EXPECT_EQ(list->selectedItems()[0], list->item(row)) << after;
+    EXPECT_EQ(list->currentRow(), row) << after;
+  };
+  ClickRow(1);
+  const QRect r1 = list->visualItemRect(list->item(1));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, r1.center());
+  expect_one_selected(1, "ctrl+click on the selected entry");
+  QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+  expect_one_selected(1, "ctrl+space");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(r1.center().x(), list->viewport()->height() - 3));
+  expect_one_selected(1, "click below the entries");
+  const QRect r2 = list->visualItemRect(list->item(2));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, r2.center());
+  expect_one_selected(2, "ctrl+click on another entry");
+  QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+  expect_one_selected(1, "ctrl+up");
+  list->clearSelection();
+  expect_one_selected(1, "selection cleared");
+
+  Click(form->TntSpeedButton4);  // removes the entry that is seen selected
+  EXPECT_EQ(Names(), QStringList({"a.doc", "c.doc"}));
+  expect_one_selected(0, "remove");
+}
+
 TEST_F(DocrecodeWindow, ExitButtonClosesTheWindow) {
   Click(form->TntSpeedButton3);
   EXPECT_FALSE(form->isVisible());

@@ -16,6 +16,8 @@ packages=(
   clang libclang-rt-14-dev
   # running the window programs without a display, opening files, Uyghur fonts
   xvfb xauth xfonts-base xdg-utils fonts-ukij-uyghur fonts-dejavu-core
+  # driving the open dialog with real key presses and clicks in a test
+  xdotool
 )
 
 missing=()

@@ -1,14 +1,53 @@
 #include "gui/dialogs.h"
 
+#include <QAbstractItemView>
 #include <QColorDialog>
+#include <QCompleter>
+#include <QEvent>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace uy::gui {
 namespace {
 
+// A folder path typed into the name field and Return opens that folder and empties the
+// field; but once the folder has been read, the field's completion list opens again by
+// itself over the dialog and swallows the next click (on a file, which is then not taken,
+// so the next Open reads the empty field). A completion list for an empty field completes
+// nothing: it is closed as soon as it opens.
+class EmptyFieldCompletionCloser : public QObject {
+ public:
+  EmptyFieldCompletionCloser(QLineEdit* field, QWidget* popup) : QObject(popup), field_(field) {
+    popup->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && field_ && field_->text().isEmpty()) {
+      auto* popup = static_cast<QWidget*>(watched);
+      QMetaObject::invokeMethod(
+          popup, [popup, field = field_] { if (field && field->text().isEmpty()) popup->hide(); },
+          Qt::QueuedConnection);
+    }
+    return false;
+  }
+
+ private:
+  QPointer<QLineEdit> field_;
+};
+
+void CloseEmptyCompletions(QFileDialog& dialog) {
+  auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (!field || !field->completer() || !field->completer()->popup()) return;
+  new EmptyFieldCompletionCloser(field, field->completer()->popup());
+}
+
 void Configure(QFileDialog& dialog, const FileDialogOptions& options) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // Filter entries carry their pattern in the description already: show just that.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
   if (!options.caption.isEmpty()) dialog.setWindowTitle(options.caption);
   if (!options.directory.isEmpty()) dialog.setDirectory(options.directory);
   if (!options.filters.isEmpty()) {
@@ -18,6 +57,7 @@ void Configure(QFileDialog& dialog, const FileDialogOptions& options) {
   }
   if (!options.default_suffix.isEmpty()) dialog.setDefaultSuffix(options.default_suffix);
   if (!options.file_name.isEmpty()) dialog.selectFile(options.file_name);
+  CloseEmptyCompletions(dialog);
 }
 
 }  // namespace

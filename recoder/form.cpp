@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -117,6 +118,37 @@ class FixedRowHeight : public QStyledItemDelegate {
   }
 };
 
+// The direction list's drop-down entries: right-aligned and read right to left, like the
+// closed box (the style's own menu-like entries are left-aligned, black on grey).
+class DirectionEntries : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QString text = item.text;
+    item.text.clear();  // the style draws the background and the selection only
+    const QWidget* widget = item.widget;
+    (widget ? widget->style() : QApplication::style())
+        ->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+    painter->save();
+    painter->setFont(item.font);
+    const bool selected = item.state & QStyle::State_Selected;
+    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    const int flags =
+        Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextForceRightToLeft;
+    painter->drawText(item.rect.adjusted(4, 0, -4, 0), flags, text);
+    painter->restore();
+  }
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(size.height() + 6);
+    return size;
+  }
+};
+
 // While a conversion runs: the application takes no input (keys, mouse, drops and
 // close requests are dropped, not kept for later), but repaints and the window
 // system's other requests go on, so the progress bar and the list selection move.
@@ -216,6 +248,32 @@ void FlatButton::paintEvent(QPaintEvent*) {
                         QPalette::ButtonText);
 }
 
+DocumentList::DocumentList(QWidget* parent) : QListWidget(parent) {
+  // Checked once the change is complete (a removal passes through states without one).
+  auto check = [this] {
+    QMetaObject::invokeMethod(this, [this] { KeepOneSelected(); }, Qt::QueuedConnection);
+  };
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, check);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, check);
+  connect(model(), &QAbstractItemModel::rowsRemoved, this, check);
+}
+
+QItemSelectionModel::SelectionFlags DocumentList::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  // Ctrl+click and Ctrl+Space would take the selection off the current entry.
+  QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+  if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+    command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+  return command;
+}
+
+void DocumentList::KeepOneSelected() {
+  if (count() == 0) return;
+  const QList<QListWidgetItem*> selected = selectedItems();
+  if (selected.size() == 1 && selected.first() == currentItem()) return;
+  setCurrentRow(currentRow() >= 0 ? currentRow() : 0, QItemSelectionModel::ClearAndSelect);
+}
+
 void DocumentList::dragEnterEvent(QDragEnterEvent* event) {
   if (!AcceptAsCopy(event)) event->ignore();
 }
@@ -293,6 +351,12 @@ void TForm1::Build() {
     p.setColor(QPalette::Base, tip);
     p.setColor(QPalette::Button, tip);
     TntComboBox1->setPalette(p);
+    // The drop-down list is a window of its own: it gets the same colours and direction.
+    TntComboBox1->setItemDelegate(new DirectionEntries(TntComboBox1));
+    QAbstractItemView* list = TntComboBox1->view();
+    p.setColor(QPalette::Window, tip);
+    list->setPalette(p);
+    list->setLayoutDirection(Qt::RightToLeft);
   }
   for (int i = 0; i < kDirectionCount; ++i)
     TntComboBox1->addItem(QString::fromStdU16String(std::u16string(GetDirection(i).caption)));
@@ -484,16 +548,20 @@ void TForm1::RunConversion() {
     blocker.Pump(true);
   }
 
-  // When the last entry failed, the open button offers the latest output that was written.
-  if (!failures.empty() && failures.back().index + 1 == entries.size()) {
+  // The open button offers the latest output this run wrote. When it wrote none, it keeps
+  // the latest result of an earlier run that is still there, or has nothing to open.
+  if (!entries.empty()) {
     std::set<std::size_t> failed;
     for (const BatchFailure& f : failures) failed.insert(f.index);
+    QString written;
     for (std::size_t i = entries.size(); i-- > 0;) {
       if (!failed.count(i)) {
-        last_output_ = outputs[i];
+        written = outputs[i];
         break;
       }
     }
+    if (written.isEmpty() && QFileInfo::exists(last_written_)) written = last_written_;
+    last_output_ = last_written_ = written;
   }
 
   const QString caption = QString::fromLatin1(kProgramName);
@@ -508,10 +576,12 @@ void TForm1::RunConversion() {
 QString TForm1::CompletionText(const std::vector<BatchFailure>& failures) const {
   QString text = QStringLiteral("代码转换完毕");
   if (failures.empty()) return text;
-  text += QStringLiteral("\n\n%1 个文档未能转换（%2 个已转换）：")
-              .arg(failures.size())
-              .arg(static_cast<qsizetype>(ListBox1->count()) -
-                   static_cast<qsizetype>(failures.size()));
+  const qsizetype done =
+      static_cast<qsizetype>(ListBox1->count()) - static_cast<qsizetype>(failures.size());
+  if (done <= 0)
+    text += QStringLiteral("\n\n转换失败：%1 个文档都未能转换，没有写出任何文件：").arg(failures.size());
+  else
+    text += QStringLiteral("\n\n%1 个文档未能转换（%2 个已转换）：").arg(failures.size()).arg(done);
   for (std::size_t i = 0; i < failures.size() && i < kListedFailures; ++i)
     text += QLatin1Char('\n') + QString::fromUtf8(failures[i].reason);
   if (failures.size() > kListedFailures)
@@ -528,6 +598,14 @@ void TForm1::TntSpeedButton1Click() {
       const int row = ListBox1->currentRow();
       if (row < 0) return;
       path = EntryPath(row);
+    }
+    // After a run the result must exist: the desktop is never asked to open a missing file.
+    if (converted_ && (path.isEmpty() || !QFileInfo::exists(path))) {
+      const QString text = path.isEmpty()
+                               ? QStringLiteral("没有可以打开的转换结果。")
+                               : QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path));
+      dialogs_->Message(this, QString::fromLatin1(kProgramName), text);
+      return;
     }
     if (path.isEmpty()) return;
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));  // the desktop reports its own failures

@@ -29,18 +29,25 @@ namespace uy::recode {
 inline constexpr char kProgramName[] = "docrecode";
 
 // The document list. Files dropped on it from a file manager are offered as a pick.
+// Whenever it has entries, exactly one is selected, and it is the current one: the
+// buttons act on the current entry, so it must be the one seen selected.
 class DocumentList : public QListWidget {
   Q_OBJECT
  public:
-  using QListWidget::QListWidget;
+  explicit DocumentList(QWidget* parent = nullptr);
 
  signals:
   void FilesDropped(const QStringList& paths);
 
  protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+
+ private:
+  void KeepOneSelected();
 };
 
 // A flat button that shows its caption and, right of it, its image, centred together.
@@ -116,6 +123,7 @@ class TForm1 : public QWidget {
   DocumentRecoder recoder_;
   QString folder_;
   QString last_output_;
+  QString last_written_;  // the latest output a run wrote
   bool converted_ = false;
   bool busy_ = false;
 };

@@ -63,12 +63,22 @@ inline bool HasArabicUnit(std::uint64_t word) {
 
 std::string OutputFileName(std::string_view name, int direction) {
   const std::string_view suffix = OutputSuffix(direction);
-  // Walk back over the last four characters: a UTF-8 character starts at a byte
-  // that is not a continuation byte (10xxxxxx). Shorter names end at position 0.
-  std::size_t pos = name.size();
-  for (int chars = 0; chars < 4 && pos > 0;) {
-    --pos;
-    if ((static_cast<unsigned char>(name[pos]) & 0xC0) != 0x80) ++chars;
+  auto is_char_start = [&](std::size_t i) {
+    return (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80;  // not 10xxxxxx
+  };
+  std::size_t pos = std::string_view::npos;
+  // An extension of four or five characters (".docx", ".xlsx", ".html") stays whole:
+  // the suffix goes before its dot. A leading dot does not start an extension.
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string_view::npos && dot > 0) {
+    int chars = 0;
+    for (std::size_t i = dot + 1; i < name.size(); ++i) chars += is_char_start(i);
+    if (chars == 4 || chars == 5) pos = dot;
+  }
+  if (pos == std::string_view::npos) {
+    // Otherwise before the last four characters; shorter names get it in front.
+    pos = name.size();
+    for (int chars = 0; chars < 4 && pos > 0;) chars += is_char_start(--pos);
   }
   std::string out;
   out.reserve(name.size() + suffix.size());

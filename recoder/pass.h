@@ -21,10 +21,12 @@ class ProgressSink {
   virtual void SetPosition(int position) = 0;
 };
 
-// The output name: the direction's suffix inserted before the last four characters of
-// the name (in front of names of four characters or fewer). Names are UTF-8, and
-// characters, not bytes, are counted, so no character is ever split; for names whose
-// last four characters are ASCII this is the same as counting bytes.
+// The output name: the direction's suffix inserted before the dot of an extension of four
+// or five characters ("report.docx" -> "report(Unicode).docx"), otherwise before the last
+// four characters of the name (in front of names of four characters or fewer), which
+// keeps extensions of up to three characters whole. Names are UTF-8, and characters, not
+// bytes, are counted, so no character is ever split; for names whose last four
+// characters are ASCII this is the same as counting bytes.
 std::string OutputFileName(std::string_view name, int direction);
 
 // Recodes, in place, the whole units of a buffer that starts at a unit boundary; a

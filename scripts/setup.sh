@@ -18,6 +18,8 @@ packages=(
   help2man lintian desktop-file-utils appstream
   # running the window programs without a display, opening files, Uyghur fonts
   xvfb xauth xfonts-base xdg-utils fonts-ukij-uyghur fonts-dejavu-core
+  # driving the open dialog with real key presses and clicks in a test
+  xdotool
 )
 
 missing=()

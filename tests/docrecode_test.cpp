@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -178,12 +179,12 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   EXPECT_EQ(Boxes()[0].text, "代码转换完毕");
   EXPECT_EQ(ReadFile(dir / "report(Unicode).doc"), Document("\x26\x06\xD0\x06"));
   EXPECT_EQ(ReadFile(dir / "sheet(Unicode).xls"), docs[1]);  // no unit at an odd offset
-  EXPECT_EQ(ReadFile(dir / "x.(Unicode)docx"), uytest::UnitByUnitPass(docs[2], 0));
+  EXPECT_EQ(ReadFile(dir / "x(Unicode).docx"), uytest::UnitByUnitPass(docs[2], 0));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadFile(dir / names[i]), docs[i]);  // inputs untouched
   EXPECT_EQ(form->ListBox1->currentRow(), 2);
   ASSERT_EQ(form->ListBox1->selectedItems().size(), 1);
   EXPECT_EQ(form->ListBox1->selectedItems()[0], form->ListBox1->item(2));
-  EXPECT_EQ(form->last_output(), Q(dir / "x.(Unicode)docx"));
+  EXPECT_EQ(form->last_output(), Q(dir / "x(Unicode).docx"));
   EXPECT_EQ(form->ProgressBar1->value(), 100);
   EXPECT_TRUE(form->converted());
   EXPECT_FALSE(form->busy());
@@ -193,7 +194,7 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   QTest::keyClick(form->TntComboBox1, Qt::Key_Down);
   Click(form->Convert1);
   EXPECT_EQ(ReadFile(dir / "report(Korveli).doc"), Document("\x38\x06\x38\x06"));
-  EXPECT_EQ(ReadFile(dir / "x.(Korveli)docx"), uytest::UnitByUnitPass(docs[2], 1));
+  EXPECT_EQ(ReadFile(dir / "x(Korveli).docx"), uytest::UnitByUnitPass(docs[2], 1));
   EXPECT_EQ(Boxes().size(), 2u);
 }
 
@@ -292,6 +293,95 @@ TEST_F(DocrecodeWindow, FailedDocumentsAreReportedAfterTheOthersAreDone) {
   EXPECT_EQ(form->ListBox1->currentRow(), 3);
   // The open button offers the latest output that was written, not the failed one.
   EXPECT_EQ(form->last_output(), Q(dir / "good2(Unicode).doc"));
+}
+
+TEST_F(DocrecodeWindow, RunThatWritesNothingReadsAsAFailureAndOpensNoMissingFile) {
+  TempDir dir;
+  Pick({Q(dir / "gone1.doc"), Q(dir / "gone2.docx")});
+  Click(form->Convert1);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].kind, RecordingDialogs::Kind::Error);
+  const QString text = Boxes()[0].text;
+  EXPECT_TRUE(text.startsWith("代码转换完毕\n\n转换失败：2 个文档都未能转换，没有写出任何文件："))
+      << text.toStdString();
+  EXPECT_FALSE(text.contains("已转换")) << text.toStdString();
+  EXPECT_TRUE(form->converted());
+  EXPECT_EQ(form->last_output(), "");
+  Click(form->TntSpeedButton1);  // nothing written yet: says so, opens nothing
+  EXPECT_TRUE(opened.urls.isEmpty());
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].kind, RecordingDialogs::Kind::Message);
+  EXPECT_EQ(Boxes()[1].text, "没有可以打开的转换结果。");
+
+  // A later run that writes nothing keeps the open button on the earlier result.
+  WriteFile(dir / "gone1.doc", Document("ab"));
+  Click(form->Convert1);
+  EXPECT_EQ(form->last_output(), Q(dir / "gone1(Unicode).doc"));
+  fs::remove(dir / "gone1.doc");
+  Click(form->Convert1);
+  EXPECT_TRUE(Boxes().back().text.contains("转换失败")) << Boxes().back().text.toStdString();
+  Click(form->TntSpeedButton1);
+  ASSERT_EQ(opened.urls.size(), 1);
+  EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(Q(dir / "gone1(Unicode).doc")));
+  // A result removed since is not handed to the desktop.
+  fs::remove(dir / "gone1(Unicode).doc");
+  Click(form->TntSpeedButton1);
+  EXPECT_EQ(opened.urls.size(), 1);
+  EXPECT_TRUE(Boxes().back().text.startsWith("文件不存在：")) << Boxes().back().text.toStdString();
+}
+
+TEST_F(DocrecodeWindow, DirectionDropDownIsRightAlignedBlueOnTheTooltipColour) {
+  QComboBox* box = form->TntComboBox1;
+  box->showPopup();
+  QAbstractItemView* view = box->view();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+  EXPECT_EQ(view->layoutDirection(), Qt::RightToLeft);
+  const QImage img = view->viewport()->grab().toImage();
+  const QColor tip = QApplication::palette().color(QPalette::ToolTipBase);
+  auto blue = [](QColor c) { return c.blue() > 120 && c.red() < 90 && c.green() < 90; };
+  for (int row = 1; row < box->count(); ++row) {  // entry 0 is current and highlighted
+    const QRect r = view->visualRect(box->model()->index(row, 0));
+    EXPECT_EQ(img.pixelColor(r.left() + 1, r.top() + 1), tip) << row;
+    int left = r.right(), right = r.left();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (blue(img.pixelColor(x, y))) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_GT(right, r.right() - 12) << row;  // ends at the right edge
+    EXPECT_GT(left, r.left() + 40) << row;    // no caption fills the row
+  }
+  box->hidePopup();
+}
+
+TEST_F(DocrecodeWindow, ExactlyOneEntryStaysSelectedAndIsTheOneActedOn) {
+  TempDir dir;
+  Pick({Q(dir / "a.doc"), Q(dir / "b.doc"), Q(dir / "c.doc")});
+  QListWidget* list = form->ListBox1;
+  auto expect_one_selected = [&](int row, const char* after) {
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list->selectedItems().size(), 1) << after;
+    EXPECT_EQ(list->selectedItems()[0], list->item(row)) << after;
+    EXPECT_EQ(list->currentRow(), row) << after;
+  };
+  ClickRow(1);
+  const QRect r1 = list->visualItemRect(list->item(1));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, r1.center());
+  expect_one_selected(1, "ctrl+click on the selected entry");
+  QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+  expect_one_selected(1, "ctrl+space");
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(r1.center().x(), list->viewport()->height() - 3));
+  expect_one_selected(1, "click below the entries");
+  const QRect r2 = list->visualItemRect(list->item(2));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, r2.center());
+  expect_one_selected(2, "ctrl+click on another entry");
+  QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+  expect_one_selected(1, "ctrl+up");
+  list->clearSelection();
+  expect_one_selected(1, "selection cleared");
+
+  Click(form->TntSpeedButton4);  // removes the entry that is seen selected
+  EXPECT_EQ(Names(), QStringList({"a.doc", "c.doc"}));
+  expect_one_selected(0, "remove");
 }
 
 TEST_F(DocrecodeWindow, ExitButtonClosesTheWindow) {

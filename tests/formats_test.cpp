@@ -1304,7 +1304,7 @@ TEST(UyconvRecode, DefaultIsContentAwareAndRawIsTheUnitPass) {
   r = uytest::RunProgram({uytest::kUyconv, "recode", (dir / "b.docx").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("b.docx"), std::string::npos) << r.err;
-  EXPECT_FALSE(fs::exists(dir / "b.(Unicode)docx"));
+  EXPECT_FALSE(fs::exists(dir / "b(Unicode).docx"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -54,10 +55,12 @@ TEST(QtDialogs, OpenDialogIsQtsOwnWithFiltersAndMultipleSelection) {
   options.directory = QString::fromStdString(dir.path().string());
   options.filters = {"Microsoft Word File(*.doc) (*.doc*)", "All files (*.*) (*)"};
   options.multiple = true;
-  QStringList seen_filters;
+  QStringList seen_filters, shown_filters;
   WhenShown<QFileDialog>([&](QFileDialog* d) {
     seen_filters = d->nameFilters();
-    EXPECT_EQ(d->selectedNameFilter(), "Microsoft Word File(*.doc) (*.doc*)");
+    if (auto* combo = d->findChild<QComboBox*>("fileTypeCombo"))
+      for (int i = 0; i < combo->count(); ++i) shown_filters << combo->itemText(i);
+    EXPECT_EQ(d->selectedNameFilter(), "Microsoft Word File(*.doc)");
     EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFiles);
     EXPECT_TRUE(d->testOption(QFileDialog::DontUseNativeDialog));
     d->selectFile("\"a.doc\" \"b.docx\"");
@@ -65,6 +68,8 @@ TEST(QtDialogs, OpenDialogIsQtsOwnWithFiltersAndMultipleSelection) {
   });
   const QStringList files = QtDialogs().OpenFileNames(nullptr, options);
   EXPECT_EQ(seen_filters, options.filters);
+  // Each entry reads as its description, without the pattern repeated after it.
+  EXPECT_EQ(shown_filters, QStringList({"Microsoft Word File(*.doc)", "All files (*.*)"}));
   ASSERT_EQ(files.size(), 2);
   EXPECT_TRUE(files[0].endsWith("/a.doc"));
   EXPECT_TRUE(files[1].endsWith("/b.docx"));

@@ -36,14 +36,23 @@ std::string Units(std::initializer_list<int> bytes) {
   return s;
 }
 
-TEST(OutputFileName, SuffixBeforeTheLastFourCharactersNeverSplittingUtf8) {
+TEST(OutputFileName, SuffixBeforeALongExtensionOrTheLastFourCharacters) {
   const std::tuple<std::string, int, std::string> cases[] = {
       {"report.doc", 0, "report(Unicode).doc"}, {"report.xls", 1, "report(Korveli).xls"},
-      {"report.docx", 2, "report.(Unicode)docx"}, {"ab.x", 0, "(Unicode)ab.x"}, {"", 0, "(Unicode)"},
-      {"abcd", 0, "(Unicode)abcd"}, {"abcde", 0, "a(Unicode)bcde"},
+      {"a.ppt", 3, "a(Unicode).ppt"}, {"ab.x", 0, "(Unicode)ab.x"}, {"", 0, "(Unicode)"},
+      {"report.doc", 1, "report(Korveli).doc"}, {"notes.md", 0, "note(Unicode)s.md"},
+      {"abcd", 0, "(Unicode)abcd"}, {"abcde", 0, "a(Unicode)bcde"}, {"abc.", 0, "(Unicode)abc."},
+      // Extensions of four or five characters stay whole.
+      {"report.docx", 2, "report(Unicode).docx"}, {"x.docx", 0, "x(Unicode).docx"},
+      {"book.xlsx", 1, "book(Korveli).xlsx"}, {"a.b.pptx", 0, "a.b(Unicode).pptx"},
+      {"page.xhtml", 0, "page(Unicode).xhtml"}, {"..html", 0, ".(Unicode).html"},
+      // A leading dot starts no extension; six characters are no extension either.
+      {".docx", 0, ".(Unicode)docx"}, {"a.abcdef", 0, "a.ab(Unicode)cdef"},
       // "ھۆججەت.دوك": the last four characters are Arabic, two bytes each.
       {"\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA.\xD8\xAF\xD9\x88\xD9\x83", 0,
        "\xDA\xBE\xDB\x86\xD8\xAC\xD8\xAC\xDB\x95\xD8\xAA(Unicode).\xD8\xAF\xD9\x88\xD9\x83"},
+      {"\xE6\x96\x87.\xD8\xAF\xD9\x88\xD9\x83\xD8\xB3", 0,
+       "\xE6\x96\x87(Unicode).\xD8\xAF\xD9\x88\xD9\x83\xD8\xB3"},  // four Arabic characters
       {"\xE6\x96\x87.doc", 0, "\xE6\x96\x87(Unicode).doc"},
       {"\xE6\x96\x87" "doc", 0, "(Unicode)\xE6\x96\x87" "doc"}};
   for (const auto& [name, d, want] : cases) EXPECT_EQ(OutputFileName(name, d), want) << name;

@@ -118,7 +118,21 @@ DecodedText DecodeTextFile(std::string_view bytes) {
       break;
   }
   result.text = NormaliseLineBreaks(text);
+  result.lone_surrogates = CountLoneSurrogates(result.text);
   return result;
+}
+
+std::size_t CountLoneSurrogates(std::u16string_view text) {
+  std::size_t lone = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0xD800 || c > 0xDFFF) continue;
+    if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+      ++i;  // a whole pair
+    else
+      ++lone;
+  }
+  return lone;
 }
 
 std::string EncodeTextFile(std::u16string_view text) {

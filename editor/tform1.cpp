@@ -270,6 +270,7 @@ void TForm1::BuildMenus() {
     (*items[i])->setObjectName(QString::fromLatin1("abcde" + i, 1) + u'1');
   }
   ToolButton10->setMenu(PopupMenu1);
+  PopupMenu1->installEventFilter(this);  // centred on its point when shown
 
   PopupMenu3 = new QMenu(this);
   PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
@@ -372,6 +373,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // The readout follows the text area's own size, which the layout sets after the
   // window's resize.
   if (watched == TntMemo1 && event->type() == QEvent::Resize) FormResize();
+  // The drop-down button opens its menu with the left edge at the button's bottom-left
+  // corner; the alignment menu is centred horizontally on that point instead.
+  if (watched == PopupMenu1 && event->type() == QEvent::Show) {
+    const QPoint point = ToolButton10->mapToGlobal(QPoint(0, ToolButton10->height()));
+    int x = point.x() - PopupMenu1->width() / 2;
+    if (const QScreen* screen = ToolButton10->screen()) {
+      const QRect area = screen->availableGeometry();
+      x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - PopupMenu1->width()));
+    }
+    PopupMenu1->move(x, PopupMenu1->y());
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -389,18 +401,29 @@ void TForm1::OpenFile(const QString& path) {
   } catch (const uy::TextFileError& e) {
     ThrowFileFailure(e, path);
   }
-  // The text area holds no U+0000: the text ends at the first one.
-  QString text = QString::fromStdU16String(decoded.text);
-  const qsizetype nul = text.indexOf(QChar(u'\0'));
-  if (nul >= 0) text.truncate(nul);
-  if (text != TntMemo1->TextCrLf()) TntMemo1->setPlainText(text);
-  if (decoded.replaced > 0) {
-    dialogs_->Message(this, windowTitle(),
-                      QStringLiteral("%1\n%2 byte sequences in this file are not valid text; "
-                                     "they are shown as \uFFFD.")
-                          .arg(path)
-                          .arg(decoded.replaced));
+  const QString text = QString::fromStdU16String(decoded.text);
+  qsizetype stand_ins = 0;
+  UyMemo::HeldText(text, &stand_ins);
+  if (text != TntMemo1->TextCrLf()) TntMemo1->ReplaceText(text);
+  // The text is kept whole; what it holds that may surprise is said once, after loading.
+  QStringList notes;
+  if (decoded.replaced > 0)
+    notes << QStringLiteral("%1 byte sequences in this file are not valid text; they are shown as \uFFFD.")
+                 .arg(decoded.replaced);
+  if (const qsizetype nuls = text.count(QChar(u'\0')); nuls > 0) {
+    QString note = QStringLiteral("This file holds %1 NUL characters (U+0000); they are shown as boxes "
+                                  "and saved back as they are.")
+                       .arg(nuls);
+    if (decoded.charset == uy::CharacterSet::csAnsi)
+      note += QStringLiteral(" It may be UTF-16 text without a byte-order mark.");
+    notes << note;
   }
+  if (stand_ins > 0)
+    notes << QStringLiteral("This file holds %1 characters from U+102029, U+10FDD0 and U+10FDD1, which the "
+                            "editor uses to show U+2029, U+FDD0 and U+FDD1; saving writes them as those "
+                            "characters.")
+                 .arg(stand_ins);
+  if (!notes.isEmpty()) dialogs_->Message(this, windowTitle(), path + u'\n' + notes.join(u'\n'));
 }
 
 void TForm1::ToolButton3Click() {
@@ -484,7 +507,7 @@ void TForm1::TrackBar1Change() {
 }
 
 void TForm1::ToolButton1Click() {
-  TntMemo1->clear();
+  TntMemo1->ReplaceText(QString());  // undoable, unlike clear()
   TntMemo2->clear();
 }
 

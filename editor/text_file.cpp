@@ -85,16 +85,17 @@ CharacterSet AutoDetectCharacterSet(std::string_view bytes, std::size_t* text_st
 
 std::u16string NormaliseLineBreaks(std::u16string_view text) {
   std::u16string out;
-  out.reserve(text.size());
+  out.reserve(text.size() + text.size() / 32);
+  std::size_t copied = 0;  // text before this is in out
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c == u'\r' || c == u'\n' || c == u'\u2028') {
-      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      out += u"\r\n";
-    } else {
-      out += c;
-    }
+    if (c != u'\r' && c != u'\n' && c != u'\u2028') continue;
+    out.append(text.substr(copied, i - copied));
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    out += u"\r\n";
+    copied = i + 1;
   }
+  out.append(text.substr(copied));
   return out;
 }
 

@@ -22,6 +22,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 
 #include "core/letters.h"
@@ -77,6 +79,25 @@ QToolButton* NewButton(QWidget* parent, const QString& name, const QIcon& icon,
   button->setToolTip(hint);
   button->setAutoRaise(true);  // flat buttons
   return button;
+}
+
+// The waiting cursor while a command may take a moment.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Runs `work` on another thread and returns its result (or throws its exception), while
+// this thread goes on handling the window's events other than user input.
+template <typename Work>
+auto WhileHandlingEvents(Work work) {
+  auto result = std::async(std::launch::async, std::move(work));
+  while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  return result.get();
 }
 
 }  // namespace
@@ -395,15 +416,28 @@ void TForm1::ToolButton2Click() {
 }
 
 void TForm1::OpenFile(const QString& path) {
-  uy::DecodedText decoded;
+  const BusyCursor busy;
+  struct Loaded {
+    uy::DecodedText decoded;
+    QString text;
+    qsizetype stand_ins = 0;
+  };
+  Loaded loaded;
   try {
-    decoded = uy::LoadFromFile(LocalPath(path));
+    loaded = WhileHandlingEvents([file = LocalPath(path)] {
+      Loaded l;
+      l.decoded = uy::LoadFromFile(file);
+      l.text = QString::fromStdU16String(l.decoded.text);
+      l.decoded.text = {};
+      UyMemo::HeldText(l.text, &l.stand_ins);
+      return l;
+    });
   } catch (const uy::TextFileError& e) {
     ThrowFileFailure(e, path);
   }
-  const QString text = QString::fromStdU16String(decoded.text);
-  qsizetype stand_ins = 0;
-  UyMemo::HeldText(text, &stand_ins);
+  const uy::DecodedText& decoded = loaded.decoded;
+  const QString& text = loaded.text;
+  const qsizetype stand_ins = loaded.stand_ins;
   if (text != TntMemo1->TextCrLf()) TntMemo1->ReplaceText(text);
   // The text is kept whole; what it holds that may surprise is said once, after loading.
   QStringList notes;

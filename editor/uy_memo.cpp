@@ -1,5 +1,7 @@
 #include "editor/uy_memo.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPlainTextDocumentLayout>
@@ -104,13 +106,33 @@ QString UyMemo::FileText(QString held) {
 }
 
 void UyMemo::ReplaceText(const QString& file_text) {
+  const QString held = HeldText(file_text);
+  // A large text goes in in pieces with the window's events handled in between (user
+  // input waits), so the window never hangs for long; joining each piece to the first
+  // keeps the whole replacement one step for Ctrl+Z.
+  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
+  constexpr qint64 kEventsEveryMs = 40;
+  QElapsedTimer since_events;
+  since_events.start();
   QTextCursor cursor(document());
   cursor.beginEditBlock();
   cursor.select(QTextCursor::Document);
-  if (file_text.isEmpty())
-    cursor.removeSelectedText();
-  else
-    cursor.insertText(HeldText(file_text));  // CR LF becomes a paragraph break
+  cursor.removeSelectedText();
+  for (qsizetype at = 0; at < held.size();) {
+    qsizetype end = held.size();
+    if (held.size() - at > kPiece) {  // a piece ends after a line feed: CR LF stays whole
+      const qsizetype lf = held.indexOf(u'\n', at + kPiece);
+      if (lf >= 0) end = lf + 1;
+    }
+    cursor.insertText(held.sliced(at, end - at));  // CR LF becomes a paragraph break
+    at = end;
+    if (at < held.size() && since_events.elapsed() >= kEventsEveryMs) {
+      cursor.endEditBlock();
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      since_events.restart();
+      cursor.joinPreviousEditBlock();
+    }
+  }
   cursor.endEditBlock();
   moveCursor(QTextCursor::Start);
 }

@@ -28,7 +28,8 @@ class UyMemo : public QPlainTextEdit {
   // stand-ins turned back into the characters they stand for).
   QString TextCrLf() const;
   // Replaces the whole text with a file's text (CR LF breaks) as one step that Ctrl+Z
-  // undoes; the caret goes to the start. An empty text empties the area.
+  // undoes; the caret goes to the start. An empty text empties the area. A large text
+  // goes in in pieces, with the window's events other than user input handled between.
   void ReplaceText(const QString& file_text);
 
   // The text area takes U+2029, U+FDD0 and U+FDD1 as paragraph breaks, so it holds

@@ -483,20 +483,26 @@ void TForm1::ToolButton8Click() {
 }
 
 void TForm1::ToolButton4Click() {
+  const BusyCursor busy;
   TntMemo2->clear();
-  QStringList lines;
+  const QStringList lines = TntMemo1->DisplayedLines();
+  if (lines.isEmpty()) return;  // an empty editor leaves the clipboard as it was
   std::u16string clipboard;
-  for (const QString& line : TntMemo1->DisplayedLines()) {
-    const std::u16string visual = uy::exporter::VisualLine(line.toStdU16String());
-    lines.append(QString::fromStdU16String(visual));
-    clipboard += visual;
+  qsizetype units = 0;
+  for (const QString& line : lines) units += line.size() + 2;
+  clipboard.reserve(static_cast<std::size_t>(units) + units / 8);
+  for (const QString& line : lines) {
+    uy::exporter::AppendVisualLine(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
+                                                       static_cast<std::size_t>(line.size())),
+                                   clipboard);
     clipboard += u"\r\n";
   }
-  if (lines.isEmpty()) return;  // an empty editor leaves the clipboard as it was
-  TntMemo2->setPlainText(lines.join(u'\n'));
+  const QString text = QString::fromStdU16String(clipboard);
+  // The hidden area holds the lines, the clipboard each followed by CR LF; setText keeps
+  // CR LF and U+00A0, which copying a selection would not.
+  TntMemo2->setPlainText(text.first(text.size() - 2));
   TntMemo2->selectAll();
-  // setText keeps CR LF and U+00A0, which copying a selection would not.
-  QGuiApplication::clipboard()->setText(QString::fromStdU16String(clipboard));
+  QGuiApplication::clipboard()->setText(text);
 }
 
 std::optional<QString> TForm1::TntMemo1KeyPress(const QString& typed) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/tform1.h"
+#include "core/utf.h"
 #include "editor/uy_memo.h"
 #include "test_util.h"
 #include "gui_test_util.h"
@@ -130,6 +131,14 @@ TEST_F(Files, NewAndOpenCanBeUndone) {
   EXPECT_EQ(Text(), u"");
   QTest::keyClick(Memo(), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Text(), u"x\ny\U00102029");
+  QTest::keyClick(Memo(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"\u0628\u062F");
+  // A text long enough to go in in pieces arrives whole and still undoes in one step.
+  std::u16string big;
+  for (int i = 0; big.size() < 300000; ++i) big += uy::FromUtf8("line " + std::to_string(i) + "\r\n");
+  uytest::WriteFile(dir / "big.uyt", "\xFF\xFE" + uytest::Utf16Le(big));
+  Open(dir / "big.uyt");
+  EXPECT_EQ(Memo()->TextCrLf().toStdU16String(), big);
   QTest::keyClick(Memo(), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Text(), u"\u0628\u062F");
   EXPECT_TRUE(Failures().isEmpty());

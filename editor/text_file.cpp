@@ -85,16 +85,17 @@ CharacterSet AutoDetectCharacterSet(std::string_view bytes, std::size_t* text_st
 
 std::u16string NormaliseLineBreaks(std::u16string_view text) {
   std::u16string out;
-  out.reserve(text.size());
+  out.reserve(text.size() + text.size() / 32);
+  std::size_t copied = 0;  // text before this is in out
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c == u'\r' || c == u'\n' || c == u'\u2028') {
-      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-      out += u"\r\n";
-    } else {
-      out += c;
-    }
+    if (c != u'\r' && c != u'\n' && c != u'\u2028') continue;
+    out.append(text.substr(copied, i - copied));
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    out += u"\r\n";
+    copied = i + 1;
   }
+  out.append(text.substr(copied));
   return out;
 }
 
@@ -118,7 +119,21 @@ DecodedText DecodeTextFile(std::string_view bytes) {
       break;
   }
   result.text = NormaliseLineBreaks(text);
+  result.lone_surrogates = CountLoneSurrogates(result.text);
   return result;
+}
+
+std::size_t CountLoneSurrogates(std::u16string_view text) {
+  std::size_t lone = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0xD800 || c > 0xDFFF) continue;
+    if (c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+      ++i;  // a whole pair
+    else
+      ++lone;
+  }
+  return lone;
 }
 
 std::string EncodeTextFile(std::u16string_view text) {

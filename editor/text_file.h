@@ -22,7 +22,13 @@ struct DecodedText {
   std::u16string text;                       // line breaks are CR LF
   CharacterSet charset = CharacterSet::csAnsi;
   std::size_t replaced = 0;  // malformed or unmappable sequences shown as U+FFFD
+  // UTF-16 units without their other half; the text keeps them (the editor saves them
+  // back as they were), but they cannot be printed as UTF-8.
+  std::size_t lone_surrogates = 0;
 };
+
+// The number of units in `text` that are half of a surrogate pair without the other half.
+std::size_t CountLoneSurrogates(std::u16string_view text);
 
 // Decodes a whole file's bytes. Nothing is dropped: a U+0000 stays in the text.
 DecodedText DecodeTextFile(std::string_view bytes);

@@ -22,6 +22,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <stdexcept>
 
 #include "core/letters.h"
@@ -77,6 +79,25 @@ QToolButton* NewButton(QWidget* parent, const QString& name, const QIcon& icon,
   button->setToolTip(hint);
   button->setAutoRaise(true);  // flat buttons
   return button;
+}
+
+// The waiting cursor while a command may take a moment.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Runs `work` on another thread and returns its result (or throws its exception), while
+// this thread goes on handling the window's events other than user input.
+template <typename Work>
+auto WhileHandlingEvents(Work work) {
+  auto result = std::async(std::launch::async, std::move(work));
+  while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  return result.get();
 }
 
 }  // namespace
@@ -270,6 +291,7 @@ void TForm1::BuildMenus() {
     (*items[i])->setObjectName(QString::fromLatin1("abcde" + i, 1) + u'1');
   }
   ToolButton10->setMenu(PopupMenu1);
+  PopupMenu1->installEventFilter(this);  // centred on its point when shown
 
   PopupMenu3 = new QMenu(this);
   PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
@@ -372,6 +394,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // The readout follows the text area's own size, which the layout sets after the
   // window's resize.
   if (watched == TntMemo1 && event->type() == QEvent::Resize) FormResize();
+  // The drop-down button opens its menu with the left edge at the button's bottom-left
+  // corner; the alignment menu is centred horizontally on that point instead.
+  if (watched == PopupMenu1 && event->type() == QEvent::Show) {
+    const QPoint point = ToolButton10->mapToGlobal(QPoint(0, ToolButton10->height()));
+    int x = point.x() - PopupMenu1->width() / 2;
+    if (const QScreen* screen = ToolButton10->screen()) {
+      const QRect area = screen->availableGeometry();
+      x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - PopupMenu1->width()));
+    }
+    PopupMenu1->move(x, PopupMenu1->y());
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -383,24 +416,48 @@ void TForm1::ToolButton2Click() {
 }
 
 void TForm1::OpenFile(const QString& path) {
-  uy::DecodedText decoded;
+  const BusyCursor busy;
+  struct Loaded {
+    uy::DecodedText decoded;
+    QString text;
+    qsizetype stand_ins = 0;
+  };
+  Loaded loaded;
   try {
-    decoded = uy::LoadFromFile(LocalPath(path));
+    loaded = WhileHandlingEvents([file = LocalPath(path)] {
+      Loaded l;
+      l.decoded = uy::LoadFromFile(file);
+      l.text = QString::fromStdU16String(l.decoded.text);
+      l.decoded.text = {};
+      UyMemo::HeldText(l.text, &l.stand_ins);
+      return l;
+    });
   } catch (const uy::TextFileError& e) {
     ThrowFileFailure(e, path);
   }
-  // The text area holds no U+0000: the text ends at the first one.
-  QString text = QString::fromStdU16String(decoded.text);
-  const qsizetype nul = text.indexOf(QChar(u'\0'));
-  if (nul >= 0) text.truncate(nul);
-  if (text != TntMemo1->TextCrLf()) TntMemo1->setPlainText(text);
-  if (decoded.replaced > 0) {
-    dialogs_->Message(this, windowTitle(),
-                      QStringLiteral("%1\n%2 byte sequences in this file are not valid text; "
-                                     "they are shown as \uFFFD.")
-                          .arg(path)
-                          .arg(decoded.replaced));
+  const uy::DecodedText& decoded = loaded.decoded;
+  const QString& text = loaded.text;
+  const qsizetype stand_ins = loaded.stand_ins;
+  if (text != TntMemo1->TextCrLf()) TntMemo1->ReplaceText(text);
+  // The text is kept whole; what it holds that may surprise is said once, after loading.
+  QStringList notes;
+  if (decoded.replaced > 0)
+    notes << QStringLiteral("%1 byte sequences in this file are not valid text; they are shown as \uFFFD.")
+                 .arg(decoded.replaced);
+  if (const qsizetype nuls = text.count(QChar(u'\0')); nuls > 0) {
+    QString note = QStringLiteral("This file holds %1 NUL characters (U+0000); they are shown as boxes "
+                                  "and saved back as they are.")
+                       .arg(nuls);
+    if (decoded.charset == uy::CharacterSet::csAnsi)
+      note += QStringLiteral(" It may be UTF-16 text without a byte-order mark.");
+    notes << note;
   }
+  if (stand_ins > 0)
+    notes << QStringLiteral("This file holds %1 characters from U+102029, U+10FDD0 and U+10FDD1, which the "
+                            "editor uses to show U+2029, U+FDD0 and U+FDD1; saving writes them as those "
+                            "characters.")
+                 .arg(stand_ins);
+  if (!notes.isEmpty()) dialogs_->Message(this, windowTitle(), path + u'\n' + notes.join(u'\n'));
 }
 
 void TForm1::ToolButton3Click() {
@@ -426,20 +483,26 @@ void TForm1::ToolButton8Click() {
 }
 
 void TForm1::ToolButton4Click() {
+  const BusyCursor busy;
   TntMemo2->clear();
-  QStringList lines;
+  const QStringList lines = TntMemo1->DisplayedLines();
+  if (lines.isEmpty()) return;  // an empty editor leaves the clipboard as it was
   std::u16string clipboard;
-  for (const QString& line : TntMemo1->DisplayedLines()) {
-    const std::u16string visual = uy::exporter::VisualLine(line.toStdU16String());
-    lines.append(QString::fromStdU16String(visual));
-    clipboard += visual;
+  qsizetype units = 0;
+  for (const QString& line : lines) units += line.size() + 2;
+  clipboard.reserve(static_cast<std::size_t>(units) + units / 8);
+  for (const QString& line : lines) {
+    uy::exporter::AppendVisualLine(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
+                                                       static_cast<std::size_t>(line.size())),
+                                   clipboard);
     clipboard += u"\r\n";
   }
-  if (lines.isEmpty()) return;  // an empty editor leaves the clipboard as it was
-  TntMemo2->setPlainText(lines.join(u'\n'));
+  const QString text = QString::fromStdU16String(clipboard);
+  // The hidden area holds the lines, the clipboard each followed by CR LF; setText keeps
+  // CR LF and U+00A0, which copying a selection would not.
+  TntMemo2->setPlainText(text.first(text.size() - 2));
   TntMemo2->selectAll();
-  // setText keeps CR LF and U+00A0, which copying a selection would not.
-  QGuiApplication::clipboard()->setText(QString::fromStdU16String(clipboard));
+  QGuiApplication::clipboard()->setText(text);
 }
 
 std::optional<QString> TForm1::TntMemo1KeyPress(const QString& typed) {
@@ -484,7 +547,7 @@ void TForm1::TrackBar1Change() {
 }
 
 void TForm1::ToolButton1Click() {
-  TntMemo1->clear();
+  TntMemo1->ReplaceText(QString());  // undoable, unlike clear()
   TntMemo2->clear();
 }
 

@@ -1,9 +1,12 @@
 #include "editor/uy_memo.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextLayout>
 
 namespace uy::editor {
@@ -24,11 +27,128 @@ QString TypedText(const QKeyEvent* event) {
   return text;
 }
 
+// The characters the text area cannot hold, each with its stand-in.
+struct StandIn {
+  char16_t held;
+  char32_t stand_in;
+};
+constexpr StandIn kStandIns[] = {
+    {u'\u2029', U'\U00102029'}, {u'\uFDD0', U'\U0010FDD0'}, {u'\uFDD1', U'\U0010FDD1'}};
+
 }  // namespace
 
 UyMemo::UyMemo(QWidget* parent) : QPlainTextEdit(parent) {}
 
+QString UyMemo::HeldText(const QString& file_text, qsizetype* stand_ins_in_file) {
+  qsizetype clashes = 0;
+  bool any = false;
+  for (qsizetype i = 0; i < file_text.size(); ++i) {
+    const char16_t c = file_text[i].unicode();
+    if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xDBC8 || c == 0xDBFF) {
+      any = true;
+      break;
+    }
+  }
+  if (!any) {
+    if (stand_ins_in_file) *stand_ins_in_file = 0;
+    return file_text;
+  }
+  QString held;
+  held.reserve(file_text.size() + 64);
+  for (qsizetype i = 0; i < file_text.size(); ++i) {
+    const QChar c = file_text[i];
+    const StandIn* hit = nullptr;
+    for (const StandIn& s : kStandIns) {
+      if (c.unicode() == s.held) hit = &s;
+    }
+    if (hit) {
+      held += QChar(QChar::highSurrogate(hit->stand_in));
+      held += QChar(QChar::lowSurrogate(hit->stand_in));
+      continue;
+    }
+    if (c.isHighSurrogate() && i + 1 < file_text.size() && file_text[i + 1].isLowSurrogate()) {
+      const char32_t u = QChar::surrogateToUcs4(c, file_text[i + 1]);
+      for (const StandIn& s : kStandIns) clashes += u == s.stand_in;
+      held += c;
+      held += file_text[++i];
+      continue;
+    }
+    held += c;
+  }
+  if (stand_ins_in_file) *stand_ins_in_file = clashes;
+  return held;
+}
+
+QString UyMemo::FileText(QString held) {
+  // Every stand-in starts with one of two high surrogates.
+  qsizetype first = 0;
+  while (first < held.size() && held[first].unicode() != 0xDBC8 && held[first].unicode() != 0xDBFF) ++first;
+  if (first == held.size()) return held;
+  qsizetype out = first;
+  for (qsizetype i = first; i < held.size(); ++i) {
+    const QChar c = held[i];
+    if (c.isHighSurrogate() && i + 1 < held.size() && held[i + 1].isLowSurrogate()) {
+      const char32_t u = QChar::surrogateToUcs4(c, held[i + 1]);
+      const StandIn* hit = nullptr;
+      for (const StandIn& s : kStandIns) {
+        if (u == s.stand_in) hit = &s;
+      }
+      if (hit) {
+        held[out++] = QChar(hit->held);
+        ++i;
+        continue;
+      }
+    }
+    held[out++] = c;
+  }
+  held.truncate(out);
+  return held;
+}
+
+void UyMemo::ReplaceText(const QString& file_text) {
+  const QString held = HeldText(file_text);
+  // A large text goes in in pieces with the window's events handled in between (user
+  // input waits), so the window never hangs for long; joining each piece to the first
+  // keeps the whole replacement one step for Ctrl+Z.
+  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
+  constexpr qint64 kEventsEveryMs = 40;
+  QElapsedTimer since_events;
+  since_events.start();
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
+  cursor.select(QTextCursor::Document);
+  cursor.removeSelectedText();
+  for (qsizetype at = 0; at < held.size();) {
+    qsizetype end = held.size();
+    if (held.size() - at > kPiece) {  // a piece ends after a line feed: CR LF stays whole
+      const qsizetype lf = held.indexOf(u'\n', at + kPiece);
+      if (lf >= 0) end = lf + 1;
+    }
+    cursor.insertText(held.sliced(at, end - at));  // CR LF becomes a paragraph break
+    at = end;
+    if (at < held.size() && since_events.elapsed() >= kEventsEveryMs) {
+      cursor.endEditBlock();
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      since_events.restart();
+      cursor.joinPreviousEditBlock();
+    }
+  }
+  cursor.endEditBlock();
+  moveCursor(QTextCursor::Start);
+}
+
 void UyMemo::keyPressEvent(QKeyEvent* event) {
+  // Shift+Enter and Ctrl+Enter would put a line separator (U+2028) inside the paragraph,
+  // which looks like Enter but is not one: they type the same paragraph break as Enter.
+  const Qt::KeyboardModifiers enter_mods = Qt::ShiftModifier | Qt::ControlModifier;
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && (event->modifiers() & enter_mods) &&
+      !(event->modifiers() & (Qt::AltModifier | Qt::MetaModifier))) {
+    QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~enter_mods, QStringLiteral("\r"),
+                    event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    keyPressEvent(&plain);
+    event->setAccepted(plain.isAccepted());
+    return;
+  }
   const QString typed = TypedText(event);
   if (!typed.isEmpty() && typed_hook_) {
     const std::optional<QString> insert = typed_hook_(typed);
@@ -66,12 +186,12 @@ QStringList UyMemo::DisplayedLines() const {
     const QTextLayout* tl = block.layout();
     const int count = tl ? tl->lineCount() : 0;
     if (count == 0) {
-      lines.append(text);
+      lines.append(FileText(text));
       continue;
     }
     for (int i = 0; i < count; ++i) {
       const QTextLine line = tl->lineAt(i);
-      lines.append(text.mid(line.textStart(), line.textLength()));
+      lines.append(FileText(text.mid(line.textStart(), line.textLength())));
     }
   }
   return lines;
@@ -80,7 +200,7 @@ QStringList UyMemo::DisplayedLines() const {
 QString UyMemo::TextCrLf() const {
   QString text = document()->toRawText();
   text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
-  return text;
+  return FileText(std::move(text));
 }
 
 }  // namespace uy::editor

@@ -24,8 +24,20 @@ class UyMemo : public QPlainTextEdit {
   // Every displayed line, wrapped pieces of a paragraph as separate lines, the empty
   // last line after a final line break left out. Blocks never shown are laid out first.
   QStringList DisplayedLines() const;
-  // The whole text as held, with CR LF between paragraphs (U+00A0 kept).
+  // The whole text as a file holds it, with CR LF between paragraphs (U+00A0 kept,
+  // stand-ins turned back into the characters they stand for).
   QString TextCrLf() const;
+  // Replaces the whole text with a file's text (CR LF breaks) as one step that Ctrl+Z
+  // undoes; the caret goes to the start. An empty text empties the area. A large text
+  // goes in in pieces, with the window's events other than user input handled between.
+  void ReplaceText(const QString& file_text);
+
+  // The text area takes U+2029, U+FDD0 and U+FDD1 as paragraph breaks, so it holds
+  // stand-ins from the private-use plane 16 for them (U+102029, U+10FDD0, U+10FDD1),
+  // drawn as boxes. HeldText puts the stand-ins in; it counts the stand-in characters
+  // that `file_text` already held, which FileText turns into those three characters.
+  static QString HeldText(const QString& file_text, qsizetype* stand_ins_in_file = nullptr);
+  static QString FileText(QString held);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

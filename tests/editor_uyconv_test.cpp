@@ -63,6 +63,12 @@ TEST(UyconvCatSave, EndToEnd) {
   EXPECT_EQ(bad.status, 0);
   EXPECT_EQ(bad.out, "a\xEF\xBF\xBD(");
   EXPECT_NE(bad.err.find("U+FFFD"), std::string::npos);
+  // Lone surrogates (a high one at the end, a low one, a high one before a letter).
+  WriteFile(dir / "lone.uyt", uy::EncodeTextFile(u"a\xDC00" u"b\xD800" u"c\xD83D"));
+  auto lone = RunProgram({kUyconv, "cat", (dir / "lone.uyt").string()});
+  EXPECT_EQ(lone.status, 0);
+  EXPECT_EQ(lone.out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD");
+  EXPECT_NE(lone.err.find("3 lone UTF-16 surrogate(s) shown as U+FFFD"), std::string::npos) << lone.err;
   // Failures: exit 1, a message naming the file, the old file intact.
   auto missing = RunProgram({kUyconv, "cat", (dir / "none.uyt").string()});
   EXPECT_EQ(missing.status, 1);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/tform1.h"
+#include "core/utf.h"
 #include "editor/uy_memo.h"
 #include "test_util.h"
 #include "gui_test_util.h"
@@ -59,14 +60,88 @@ TEST_F(Files, OtherEncodingsLoadAndSaveBackAsUtf16) {
   EXPECT_EQ(Text(), u"ab");
   Save(dir / "be.uyt");
   EXPECT_EQ(uytest::ReadFile(dir / "be.uyt"), std::string("\xFF\xFE\x61\x00\x62\x00", 6));
-  // The text area ends at the first U+0000.
-  uytest::WriteFile(dir / "nul.uyt", std::string("\xFF\xFE\x61\x00\x00\x00\x62\x00", 8));
-  Open(dir / "nul.uyt");
-  EXPECT_EQ(Text(), u"a");
   // An empty text saves as the mark alone.
   Window().ToolButton1->click();
   Save(dir / "empty.uyt");
   EXPECT_EQ(uytest::ReadFile(dir / "empty.uyt"), "\xFF\xFE");
+}
+
+// Open then Save gives the file's own text back, whatever it holds; where it cannot
+// (a stand-in character in the file) or may surprise (U+0000), a warning says so.
+TEST_F(Files, OpenAndSaveKeepEveryCharacter) {
+  const std::string mark = "\xFF\xFE";
+  struct Case {
+    std::string name, bytes;
+    std::u16string saved;  // the text of the saved file (after its mark)
+    QString warning;       // a word the one warning holds; empty: no warning
+  };
+  const Case cases[] = {
+      {"nul", mark + uytest::Utf16Le(std::u16string(u"\u0628\u0627\0\u0644\u0627\r\n1", 8)),
+       std::u16string(u"\u0628\u0627\0\u0644\u0627\r\n1", 8), "NUL"},
+      {"nuls only", mark + std::string(4, '\0'), std::u16string(2, u'\0'), "2 NUL"},
+      {"no mark", std::string("A\0B\0", 4), std::u16string(u"A\0B\0", 4), "without a byte-order mark"},
+      {"separators", mark + uytest::Utf16Le(u"a\u2029b\uFDD0\uFDD1\r\n\u2029"),
+       u"a\u2029b\uFDD0\uFDD1\r\n\u2029", ""},
+      {"lone surrogates", mark + uytest::Utf16Le(u"\xDC00" u"a\xD800"), u"\xDC00" u"a\xD800", ""},
+      {"stand-ins", mark + uytest::Utf16Le(u"\U00102029\U0010FDD0x\U0010FDD1\U0010FDD2"),
+       u"\u2029\uFDD0x\uFDD1\U0010FDD2", "3 characters from U+102029"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.calls.clear();
+    uytest::WriteFile(dir / "in.uyt", c.bytes);
+    Open(dir / "in.uyt");
+    Save(dir / "out.uyt");
+    EXPECT_EQ(uytest::ReadFile(dir / "out.uyt"), mark + uytest::Utf16Le(c.saved));
+    const auto messages = dialogs.Of(Kind::Message);
+    ASSERT_EQ(messages.size(), c.warning.isEmpty() ? 0u : 1u);
+    if (!c.warning.isEmpty()) {
+      EXPECT_TRUE(messages[0].text.contains(c.warning)) << messages[0].text.toStdString();
+    }
+    EXPECT_TRUE(Failures().isEmpty());
+  }
+  // The text area shows one paragraph break where the file has one, and every NUL.
+  uytest::WriteFile(dir / "in.uyt", mark + uytest::Utf16Le(std::u16string(u"a\u2029b\0c", 6)));
+  Open(dir / "in.uyt");
+  EXPECT_EQ(Memo()->document()->blockCount(), 1);
+  EXPECT_EQ(Memo()->document()->characterCount(), 1 + 7);  // a, stand-in pair, b, NUL, c
+}
+
+// Shift+Enter and Ctrl+Enter type the paragraph break of Enter, never U+2028.
+TEST_F(Files, EveryEnterTypesAParagraphBreak) {
+  Window().ToolButton1->click();
+  for (const auto mods : {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier}) {
+    QTest::keyClicks(Memo(), "b");
+    QTest::keyClick(Memo(), Qt::Key_Return, mods);
+    QTest::keyClick(Memo(), Qt::Key_Enter, mods | Qt::KeypadModifier);
+  }
+  EXPECT_EQ(Text(), u"\u0628\n\n\u0628\n\n\u0628\n\n");
+  Save(dir / "enter.uyt");
+  EXPECT_EQ(uytest::ReadFile(dir / "enter.uyt").find(std::string("\x28\x20", 2)), std::string::npos);
+}
+
+// New and Open replace the text without asking, and Ctrl+Z brings the old text back.
+TEST_F(Files, NewAndOpenCanBeUndone) {
+  Window().ToolButton1->click();
+  QTest::keyClicks(Memo(), "bd");
+  uytest::WriteFile(dir / "o.uyt", "\xFF\xFE" + uytest::Utf16Le(u"x\r\ny\u2029"));
+  Open(dir / "o.uyt");
+  EXPECT_EQ(Text(), u"x\ny\U00102029");
+  QTest::keyClick(Memo(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"");
+  QTest::keyClick(Memo(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"x\ny\U00102029");
+  QTest::keyClick(Memo(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"\u0628\u062F");
+  // A text long enough to go in in pieces arrives whole and still undoes in one step.
+  std::u16string big;
+  for (int i = 0; big.size() < 300000; ++i) big += uy::FromUtf8("line " + std::to_string(i) + "\r\n");
+  uytest::WriteFile(dir / "big.uyt", "\xFF\xFE" + uytest::Utf16Le(big));
+  Open(dir / "big.uyt");
+  EXPECT_EQ(Memo()->TextCrLf().toStdU16String(), big);
+  QTest::keyClick(Memo(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Text(), u"\u0628\u062F");
+  EXPECT_TRUE(Failures().isEmpty());
 }
 
 TEST_F(Files, MalformedUtf8LoadsWithReplacementCharactersAndAWarning) {

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QTimer>
 #include <QLocale>
 #include <QGuiApplication>
 #include <QScreen>
@@ -62,6 +64,20 @@ TEST_F(EditorWindow, FontBoxOffersFamiliesWithAFilterWordInCaseInsensitiveOrder)
   EXPECT_EQ(w.ListBox1->count(), QFontDatabase::families().size() + 1);
   w.ComboBox1->setEditText("No Such Face");  // applied whether or not it exists
   EXPECT_EQ(w.TntMemo1->font().family(), QStringLiteral("No Such Face"));
+}
+
+TEST_F(EditorWindow, AlignmentMenuOpensCentredOnTheButtonsCorner) {
+  TForm1& w = Window();
+  QRect shown;
+  QTimer::singleShot(0, w.PopupMenu1, [&] {
+    shown = w.PopupMenu1->geometry();
+    w.PopupMenu1->close();
+  });
+  w.ToolButton10->showMenu();  // returns when the menu closes
+  const QPoint corner = w.ToolButton10->mapToGlobal(QPoint(0, w.ToolButton10->height()));
+  ASSERT_TRUE(shown.isValid());
+  EXPECT_LE(std::abs(shown.center().x() - corner.x()), 1) << shown.x() << " " << corner.x();
+  EXPECT_EQ(shown.top(), corner.y());
 }
 
 TEST(FontFilter, MatchesTheWordsAnywhereInUpperCaseOnly) {

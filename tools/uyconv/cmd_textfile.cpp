@@ -23,7 +23,8 @@ int RunCat(const Args& args) {
                  "Prints a text file as UTF-8, reading it as the editor opens it: UTF-16\n"
                  "with either byte-order mark, UTF-8 with its mark, or unmarked text (UTF-8\n"
                  "when valid, else code page 936). Line breaks print as LF. Malformed or\n"
-                 "unmappable bytes print as U+FFFD and are counted in a warning on stderr.\n";
+                 "unmappable bytes, and UTF-16 surrogates without their other half, print as\n"
+                 "U+FFFD and are counted in a warning on stderr.\n";
     return 0;
   }
   if (args.size() != 1) return UsageError("cat: give exactly one FILE");
@@ -39,6 +40,9 @@ int RunCat(const Args& args) {
     if (loaded.replaced > 0)
       Error("warning: " + args[0] + ": " + std::to_string(loaded.replaced) +
             " malformed or unmappable sequence(s) shown as U+FFFD");
+    if (loaded.lone_surrogates > 0)
+      Error("warning: " + args[0] + ": " + std::to_string(loaded.lone_surrogates) +
+            " lone UTF-16 surrogate(s) shown as U+FFFD");
   } catch (const uy::TextFileError& e) {
     return FileFailure(e);
   }

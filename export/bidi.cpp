@@ -123,7 +123,10 @@ bool ResolveBrackets(std::u16string_view s, const Info& info, std::vector<std::u
 
 // Rules W1-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
 // controls; t receives the level (1 or 2) of every unit. False when left to ICU.
-bool ResolveLevels(std::u16string_view s, const Info& info, std::vector<std::uint8_t>& t) {
+// `seen` has bit 1 << type for every type in the line, `brackets` tells whether it holds
+// any paired bracket: rules for what is absent are skipped.
+bool ResolveLevels(std::u16string_view s, const Info& info, unsigned seen, bool brackets,
+                   std::vector<std::uint8_t>& t) {
   const std::size_t n = s.size();
   t.resize(n);
   std::uint8_t strong = kR;  // the start of the paragraph counts as R
@@ -139,13 +142,14 @@ bool ResolveLevels(std::u16string_view s, const Info& info, std::vector<std::uin
     }
     t[i] = x;
   }
-  for (std::size_t i = 1; i + 1 < n; ++i) {
+  const bool separators = seen & ((1u << kES) | (1u << kCS));
+  for (std::size_t i = 1; separators && i + 1 < n; ++i) {
     if (t[i] == kES || t[i] == kCS) {
       if (t[i - 1] == kEN && t[i + 1] == kEN) t[i] = kEN;
       else if (t[i] == kCS && t[i - 1] == kAN && t[i + 1] == kAN) t[i] = kAN;
     }
   }
-  for (std::size_t i = 0; i < n;) {
+  for (std::size_t i = 0; (seen & (1u << kET)) && i < n;) {
     if (t[i] != kET) {
       ++i;
       continue;
@@ -158,13 +162,14 @@ bool ResolveLevels(std::u16string_view s, const Info& info, std::vector<std::uin
     i = j;
   }
   strong = kR;
-  for (std::size_t i = 0; i < n; ++i) {
+  const bool w7 = (seen & (1u << kEN)) && (seen & (1u << kL));
+  for (std::size_t i = 0; (separators || w7) && i < n; ++i) {
     std::uint8_t& x = t[i];
     if (x == kES || x == kCS) x = static_cast<std::uint8_t>(kON);
     else if (x == kL || x == kR) strong = x;
     else if (x == kEN && strong == kL) x = kL;
   }
-  if (!ResolveBrackets(s, info, t)) return false;
+  if (brackets && !ResolveBrackets(s, info, t)) return false;
   for (std::size_t i = 0; i < n;) {
     if (t[i] != kWS && t[i] != kON && t[i] != kS) {
       ++i;
@@ -213,8 +218,12 @@ void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
 void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
   const Info& info = InfoTable();
   const std::size_t n = line.size();
-  unsigned seen = 0;
-  for (char16_t c : line) seen |= 1u << (info[c] & kTypeMask);
+  unsigned seen = 0, flags = 0;
+  for (char16_t c : line) {
+    const std::uint8_t v = info[c];
+    seen |= 1u << (v & kTypeMask);
+    flags |= v;
+  }
   if (seen & (1u << kOther)) return AppendRtlVisualIcu(line, out);
 
   const std::size_t base = out.size();
@@ -226,7 +235,7 @@ void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
     return;
   }
   thread_local std::vector<std::uint8_t> levels;
-  if (!ResolveLevels(line, info, levels)) {
+  if (!ResolveLevels(line, info, seen, (flags & (kOpen | kClose)) != 0, levels)) {
     out.resize(base);
     return AppendRtlVisualIcu(line, out);
   }

@@ -70,27 +70,41 @@ std::uint8_t Strong(std::uint8_t t) {
   return t == kL ? kL : (t == kR || t == kEN || t == kAN) ? kR : kON;
 }
 
-// Paired brackets (rule N0) over the resolved types. False when the bracket stack
-// overflows, which is left to ICU.
-bool ResolveBrackets(std::u16string_view s, const Info& info, std::vector<std::uint8_t>& t) {
+// A maximal stretch of units of one bidi class (a paired bracket always stands alone).
+// The rules below resolve whole runs, since units of one class are always resolved alike.
+struct Run {
+  std::uint32_t start;
+  std::uint32_t end;
+  std::uint8_t original;  // the class
+  std::uint8_t type;      // the resolved type, then the level (1 or 2)
+  std::uint8_t flags;     // kMirrored when any unit is mirrored, kOpen/kClose for a bracket
+};
+
+using Runs = std::vector<Run>;
+
+bool IsNeutral(std::uint8_t t) { return t == kWS || t == kON || t == kS; }
+
+// Paired brackets (rule N0). False when the bracket stack overflows, which is left to ICU.
+bool ResolveBrackets(std::u16string_view s, Runs& runs) {
   struct Opener {
     char16_t closer;
-    std::size_t pos;
+    std::size_t run;
   };
   std::array<Opener, 63> stack;
   std::size_t depth = 0;
   thread_local std::vector<std::pair<std::size_t, std::size_t>> pairs;
   pairs.clear();
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const std::uint8_t f = info[s[i]];
-    if (!(f & (kOpen | kClose)) || t[i] != kON) continue;
-    if (f & kOpen) {
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const Run& run = runs[r];
+    if (!(run.flags & (kOpen | kClose)) || run.type != kON) continue;
+    const char16_t c = s[run.start];
+    if (run.flags & kOpen) {
       if (depth == stack.size()) return false;
-      stack[depth++] = {static_cast<char16_t>(u_getBidiPairedBracket(s[i])), i};
+      stack[depth++] = {static_cast<char16_t>(u_getBidiPairedBracket(c)), r};
     } else {
       for (std::size_t k = depth; k-- > 0;) {
-        if (stack[k].closer == s[i]) {
-          pairs.emplace_back(stack[k].pos, i);
+        if (stack[k].closer == c) {
+          pairs.emplace_back(stack[k].run, r);
           depth = k;
           break;
         }
@@ -101,7 +115,7 @@ bool ResolveBrackets(std::u16string_view s, const Info& info, std::vector<std::u
   for (const auto& [open, close] : pairs) {
     std::uint8_t inside = kON;
     for (std::size_t k = open + 1; k < close && inside != kR; ++k) {
-      const std::uint8_t d = Strong(t[k]);
+      const std::uint8_t d = Strong(runs[k].type);
       if (d != kON) inside = d;
     }
     if (inside == kON) continue;
@@ -109,29 +123,26 @@ bool ResolveBrackets(std::u16string_view s, const Info& info, std::vector<std::u
       // Opposite to the paragraph: the brackets follow the context before them.
       std::uint8_t before = kR;
       for (std::size_t k = open; k-- > 0;) {
-        if (const std::uint8_t d = Strong(t[k]); d != kON) {
+        if (const std::uint8_t d = Strong(runs[k].type); d != kON) {
           before = d;
           break;
         }
       }
       inside = before;
     }
-    t[open] = t[close] = inside;
+    runs[open].type = runs[close].type = inside;
   }
   return true;
 }
 
 // Rules W1-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
-// controls; t receives the level (1 or 2) of every unit. False when left to ICU.
-// `seen` has bit 1 << type for every type in the line, `brackets` tells whether it holds
-// any paired bracket: rules for what is absent are skipped.
-bool ResolveLevels(std::u16string_view s, const Info& info, unsigned seen, bool brackets,
-                   std::vector<std::uint8_t>& t) {
-  const std::size_t n = s.size();
-  t.resize(n);
+// controls; every run's type becomes its level (1 or 2). `seen` has bit 1 << class for
+// every class in the line: rules for what is absent are skipped. False when left to ICU.
+bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& runs) {
+  const std::size_t m = runs.size();
   std::uint8_t strong = kR;  // the start of the paragraph counts as R
-  for (std::size_t i = 0; i < n; ++i) {
-    std::uint8_t x = info[s[i]] & kTypeMask;
+  for (Run& r : runs) {
+    std::uint8_t x = r.original;
     if (x == kL || x == kR) {
       strong = x;
     } else if (x == kAL) {
@@ -140,55 +151,50 @@ bool ResolveLevels(std::u16string_view s, const Info& info, unsigned seen, bool 
     } else if (x == kEN && strong == kAL) {
       x = kAN;
     }
-    t[i] = x;
+    r.type = x;
   }
   const bool separators = seen & ((1u << kES) | (1u << kCS));
-  for (std::size_t i = 1; separators && i + 1 < n; ++i) {
-    if (t[i] == kES || t[i] == kCS) {
-      if (t[i - 1] == kEN && t[i + 1] == kEN) t[i] = kEN;
-      else if (t[i] == kCS && t[i - 1] == kAN && t[i + 1] == kAN) t[i] = kAN;
+  for (std::size_t i = 1; separators && i + 1 < m; ++i) {
+    Run& r = runs[i];
+    if ((r.type == kES || r.type == kCS) && r.end - r.start == 1) {
+      const std::uint8_t before = runs[i - 1].type, after = runs[i + 1].type;
+      if (before == kEN && after == kEN) r.type = kEN;
+      else if (r.type == kCS && before == kAN && after == kAN) r.type = kAN;
     }
   }
-  for (std::size_t i = 0; (seen & (1u << kET)) && i < n;) {
-    if (t[i] != kET) {
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    while (j < n && t[j] == kET) ++j;
-    const bool number = (i > 0 && t[i - 1] == kEN) || (j < n && t[j] == kEN);
-    std::fill(t.begin() + static_cast<std::ptrdiff_t>(i), t.begin() + static_cast<std::ptrdiff_t>(j),
-              static_cast<std::uint8_t>(number ? kEN : kON));
-    i = j;
+  for (std::size_t i = 0; (seen & (1u << kET)) && i < m; ++i) {
+    if (runs[i].type != kET) continue;
+    const bool number = (i > 0 && runs[i - 1].type == kEN) || (i + 1 < m && runs[i + 1].type == kEN);
+    runs[i].type = number ? kEN : kON;
   }
   strong = kR;
   const bool w7 = (seen & (1u << kEN)) && (seen & (1u << kL));
-  for (std::size_t i = 0; (separators || w7) && i < n; ++i) {
-    std::uint8_t& x = t[i];
-    if (x == kES || x == kCS) x = static_cast<std::uint8_t>(kON);
+  for (std::size_t i = 0; (separators || w7) && i < m; ++i) {
+    std::uint8_t& x = runs[i].type;
+    if (x == kES || x == kCS) x = kON;
     else if (x == kL || x == kR) strong = x;
     else if (x == kEN && strong == kL) x = kL;
   }
-  if (brackets && !ResolveBrackets(s, info, t)) return false;
-  for (std::size_t i = 0; i < n;) {
-    if (t[i] != kWS && t[i] != kON && t[i] != kS) {
+  if (brackets && !ResolveBrackets(s, runs)) return false;
+  for (std::size_t i = 0; i < m;) {
+    if (!IsNeutral(runs[i].type)) {
       ++i;
       continue;
     }
     std::size_t j = i;
-    while (j < n && (t[j] == kWS || t[j] == kON || t[j] == kS)) ++j;
-    const std::uint8_t before = i == 0 ? kR : Strong(t[i - 1]);
-    const std::uint8_t after = j == n ? kR : Strong(t[j]);
-    std::fill(t.begin() + static_cast<std::ptrdiff_t>(i), t.begin() + static_cast<std::ptrdiff_t>(j),
-              before == after ? before : kR);
+    while (j < m && IsNeutral(runs[j].type)) ++j;
+    const std::uint8_t before = i == 0 ? kR : Strong(runs[i - 1].type);
+    const std::uint8_t after = j == m ? kR : Strong(runs[j].type);
+    const std::uint8_t type = before == after ? before : kR;
+    for (std::size_t k = i; k < j; ++k) runs[k].type = type;
     i = j;
   }
-  bool trailing = true;  // whitespace before a tab or the end of the line
-  for (std::size_t i = n; i-- > 0;) {
-    const std::uint8_t original = info[s[i]] & kTypeMask;
-    if (original == kS) trailing = true;
-    else if (original != kWS) trailing = false;
-    t[i] = (trailing || t[i] == kR) ? 1 : 2;
+  bool trailing = true;  // white space before a tab or the end of the line
+  for (std::size_t i = m; i-- > 0;) {
+    Run& r = runs[i];
+    if (r.original == kS) trailing = true;
+    else if (r.original != kWS) trailing = false;
+    r.type = (trailing || r.type == kR) ? 1 : 2;
   }
   return true;
 }
@@ -218,11 +224,23 @@ void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
 void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
   const Info& info = InfoTable();
   const std::size_t n = line.size();
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return AppendRtlVisualIcu(line, out);
+  thread_local Runs runs;
+  runs.clear();
   unsigned seen = 0, flags = 0;
-  for (char16_t c : line) {
-    const std::uint8_t v = info[c];
-    seen |= 1u << (v & kTypeMask);
-    flags |= v;
+  for (std::size_t i = 0; i < n;) {
+    const std::uint8_t v = info[line[i]];
+    const std::uint8_t type = v & kTypeMask;
+    Run run{static_cast<std::uint32_t>(i), 0, type, type, static_cast<std::uint8_t>(v & ~kTypeMask)};
+    ++i;
+    if (!(v & (kOpen | kClose))) {
+      while (i < n && (info[line[i]] & (kTypeMask | kOpen | kClose)) == type) run.flags |= info[line[i++]];
+      run.flags &= kMirrored;
+    }
+    run.end = static_cast<std::uint32_t>(i);
+    seen |= 1u << type;
+    flags |= run.flags;
+    runs.push_back(run);
   }
   if (seen & (1u << kOther)) return AppendRtlVisualIcu(line, out);
 
@@ -231,25 +249,33 @@ void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
   char16_t* o = out.data() + base;
   if (!(seen & ((1u << kL) | (1u << kEN) | (1u << kAN)))) {
     // Nothing left-to-right: the whole line stands at level 1, reversed and mirrored.
-    for (std::size_t i = 0; i < n; ++i) o[n - 1 - i] = Mirror(line[i], info[line[i]]);
+    if (flags & kMirrored) {
+      for (std::size_t i = 0; i < n; ++i) o[n - 1 - i] = Mirror(line[i], info[line[i]]);
+    } else {
+      std::reverse_copy(line.begin(), line.end(), o);
+    }
     return;
   }
-  thread_local std::vector<std::uint8_t> levels;
-  if (!ResolveLevels(line, info, seen, (flags & (kOpen | kClose)) != 0, levels)) {
+  if (!ResolveLevels(line, seen, (flags & (kOpen | kClose)) != 0, runs)) {
     out.resize(base);
     return AppendRtlVisualIcu(line, out);
   }
-  // Level 1 units reversed and mirrored; runs of level 2 keep their order.
-  for (std::size_t i = n; i > 0;) {
-    if (levels[i - 1] == 1) {
-      --i;
-      *o++ = Mirror(line[i], info[line[i]]);
+  // Runs at level 1 reversed and mirrored; neighbouring runs at level 2 keep their order.
+  for (std::size_t r = runs.size(); r > 0;) {
+    const Run& run = runs[r - 1];
+    if (run.type == 1) {
+      --r;
+      if (run.flags & kMirrored) {
+        for (std::size_t i = run.end; i-- > run.start;) *o++ = Mirror(line[i], info[line[i]]);
+      } else {
+        o = std::reverse_copy(line.data() + run.start, line.data() + run.end, o);
+      }
       continue;
     }
-    std::size_t j = i - 1;
-    while (j > 0 && levels[j - 1] == 2) --j;
-    o = std::copy(line.data() + j, line.data() + i, o);
-    i = j;
+    std::size_t first = r - 1;
+    while (first > 0 && runs[first - 1].type == 2) --first;
+    o = std::copy(line.data() + runs[first].start, line.data() + run.end, o);
+    r = first;
   }
 }
 

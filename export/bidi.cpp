@@ -135,24 +135,12 @@ bool ResolveBrackets(std::u16string_view s, Runs& runs) {
   return true;
 }
 
-// Rules W1-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
-// controls; every run's type becomes its level (1 or 2). `seen` has bit 1 << class for
+// Rules W4-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
+// controls (W2 and W3 were applied as the runs were built); every run's type becomes its
+// level (1 or 2). `seen` has bit 1 << class for
 // every class in the line: rules for what is absent are skipped. False when left to ICU.
 bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& runs) {
   const std::size_t m = runs.size();
-  std::uint8_t strong = kR;  // the start of the paragraph counts as R
-  for (Run& r : runs) {
-    std::uint8_t x = r.original;
-    if (x == kL || x == kR) {
-      strong = x;
-    } else if (x == kAL) {
-      strong = kAL;
-      x = kR;
-    } else if (x == kEN && strong == kAL) {
-      x = kAN;
-    }
-    r.type = x;
-  }
   const bool separators = seen & ((1u << kES) | (1u << kCS));
   for (std::size_t i = 1; separators && i + 1 < m; ++i) {
     Run& r = runs[i];
@@ -167,7 +155,7 @@ bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& ru
     const bool number = (i > 0 && runs[i - 1].type == kEN) || (i + 1 < m && runs[i + 1].type == kEN);
     runs[i].type = number ? kEN : kON;
   }
-  strong = kR;
+  std::uint8_t strong = kR;
   const bool w7 = (seen & (1u << kEN)) && (seen & (1u << kL));
   for (std::size_t i = 0; (separators || w7) && i < m; ++i) {
     std::uint8_t& x = runs[i].type;
@@ -228,10 +216,19 @@ void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
   thread_local Runs runs;
   runs.clear();
   unsigned seen = 0, flags = 0;
+  std::uint8_t strong = kR;  // for W2: the start of the paragraph counts as R
   for (std::size_t i = 0; i < n;) {
     const std::uint8_t v = info[line[i]];
     const std::uint8_t type = v & kTypeMask;
-    Run run{static_cast<std::uint32_t>(i), 0, type, type, static_cast<std::uint8_t>(v & ~kTypeMask)};
+    // W2 (numbers after Arabic letters are Arabic numbers) and W3 (AL is R).
+    std::uint8_t resolved = type;
+    if (type <= kAL) {
+      strong = type;
+      if (type == kAL) resolved = kR;
+    } else if (type == kEN && strong == kAL) {
+      resolved = kAN;
+    }
+    Run run{static_cast<std::uint32_t>(i), 0, type, resolved, static_cast<std::uint8_t>(v & ~kTypeMask)};
     ++i;
     if (!(v & (kOpen | kClose))) {
       while (i < n && (info[line[i]] & (kTypeMask | kOpen | kClose)) == type) run.flags |= info[line[i++]];

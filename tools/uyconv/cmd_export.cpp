@@ -108,20 +108,26 @@ Decoded DecodeUtf8(const unsigned char* in, std::size_t n, bool last, char16_t* 
   std::size_t i = 0;
   char16_t* o = out;
   while (i < n) {
-    if (i + 8 <= n) {
-      std::uint64_t word;
-      std::memcpy(&word, in + i, 8);
-      if ((word & 0x8080808080808080ull) == 0) {
-        for (int k = 0; k < 8; ++k) o[k] = in[i + k];
-        o += 8;
-        i += 8;
-        continue;
-      }
-    }
     const unsigned c = in[i];
     if (c < 0x80) {
+      if (i + 8 <= n) {
+        std::uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if ((word & 0x8080808080808080ull) == 0) {
+          for (int k = 0; k < 8; ++k) o[k] = in[i + k];
+          o += 8;
+          i += 8;
+          continue;
+        }
+      }
       *o++ = static_cast<char16_t>(c);
       ++i;
+      continue;
+    }
+    // Two-byte sequences (Arabic letters among them) first.
+    if (c >= 0xC2 && c < 0xE0 && i + 1 < n && (in[i + 1] & 0xC0) == 0x80) {
+      *o++ = static_cast<char16_t>((c & 0x1F) << 6 | (in[i + 1] & 0x3F));
+      i += 2;
       continue;
     }
     const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
@@ -169,12 +175,16 @@ class Sink {
       const std::size_t n = line.size();
       for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t u = line[i];
-        if (u < 0x80) {
+        if (u >= 0xE000 || (u >= 0x800 && u < 0xD800)) {
+          *o++ = static_cast<char>(0xE0 | u >> 12);
+          *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+          *o++ = static_cast<char>(0x80 | (u & 0x3F));
+        } else if (u < 0x80) {
           *o++ = static_cast<char>(u);
         } else if (u < 0x800) {
           *o++ = static_cast<char>(0xC0 | u >> 6);
           *o++ = static_cast<char>(0x80 | (u & 0x3F));
-        } else if (u >= 0xD800 && u < 0xE000) {
+        } else {  // a surrogate
           if (u < 0xDC00 && i + 1 < n && line[i + 1] >= 0xDC00 && line[i + 1] < 0xE000) {
             u = 0x10000 + ((u - 0xD800) << 10) + (line[++i] - 0xDC00);
             *o++ = static_cast<char>(0xF0 | u >> 18);
@@ -183,10 +193,6 @@ class Sink {
             u = 0xFFFD;  // an unpaired surrogate
             *o++ = static_cast<char>(0xE0 | u >> 12);
           }
-          *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
-          *o++ = static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-          *o++ = static_cast<char>(0xE0 | u >> 12);
           *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
           *o++ = static_cast<char>(0x80 | (u & 0x3F));
         }

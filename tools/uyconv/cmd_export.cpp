@@ -68,6 +68,9 @@ class InputError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Standard output failed: reported once, by main, as a write error.
+struct OutputFailed {};
+
 // The bytes of a named regular file or of standard input, block by block.
 class Source {
  public:
@@ -203,12 +206,11 @@ class Sink {
     if (bytes_.size() >= kBlock) Flush();
   }
 
-  // Writes what is buffered; false (errno set) when standard output fails.
-  bool Flush() {
+  // Writes what is buffered; a failed standard output stops the export.
+  void Flush() {
     const bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), stdout) == bytes_.size();
     bytes_.Resize(0);
-    if (!ok) throw std::runtime_error("cannot write standard output: " + uy::ErrnoText(errno));
-    return ok;
+    if (!ok) throw OutputFailed();
   }
 
  private:
@@ -329,7 +331,8 @@ int RunExport(const Args& args) {
     Sink sink(utf16);
     Export(source, sink);
     sink.Flush();
-    if (std::fflush(stdout) != 0) throw std::runtime_error("cannot write standard output: " + uy::ErrnoText(errno));
+  } catch (const OutputFailed&) {
+    return 1;
   } catch (const std::bad_alloc&) {
     Error("export: " + (file ? *file : std::string("standard input")) + ": out of memory (a line too long?)");
     return 1;
@@ -337,7 +340,8 @@ int RunExport(const Args& args) {
     Error("export: " + std::string(e.what()));
     return 1;
   }
-  return 0;
+  // A failed standard output is reported once, by main, as a write error.
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace uyconv

@@ -90,6 +90,19 @@ constexpr std::array<Action, kClassCount> BuildActions() {
 }
 
 inline constexpr std::array<Action, kClassCount> kActions = BuildActions();
+
+// The same, with brackets copied as they are (the line's ordering mirrors them).
+constexpr std::array<Action, kClassCount> BuildPlainActions() {
+  std::array<Action, kClassCount> a = BuildActions();
+  for (int k = 0; k < 10; ++k) {
+    Action& x = a[kBracketFirst + k];
+    x.copy_mask = 0xFFFF;
+    x.form = {0, 0};
+  }
+  return a;
+}
+
+inline constexpr std::array<Action, kClassCount> kPlainActions = BuildPlainActions();
 static_assert(kShapeTable[kLamClass - 1].base == kLam);
 
 struct ShapeCount {
@@ -98,7 +111,7 @@ struct ShapeCount {
 };
 
 // Shapes in[0..n) (up to the first unit outside RTL runs when kStopAtLtr) and writes the
-// result to out[0], out[kStep], out[2 * kStep], ...
+// result to out[0], out[kStep], out[2 * kStep], ... Brackets are mirrored when kMirror.
 //
 // Rule by rule: lam followed by alef becomes one ligature, the alef is dropped and starts
 // a new group; a joining letter takes its initial or medial form, a right-joining letter
@@ -108,7 +121,7 @@ struct ShapeCount {
 // a unit without a row that equals some form (U+0000, a presentation form) stays as it is.
 //
 // The last unit is held back in `prev` until the next unit shows whether it must turn.
-template <int kStep, bool kStopAtLtr>
+template <int kStep, bool kStopAtLtr, bool kMirror = true>
 inline ShapeCount ShapeCore(const char16_t* in, std::size_t n, char16_t* out) {
   std::size_t i = 0;
   std::ptrdiff_t k = 0;  // units written
@@ -116,12 +129,13 @@ inline ShapeCount ShapeCore(const char16_t* in, std::size_t n, char16_t* out) {
   unsigned pending = 0;  // prev came from a joining letter
   char16_t pending_value = 0;
   char16_t prev = 0;
+  const auto& actions = kMirror ? kActions : kPlainActions;
   for (; i < n; ++i) {
     const char16_t c = in[i];
     const std::uint8_t cls = ClassOf(c);
     if (kStopAtLtr && cls == kLtr) break;
     if (k > 0) {
-      out[(k - 1) * kStep] = (pending & kActions[cls].breaks) ? pending_value : prev;
+      out[(k - 1) * kStep] = (pending & actions[cls].breaks) ? pending_value : prev;
     }
     if (cls == kLamClass && i + 1 < n && in[i + 1] == kAlef) [[unlikely]] {
       prev = flag ? kLamAlefIsolated : kLamAlefFinal;
@@ -131,7 +145,7 @@ inline ShapeCount ShapeCore(const char16_t* in, std::size_t n, char16_t* out) {
       ++k;
       continue;
     }
-    const Action& a = kActions[cls];
+    const Action& a = actions[cls];
     prev = static_cast<char16_t>((c & a.copy_mask) | a.form[flag]);
     pending_value = a.fix[flag];
     pending = a.joining;

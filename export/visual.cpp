@@ -1,8 +1,8 @@
 #include "export/visual.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "export/bidi.h"
 #include "export/shape_core.h"
 
 namespace uy::exporter {
@@ -12,11 +12,24 @@ using shape::detail::ClassOf;
 using shape::detail::kLtr;
 using shape::detail::ShapeCore;
 
-// End of the LTR run that starts at i.
-std::size_t LtrRunEnd(std::u16string_view line, std::size_t i) {
+// Shapes line into out[0..), which has room for line.size() units; returns the units
+// written.
+std::size_t ShapeLine(std::u16string_view line, char16_t* out) {
   const std::size_t n = line.size();
-  while (i < n && ClassOf(line[i]) == kLtr) ++i;
-  return i;
+  std::size_t w = 0;
+  for (std::size_t i = 0; i < n;) {
+    if (ClassOf(line[i]) != kLtr) {
+      const auto count = ShapeCore<1, true, false>(line.data() + i, n - i, out + w);
+      w += count.written;
+      i += count.consumed;
+    } else {
+      const std::size_t start = i;
+      while (i < n && ClassOf(line[i]) == kLtr) ++i;
+      std::copy(line.data() + start, line.data() + i, out + w);
+      w += i - start;
+    }
+  }
+  return w;
 }
 
 template <typename Lines>
@@ -38,20 +51,7 @@ bool IsRtlRunChar(char16_t unit) { return ClassOf(unit) != kLtr; }
 
 std::u16string ConvertLine(std::u16string_view line) {
   std::u16string out(line.size(), u'\0');
-  std::size_t w = 0;
-  for (std::size_t i = 0; i < line.size();) {
-    if (IsRtlRunChar(line[i])) {
-      const auto count = ShapeCore<1, true>(line.data() + i, line.size() - i, out.data() + w);
-      w += count.written;
-      i += count.consumed;
-    } else {
-      const std::size_t end = LtrRunEnd(line, i);
-      std::reverse_copy(line.data() + i, line.data() + end, out.data() + w);
-      w += end - i;
-      i = end;
-    }
-  }
-  out.resize(w);
+  out.resize(ShapeLine(line, out.data()));
   return out;
 }
 
@@ -61,33 +61,15 @@ std::u16string VisualLine(std::u16string_view line) {
   return out;
 }
 
-// Builds the reversed ConvertLine directly: the runs are taken in line order and laid
-// down from the end of the room backwards, RTL runs shaped backwards, LTR runs copied in
-// their own order. Ligatures leave a gap at the front, closed by one move.
 void AppendVisualLine(std::u16string_view line, std::u16string& out) {
-  const std::size_t n = line.size();
-  if (n < 2) {
+  if (line.size() < 2) {
     out.append(line);
     return;
   }
-  const std::size_t base = out.size();
-  out.resize(base + n);
-  char16_t* room = out.data() + base;
-  std::size_t free_end = n;  // room[free_end..n) is written
-  for (std::size_t i = 0; i < n;) {
-    if (IsRtlRunChar(line[i])) {
-      const auto count = ShapeCore<-1, true>(line.data() + i, n - i, room + free_end - 1);
-      free_end -= count.written;
-      i += count.consumed;
-    } else {
-      const std::size_t end = LtrRunEnd(line, i);
-      free_end -= end - i;
-      std::memcpy(room + free_end, line.data() + i, (end - i) * sizeof(char16_t));
-      i = end;
-    }
-  }
-  if (free_end != 0) std::memmove(room, room + free_end, (n - free_end) * sizeof(char16_t));
-  out.resize(base + n - free_end);
+  thread_local std::u16string shaped;
+  if (shaped.size() < line.size()) shaped.resize(line.size());
+  const std::size_t n = ShapeLine(line, shaped.data());
+  bidi::AppendRtlVisual(std::u16string_view(shaped.data(), n), out);
 }
 
 std::u16string ExportText(std::span<const std::u16string> lines) { return JoinExportLines(lines); }

@@ -13,13 +13,16 @@ namespace uy::exporter {
 // the ASCII comma and other punctuation, tabs, Chinese, surrogates...) forms LTR runs.
 bool IsRtlRunChar(char16_t unit);
 
-// The line in its own run order with every RTL run shaped and every LTR run reversed
-// unit by unit. An empty line gives an empty string.
+// The line shaped, still in logical order: every RTL run shaped on its own (joining and
+// lam-alef never reach across an LTR run), brackets not yet mirrored, LTR runs copied.
+// An empty line gives an empty string.
 std::u16string ConvertLine(std::u16string_view line);
 
-// The export line: a line of fewer than 2 units as it is, any other line ConvertLine
-// reversed unit by unit. Lines of any length are converted whole; surrogate pairs stay
-// well-formed (they are in LTR runs, whose order survives the two reversals).
+// The export line: a line of fewer than 2 units as it is; any other line shaped
+// (ConvertLine) and put in the order in which a right-to-left paragraph shows it, by the
+// Unicode Bidirectional Algorithm, with the characters at odd levels mirrored. So Uyghur
+// words read right to left and numbers and Latin words left to right, as the editor shows
+// them. Lines of any length are converted whole; surrogate pairs stay well-formed.
 std::u16string VisualLine(std::u16string_view line);
 
 // Appends VisualLine(line) to out without a temporary string.

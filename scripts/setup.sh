@@ -8,6 +8,8 @@ packages=(
   g++ cmake make pkg-config git dpkg-dev file
   # tests and benchmarks
   libgtest-dev libgmock-dev
+  # bidi conformance cases for the export test
+  unicode-data
   # libraries
   qt6-base-dev libicu-dev libzip-dev zlib1g-dev
   # benchmark baseline only

@@ -83,4 +83,35 @@ TEST(UyconvExport, AgreesWithTheModelOnARandomCorpus) {
   EXPECT_TRUE(r.out == Utf16Le(want));
 }
 
+// Input read block by block: breaks of every kind, multi-byte sequences and lines cut at
+// any byte, across more than one block; the same text as UTF-8 and as
+// big-endian UTF-16 with an odd last byte; a malformed sequence far into the file still
+// fails the export.
+TEST(UyconvExport, StreamsLargeInputsOfEveryEncoding) {
+  exportmodel::RandomText random(5);
+  const std::u16string breaks[] = {u"\n", u"\r\n", u"\r", u"\u2028"};
+  std::u16string text, want;
+  while (text.size() < 600'000) {
+    // Never empty: an empty line after a lone CR would make CR LF.
+    const std::u16string line = random.Line(1 + random.Next() % (random.Next() % 50 == 0 ? 4000 : 80), false);
+    text += line + breaks[random.Next() % 4];
+    want += exportmodel::Visual(line) + u"\r\n";
+  }
+  TempDir dir;
+  std::string be = "\xFE\xFF";
+  for (char16_t c : text) be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+  const std::pair<const char*, std::string> inputs[] = {{"in.txt", uy::ToUtf8(text)}, {"be.uyt", be + "x"}};
+  for (const auto& [name, bytes] : inputs) {
+    WriteFile(dir / name, bytes);
+    auto r = RunProgram({kUyconv, "export", "--utf16", (dir / name).string()});
+    ASSERT_EQ(r.status, 0) << name << r.err;
+    EXPECT_TRUE(r.out == Utf16Le(want)) << name;
+  }
+
+  WriteFile(dir / "late.txt", uy::ToUtf8(text) + "\xE0\x80\x80\n");  // an overlong form
+  auto late = RunProgram({kUyconv, "export", (dir / "late.txt").string()});
+  EXPECT_EQ(late.status, 1);
+  EXPECT_NE(late.err.find("late.txt: not valid UTF-8 text"), std::string::npos) << late.err;
+}
+
 }  // namespace

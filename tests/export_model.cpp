@@ -1,6 +1,9 @@
 #include "export_model.h"
 
+#include <unicode/ubidi.h>
+
 #include <algorithm>
+#include <stdexcept>
 
 #include "export/shaper.h"
 
@@ -32,7 +35,7 @@ bool IsRtl(char16_t c) {
   return c != 0 && (Row(c) != nullptr || kExtra.find(c) != std::u16string::npos);
 }
 
-std::u16string Shape(const std::u16string& run) {
+std::u16string Shape(const std::u16string& run, bool mirror) {
   const std::size_t n = run.size();
   std::vector<char16_t> out(n);
   std::vector<bool> by_joining_letter(n, false);
@@ -72,42 +75,39 @@ std::u16string Shape(const std::u16string& run) {
   }
   if (n > 0) fix_up(n - 1);
   std::u16string result;
-  for (std::size_t i = 0; i < n; ++i) result += Mirror(run[i]) != run[i] ? Mirror(run[i]) : out[i];
+  for (std::size_t i = 0; i < n; ++i) result += mirror && Mirror(run[i]) != run[i] ? Mirror(run[i]) : out[i];
   for (std::size_t k = 0; k < ligatures.size(); ++k) result.erase(ligatures[k] + 1 - k, 1);
   return result;
 }
 
 std::u16string Convert(const std::u16string& line) {
-  std::vector<std::u16string> rtl_runs, ltr_runs;
-  std::vector<int> kinds;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const int kind = IsRtl(line[i]) ? 1 : 2;
-    if (kinds.empty() || kinds.back() != kind) {
-      kinds.push_back(kind);
-      (kind == 1 ? rtl_runs : ltr_runs).emplace_back();
+  std::u16string result, run;
+  for (std::size_t i = 0; i <= line.size(); ++i) {
+    if (i < line.size() && IsRtl(line[i])) {
+      run += line[i];
+      continue;
     }
-    (kind == 1 ? rtl_runs : ltr_runs).back() += line[i];
-  }
-  for (auto& r : rtl_runs) r = Shape(r);
-  std::u16string result;
-  std::size_t next_rtl = 0, next_ltr = 0;
-  for (int kind : kinds) {
-    if (kind == 1) {
-      result += rtl_runs[next_rtl++];
-    } else {
-      std::u16string r = ltr_runs[next_ltr++];
-      std::reverse(r.begin(), r.end());
-      result += r;
-    }
+    result += Shape(run, false);
+    run.clear();
+    if (i < line.size()) result += line[i];
   }
   return result;
 }
 
+std::u16string RtlOrder(const std::u16string& logical) {
+  UErrorCode err = U_ZERO_ERROR;
+  UBiDi* bidi = ubidi_open();
+  ubidi_setPara(bidi, logical.data(), static_cast<int32_t>(logical.size()), UBIDI_RTL, nullptr, &err);
+  std::u16string out(logical.size() + 8, u'\0');
+  out.resize(static_cast<std::size_t>(ubidi_writeReordered(
+      bidi, out.data(), static_cast<int32_t>(out.size()), UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &err)));
+  ubidi_close(bidi);
+  if (U_FAILURE(err)) throw std::runtime_error(u_errorName(err));
+  return out;
+}
+
 std::u16string Visual(const std::u16string& line) {
-  if (line.size() < 2) return line;
-  std::u16string r = Convert(line);
-  std::reverse(r.begin(), r.end());
-  return r;
+  return line.size() < 2 ? line : RtlOrder(Convert(line));
 }
 
 std::uint32_t RandomText::Next() {

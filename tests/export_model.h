@@ -1,5 +1,6 @@
 // A plain, slow model of the shaping and export rules, written step by step from the
-// rules rather than from the engine, to check the engine against on random text.
+// rules rather than from the engine (the ordering is ICU's), to check the engine against
+// on random text.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,12 @@
 namespace exportmodel {
 
 bool IsRtl(char16_t c);
-std::u16string Shape(const std::u16string& run);
+// ShapeRun; brackets mirrored only when `mirror`.
+std::u16string Shape(const std::u16string& run, bool mirror = true);
+// The line with every RTL run shaped (brackets as they are), in logical order.
 std::u16string Convert(const std::u16string& line);
+// A logical line as ICU orders a right-to-left paragraph, mirrored at odd levels.
+std::u16string RtlOrder(const std::u16string& logical);
 std::u16string Visual(const std::u16string& line);
 
 // Random text built to hit the rules often: letters with rows (lam and alef favoured),

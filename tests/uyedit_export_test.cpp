@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTextBlock>
+#include <QGlyphRun>
+#include <QTextLayout>
 #include <QTextCursor>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "editor/tform1.h"
 #include "editor/uy_memo.h"
+#include "export/shaper.h"
 #include "export/visual.h"
 #include "gui_test_util.h"
 
@@ -100,6 +103,48 @@ TEST_F(Export, AWrappedParagraphIsSplitWhereTheEditorShowsIt) {
   const QStringList shown = Memo()->DisplayedLines();
   ASSERT_EQ(shown, expected_lines);
   EXPECT_EQ(shown.mid(0, shown.size() / 30).join(QString()), Q(paragraph));
+}
+
+// The export's order is the order in which the text area draws the line: for a few mixed
+// lines, the characters sorted by where their glyphs are drawn equal the export
+// line once presentation forms are read as their letters and brackets as either partner.
+TEST_F(Export, ExportedOrderIsTheOrderTheTextAreaDraws) {
+  auto plain = [](char16_t c) -> char16_t {
+    for (const auto& row : uy::shape::kShapeTable)
+      if (c == row.isolated || c == row.initial || c == row.medial || c == row.final) return row.base;
+    const std::u16string_view close = u")]}\u00BB";
+    if (const auto k = close.find(c); k != close.npos) return u"([{\u00AB"[k];
+    return c;
+  };
+  const std::u16string lines[] = {
+      u"\u0628\u06D5\u062A 3.14 12:30",  u"AB \u0628\u0628, C",   u"!AB",
+      u"A(B)C \u0628\u06D5\u062A",       u"\u0628 (AB) \u0628",  u"\u05D0\u05D1 12 \u0628\u0631",
+      u"Hello world \u0643\u0649\u062A\u0627\u0628", u"1-2 \u0645\u06D5\u0646 2011"};
+  std::u16string text;
+  for (const auto& l : lines) text += l + u"\n";
+  Memo()->setPlainText(Q(text));
+  QApplication::processEvents();
+  Press();
+  QTextBlock block = Memo()->document()->begin();
+  for (const auto& line : lines) {
+    ASSERT_EQ(block.text(), Q(line));
+    QTextLayout* layout = block.layout();
+    ASSERT_EQ(layout->lineCount(), 1);
+    const QTextLine shown = layout->lineAt(0);
+    std::vector<std::pair<qreal, int>> left_edges;  // where each character's glyph is drawn
+    for (int i = 0; i < block.text().size(); ++i) {
+      qreal x = 1e9;
+      for (const QGlyphRun& run : shown.glyphRuns(i, 1))
+        for (const QPointF& p : run.positions()) x = std::min(x, p.x());
+      left_edges.emplace_back(x, i);
+    }
+    std::sort(left_edges.begin(), left_edges.end());
+    std::u16string drawn, exported;
+    for (const auto& [x, i] : left_edges) drawn += plain(line[static_cast<std::size_t>(i)]);
+    for (char16_t c : uy::exporter::VisualLine(line)) exported += plain(c);
+    EXPECT_EQ(Q(exported), Q(drawn)) << block.blockNumber();
+    block = block.next();
+  }
 }
 
 }  // namespace

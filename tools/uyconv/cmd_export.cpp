@@ -1,15 +1,18 @@
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "commands.h"
 #include "core/file_io.h"
-#include "core/utf.h"
-#include "editor/text_file.h"
 #include "export/visual.h"
 
 namespace uyconv {
@@ -18,66 +21,286 @@ namespace {
 void PrintExportHelp() {
   std::cout << "Usage: uyconv export [--utf16] [FILE]\n\n"
                "Turns every line of FILE (standard input without FILE, or with -) into its\n"
-               "export line: Uyghur letters in their presentation forms, the line in visual\n"
-               "(left-to-right) order, as pasted into programs that cannot shape Arabic.\n"
+               "export line: Uyghur letters in their presentation forms, the line in the\n"
+               "order in which a right-to-left paragraph shows it (left to right), as pasted\n"
+               "into programs that cannot shape or lay out Arabic.\n"
                "The input is UTF-8 text or a \".uyt\" file (UTF-16 with its mark).\n"
-               "Lines end at LF, CR LF, a lone CR or U+2028.\n\n"
+               "Lines end at LF, CR LF, a lone CR or U+2028. The input is read line by line:\n"
+               "files of any size are exported in memory bounded by the longest line.\n\n"
                "  --utf16  write the clipboard text: UTF-16LE, CR LF after every line\n"
                "           (default: UTF-8, LF after every line)\n";
 }
 
-struct Input {
-  std::string name;  // for messages
-  std::string bytes;
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+// A growable array of trivially copyable units that is never zero-filled.
+template <typename T>
+class Buffer {
+ public:
+  T* data() { return data_.get(); }
+  std::size_t size() const { return size_; }
+  // Room for n more units after size(); returns where they go.
+  T* Reserve(std::size_t n) {
+    if (size_ + n > capacity_) {
+      const std::size_t capacity = std::max(size_ + n, capacity_ * 2);
+      std::unique_ptr<T[]> grown(new T[capacity]);
+      if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_ * sizeof(T));
+      data_ = std::move(grown);
+      capacity_ = capacity;
+    }
+    return data_.get() + size_;
+  }
+  void Grow(std::size_t n) { size_ += n; }
+  void Resize(std::size_t n) { size_ = n; }
+  // Drops the first n units.
+  void Consume(std::size_t n) {
+    if (n != 0 && n < size_) std::memmove(data_.get(), data_.get() + n, (size_ - n) * sizeof(T));
+    size_ -= std::min(n, size_);
+  }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
-Input ReadInput(const std::optional<std::string>& file) {
-  if (file) return {*file, uy::ReadWholeFile(*file)};
-  std::string bytes;
-  char buf[1 << 16];
-  while (const std::size_t got = std::fread(buf, 1, sizeof buf, stdin)) bytes.append(buf, got);
-  if (std::ferror(stdin)) throw std::runtime_error("cannot read standard input: " + uy::ErrnoText(errno));
-  return {"standard input", std::move(bytes)};
-}
+class InputError : public std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
-// The one place where input bytes become text: ".uyt" files and other UTF-16 text with
-// its mark through the editor's reader, everything else as UTF-8 (a leading mark
-// skipped). Malformed UTF-8 is refused rather than exported with replacement characters.
-std::optional<std::u16string> DecodeText(const Input& in) {
-  std::size_t text_start = 0;
-  const uy::CharacterSet charset = uy::AutoDetectCharacterSet(in.bytes, &text_start);
-  if (charset == uy::CharacterSet::csUnicode || charset == uy::CharacterSet::csUnicodeSwapped)
-    return uy::DecodeTextFile(in.bytes).text;
-  std::string_view bytes = in.bytes;
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  std::size_t replaced = 0;
-  std::u16string text = uy::FromUtf8(bytes, &replaced);
-  if (replaced != 0) {
-    Error("export: " + in.name + ": not valid UTF-8 text (" + std::to_string(replaced) +
-          " malformed sequence" + (replaced == 1 ? "" : "s") + ")");
-    return std::nullopt;
+// Standard output failed: reported once, by main, as a write error.
+struct OutputFailed {};
+
+// The bytes of a named regular file or of standard input, block by block.
+class Source {
+ public:
+  explicit Source(const std::optional<std::string>& file) {
+    if (file) {
+      file_.emplace(*file);
+      name_ = *file;
+    } else {
+      name_ = "standard input";
+    }
   }
-  return text;
-}
-
-// Hard lines: breaks are LF, CR LF, a lone CR and U+2028; a break at the very end
-// does not open another line, and an empty text has no lines.
-std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
-  std::vector<std::u16string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c != u'\n' && c != u'\r' && c != u'\u2028') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    start = i + 1;
+  const std::string& name() const { return name_; }
+  // Up to n bytes; 0 only at the end.
+  std::size_t Read(char* buf, std::size_t n) {
+    if (file_) return file_->Read(buf, n);
+    for (;;) {
+      const ssize_t r = ::read(STDIN_FILENO, buf, n);
+      if (r >= 0) return static_cast<std::size_t>(r);
+      if (errno != EINTR) throw InputError("cannot read standard input: " + uy::ErrnoText(errno));
+    }
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
+
+ private:
+  std::optional<uy::InputFile> file_;
+  std::string name_;
+};
+
+// Decodes UTF-8 from in[0..n) to out, which has room for n units. Stops before a sequence
+// cut by the end of the block unless `last`. Returns the bytes taken and the units
+// written; *bad is set at the first malformed sequence (overlong forms, surrogates and
+// values above U+10FFFF included), where decoding stops.
+struct Decoded {
+  std::size_t taken;
+  std::size_t written;
+};
+
+Decoded DecodeUtf8(const unsigned char* in, std::size_t n, bool last, char16_t* out, bool* bad) {
+  std::size_t i = 0;
+  char16_t* o = out;
+  while (i < n) {
+    const unsigned c = in[i];
+    if (c < 0x80) {
+      if (i + 8 <= n) {
+        std::uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if ((word & 0x8080808080808080ull) == 0) {
+          for (int k = 0; k < 8; ++k) o[k] = in[i + k];
+          o += 8;
+          i += 8;
+          continue;
+        }
+      }
+      *o++ = static_cast<char16_t>(c);
+      ++i;
+      continue;
+    }
+    // Two-byte sequences (Arabic letters among them) first.
+    if (c >= 0xC2 && c < 0xE0 && i + 1 < n && (in[i + 1] & 0xC0) == 0x80) {
+      *o++ = static_cast<char16_t>((c & 0x1F) << 6 | (in[i + 1] & 0x3F));
+      i += 2;
+      continue;
+    }
+    const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    if (len == 0) break;
+    if (i + len > n) {
+      if (last) break;
+      return {i, static_cast<std::size_t>(o - out)};
+    }
+    std::uint32_t cp = c & (0x7F >> len);
+    bool ok = true;
+    for (std::size_t k = 1; k < len; ++k) {
+      ok &= (in[i + k] & 0xC0) == 0x80;
+      cp = cp << 6 | (in[i + k] & 0x3F);
+    }
+    if (!ok || (len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+        (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      break;
+    if (cp >= 0x10000) {
+      *o++ = static_cast<char16_t>(0xD7C0 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+    } else {
+      *o++ = static_cast<char16_t>(cp);
+    }
+    i += len;
+  }
+  *bad = i < n;
+  return {i, static_cast<std::size_t>(o - out)};
 }
 
-bool WriteAll(std::string_view bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+// Export lines go to standard output in blocks of about a megabyte.
+class Sink {
+ public:
+  explicit Sink(bool utf16) : utf16_(utf16) {}
+
+  void Line(std::u16string_view line) {
+    char* o = bytes_.Reserve(line.size() * 3 + 4);
+    if (utf16_) {
+      for (char16_t u : line) {
+        *o++ = static_cast<char>(u & 0xFF);
+        *o++ = static_cast<char>(u >> 8);
+      }
+      std::memcpy(o, "\r\0\n\0", 4);
+      o += 4;
+    } else {
+      const std::size_t n = line.size();
+      for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t u = line[i];
+        if (u >= 0xE000 || (u >= 0x800 && u < 0xD800)) {
+          *o++ = static_cast<char>(0xE0 | u >> 12);
+          *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+          *o++ = static_cast<char>(0x80 | (u & 0x3F));
+        } else if (u < 0x80) {
+          *o++ = static_cast<char>(u);
+        } else if (u < 0x800) {
+          *o++ = static_cast<char>(0xC0 | u >> 6);
+          *o++ = static_cast<char>(0x80 | (u & 0x3F));
+        } else {  // a surrogate
+          if (u < 0xDC00 && i + 1 < n && line[i + 1] >= 0xDC00 && line[i + 1] < 0xE000) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (line[++i] - 0xDC00);
+            *o++ = static_cast<char>(0xF0 | u >> 18);
+            *o++ = static_cast<char>(0x80 | (u >> 12 & 0x3F));
+          } else {
+            u = 0xFFFD;  // an unpaired surrogate
+            *o++ = static_cast<char>(0xE0 | u >> 12);
+          }
+          *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+          *o++ = static_cast<char>(0x80 | (u & 0x3F));
+        }
+      }
+      *o++ = '\n';
+    }
+    bytes_.Resize(static_cast<std::size_t>(o - bytes_.data()));
+    if (bytes_.size() >= kBlock) Flush();
+  }
+
+  // Writes what is buffered; a failed standard output stops the export.
+  void Flush() {
+    const bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), stdout) == bytes_.size();
+    bytes_.Resize(0);
+    if (!ok) throw OutputFailed();
+  }
+
+ private:
+  bool utf16_;
+  Buffer<char> bytes_;
+};
+
+// Reads the whole input block by block and exports every complete line as it arrives.
+// Hard lines: breaks are LF, CR LF, a lone CR and U+2028; a break at the very end does
+// not open another line, and an empty text has no lines. ".uyt" files and other UTF-16
+// with its mark are read as such (an odd last byte ignored); everything else is UTF-8 (a
+// leading mark skipped), and malformed UTF-8 stops the export with an error.
+void Export(Source& source, Sink& sink) {
+  Buffer<char> raw;           // bytes read and not yet decoded
+  Buffer<char16_t> text;      // decoded units not yet exported (a line's beginning)
+  std::u16string visual;
+  std::uint64_t offset = 0;   // input bytes before raw
+  bool skip_lf = false;       // the last break was a CR
+  std::size_t scanned = 0;    // text[0..scanned) holds no break
+  enum class Kind { kUnknown, kUtf8, kUtf16Le, kUtf16Be } kind = Kind::kUnknown;
+
+  auto export_lines = [&](bool last) {
+    char16_t* t = text.data();
+    const std::size_t n = text.size();
+    std::size_t start = 0;
+    for (std::size_t i = scanned; i < n; ++i) {
+      const char16_t c = t[i];
+      if (c > u'\r' && c != u'\u2028') continue;
+      if (c != u'\n' && c != u'\r' && c != u'\u2028') continue;
+      if (skip_lf && c == u'\n' && i == start) {
+        skip_lf = false;
+        start = i + 1;
+        continue;
+      }
+      visual.clear();
+      uy::exporter::AppendVisualLine(std::u16string_view(t + start, i - start), visual);
+      sink.Line(visual);
+      skip_lf = c == u'\r';
+      start = i + 1;
+    }
+    if (start < n) skip_lf = false;
+    if (last && start < n) {
+      visual.clear();
+      uy::exporter::AppendVisualLine(std::u16string_view(t + start, n - start), visual);
+      sink.Line(visual);
+      start = n;
+    }
+    text.Consume(start);
+    scanned = text.size();
+  };
+
+  for (bool last = false; !last;) {
+    const std::size_t got = source.Read(raw.Reserve(kBlock), kBlock);
+    raw.Grow(got);
+    last = got == 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
+    std::size_t n = raw.size();
+    std::size_t taken = 0;
+    if (kind == Kind::kUnknown) {
+      if (n < 3 && !last) continue;
+      if (n >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) kind = Kind::kUtf16Le, taken = 2;
+      else if (n >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) kind = Kind::kUtf16Be, taken = 2;
+      else if (n >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) kind = Kind::kUtf8, taken = 3;
+      else kind = Kind::kUtf8;
+    }
+    char16_t* out = text.Reserve(n - taken);
+    if (kind == Kind::kUtf8) {
+      bool bad = false;
+      const Decoded d = DecodeUtf8(bytes + taken, n - taken, last, out, &bad);
+      text.Grow(d.written);
+      taken += d.taken;
+      if (bad) {
+        throw InputError(source.name() + ": not valid UTF-8 text (a malformed sequence at byte " +
+                         std::to_string(offset + taken) + ")");
+      }
+    } else {
+      const std::size_t units = (n - taken) / 2;
+      const unsigned char* p = bytes + taken;
+      if (kind == Kind::kUtf16Le) {
+        for (std::size_t i = 0; i < units; ++i) out[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
+      } else {
+        for (std::size_t i = 0; i < units; ++i) out[i] = static_cast<char16_t>(p[2 * i] << 8 | p[2 * i + 1]);
+      }
+      text.Grow(units);
+      taken += 2 * units;
+    }
+    offset += taken;
+    raw.Consume(taken);
+    export_lines(last);
+  }
 }
 
 }  // namespace
@@ -103,39 +326,22 @@ int RunExport(const Args& args) {
     }
   }
 
-  std::optional<std::u16string> text;
   try {
-    text = DecodeText(ReadInput(file));
+    Source source(file);
+    Sink sink(utf16);
+    Export(source, sink);
+    sink.Flush();
+  } catch (const OutputFailed&) {
+    return 1;
+  } catch (const std::bad_alloc&) {
+    Error("export: " + (file ? *file : std::string("standard input")) + ": out of memory (a line too long?)");
+    return 1;
   } catch (const std::exception& e) {
     Error("export: " + std::string(e.what()));
     return 1;
   }
-  if (!text) return 1;
-
-  const std::vector<std::u16string_view> lines = SplitLines(*text);
-  bool ok = true;
-  if (utf16) {
-    const std::u16string out = uy::exporter::ExportText(lines);
-    std::string bytes;
-    bytes.reserve(out.size() * 2);
-    for (char16_t u : out) {
-      bytes.push_back(static_cast<char>(u & 0xFF));
-      bytes.push_back(static_cast<char>(u >> 8));
-    }
-    ok = WriteAll(bytes);
-  } else {
-    std::string bytes;
-    std::u16string line;
-    for (std::u16string_view l : lines) {
-      line.clear();
-      uy::exporter::AppendVisualLine(l, line);
-      bytes += uy::ToUtf8(line);
-      bytes += '\n';
-    }
-    ok = WriteAll(bytes);
-  }
   // A failed standard output is reported once, by main, as a write error.
-  return ok && std::fflush(stdout) == 0 ? 0 : 1;
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace uyconv

@@ -1,0 +1,279 @@
+#include "export/bidi.h"
+
+#include <unicode/ubidi.h>
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+namespace uy::bidi {
+namespace {
+
+// Bidi classes ordered here; kOther sends the line to ICU.
+constexpr std::uint8_t kL = 0, kR = 1, kAL = 2, kEN = 3, kES = 4, kET = 5, kAN = 6, kCS = 7, kWS = 8,
+                       kON = 9, kS = 10, kOther = 11;
+constexpr std::uint8_t kTypeMask = 0x0F;
+constexpr std::uint8_t kMirrored = 0x10;
+constexpr std::uint8_t kOpen = 0x20;
+constexpr std::uint8_t kClose = 0x40;
+
+using Info = std::array<std::uint8_t, 0x10000>;
+
+std::uint8_t TypeOf(UCharDirection d) {
+  switch (d) {
+    case U_LEFT_TO_RIGHT: return kL;
+    case U_RIGHT_TO_LEFT: return kR;
+    case U_RIGHT_TO_LEFT_ARABIC: return kAL;
+    case U_EUROPEAN_NUMBER: return kEN;
+    case U_EUROPEAN_NUMBER_SEPARATOR: return kES;
+    case U_EUROPEAN_NUMBER_TERMINATOR: return kET;
+    case U_ARABIC_NUMBER: return kAN;
+    case U_COMMON_NUMBER_SEPARATOR: return kCS;
+    case U_WHITE_SPACE_NEUTRAL: return kWS;
+    case U_OTHER_NEUTRAL: return kON;
+    case U_SEGMENT_SEPARATOR: return kS;
+    default: return kOther;  // NSM, BN, B, explicit embeddings and isolates
+  }
+}
+
+const Info& InfoTable() {
+  static const Info table = [] {
+    Info t{};
+    for (UChar32 c = 0; c < 0x10000; ++c) {
+      std::uint8_t v = TypeOf(u_charDirection(c));
+      if ((c >= 0xD800 && c < 0xE000) || u_hasBinaryProperty(c, UCHAR_BIDI_CONTROL)) v = kOther;
+      // Brackets paired by canonical equivalence are left to ICU.
+      if (c == 0x2329 || c == 0x232A || c == 0x3008 || c == 0x3009) v = kOther;
+      if (u_isMirrored(c)) v |= kMirrored;
+      const auto bpt = u_getIntPropertyValue(c, UCHAR_BIDI_PAIRED_BRACKET_TYPE);
+      if (bpt == U_BPT_OPEN) v |= kOpen;
+      if (bpt == U_BPT_CLOSE) v |= kClose;
+      t[static_cast<std::size_t>(c)] = v;
+    }
+    return t;
+  }();
+  return table;
+}
+
+char16_t Mirror(char16_t c, std::uint8_t info) {
+  return (info & kMirrored) ? static_cast<char16_t>(u_charMirror(c)) : c;
+}
+
+// The direction a resolved type counts as for neutrals and brackets: L, R (numbers too),
+// or kON for none.
+std::uint8_t Strong(std::uint8_t t) {
+  return t == kL ? kL : (t == kR || t == kEN || t == kAN) ? kR : kON;
+}
+
+// A maximal stretch of units of one bidi class (a paired bracket always stands alone).
+// The rules below resolve whole runs, since units of one class are always resolved alike.
+struct Run {
+  std::uint32_t start;
+  std::uint32_t end;
+  std::uint8_t original;  // the class
+  std::uint8_t type;      // the resolved type, then the level (1 or 2)
+  std::uint8_t flags;     // kMirrored when any unit is mirrored, kOpen/kClose for a bracket
+};
+
+using Runs = std::vector<Run>;
+
+bool IsNeutral(std::uint8_t t) { return t == kWS || t == kON || t == kS; }
+
+// Paired brackets (rule N0). False when the bracket stack overflows, which is left to ICU.
+bool ResolveBrackets(std::u16string_view s, Runs& runs) {
+  struct Opener {
+    char16_t closer;
+    std::size_t run;
+  };
+  std::array<Opener, 63> stack;
+  std::size_t depth = 0;
+  thread_local std::vector<std::pair<std::size_t, std::size_t>> pairs;
+  pairs.clear();
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    const Run& run = runs[r];
+    if (!(run.flags & (kOpen | kClose)) || run.type != kON) continue;
+    const char16_t c = s[run.start];
+    if (run.flags & kOpen) {
+      if (depth == stack.size()) return false;
+      stack[depth++] = {static_cast<char16_t>(u_getBidiPairedBracket(c)), r};
+    } else {
+      for (std::size_t k = depth; k-- > 0;) {
+        if (stack[k].closer == c) {
+          pairs.emplace_back(stack[k].run, r);
+          depth = k;
+          break;
+        }
+      }
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  for (const auto& [open, close] : pairs) {
+    std::uint8_t inside = kON;
+    for (std::size_t k = open + 1; k < close && inside != kR; ++k) {
+      const std::uint8_t d = Strong(runs[k].type);
+      if (d != kON) inside = d;
+    }
+    if (inside == kON) continue;
+    if (inside == kL) {
+      // Opposite to the paragraph: the brackets follow the context before them.
+      std::uint8_t before = kR;
+      for (std::size_t k = open; k-- > 0;) {
+        if (const std::uint8_t d = Strong(runs[k].type); d != kON) {
+          before = d;
+          break;
+        }
+      }
+      inside = before;
+    }
+    runs[open].type = runs[close].type = inside;
+  }
+  return true;
+}
+
+// Rules W4-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
+// controls (W2 and W3 were applied as the runs were built); every run's type becomes its
+// level (1 or 2). `seen` has bit 1 << class for
+// every class in the line: rules for what is absent are skipped. False when left to ICU.
+bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& runs) {
+  const std::size_t m = runs.size();
+  const bool separators = seen & ((1u << kES) | (1u << kCS));
+  for (std::size_t i = 1; separators && i + 1 < m; ++i) {
+    Run& r = runs[i];
+    if ((r.type == kES || r.type == kCS) && r.end - r.start == 1) {
+      const std::uint8_t before = runs[i - 1].type, after = runs[i + 1].type;
+      if (before == kEN && after == kEN) r.type = kEN;
+      else if (r.type == kCS && before == kAN && after == kAN) r.type = kAN;
+    }
+  }
+  for (std::size_t i = 0; (seen & (1u << kET)) && i < m; ++i) {
+    if (runs[i].type != kET) continue;
+    const bool number = (i > 0 && runs[i - 1].type == kEN) || (i + 1 < m && runs[i + 1].type == kEN);
+    runs[i].type = number ? kEN : kON;
+  }
+  std::uint8_t strong = kR;
+  const bool w7 = (seen & (1u << kEN)) && (seen & (1u << kL));
+  for (std::size_t i = 0; (separators || w7) && i < m; ++i) {
+    std::uint8_t& x = runs[i].type;
+    if (x == kES || x == kCS) x = kON;
+    else if (x == kL || x == kR) strong = x;
+    else if (x == kEN && strong == kL) x = kL;
+  }
+  if (brackets && !ResolveBrackets(s, runs)) return false;
+  for (std::size_t i = 0; i < m;) {
+    if (!IsNeutral(runs[i].type)) {
+      ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < m && IsNeutral(runs[j].type)) ++j;
+    const std::uint8_t before = i == 0 ? kR : Strong(runs[i - 1].type);
+    const std::uint8_t after = j == m ? kR : Strong(runs[j].type);
+    const std::uint8_t type = before == after ? before : kR;
+    for (std::size_t k = i; k < j; ++k) runs[k].type = type;
+    i = j;
+  }
+  bool trailing = true;  // white space before a tab or the end of the line
+  for (std::size_t i = m; i-- > 0;) {
+    Run& r = runs[i];
+    if (r.original == kS) trailing = true;
+    else if (r.original != kWS) trailing = false;
+    r.type = (trailing || r.type == kR) ? 1 : 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
+  struct Holder {
+    UBiDi* bidi = ubidi_open();
+    ~Holder() { ubidi_close(bidi); }
+  };
+  thread_local Holder holder;
+  if (line.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw std::length_error("line too long to order");
+  if (holder.bidi == nullptr) throw std::bad_alloc();
+  const auto n = static_cast<std::int32_t>(line.size());
+  UErrorCode err = U_ZERO_ERROR;
+  ubidi_setPara(holder.bidi, line.data(), n, UBIDI_RTL, nullptr, &err);
+  const std::size_t base = out.size();
+  out.resize(base + line.size());
+  const std::int32_t written = ubidi_writeReordered(holder.bidi, out.data() + base, n, UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &err);
+  if (err == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
+  if (U_FAILURE(err)) throw std::runtime_error(std::string("bidi ordering failed: ") + u_errorName(err));
+  out.resize(base + static_cast<std::size_t>(written));
+}
+
+void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
+  const Info& info = InfoTable();
+  const std::size_t n = line.size();
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return AppendRtlVisualIcu(line, out);
+  thread_local Runs runs;
+  runs.clear();
+  unsigned seen = 0, flags = 0;
+  std::uint8_t strong = kR;  // for W2: the start of the paragraph counts as R
+  for (std::size_t i = 0; i < n;) {
+    const std::uint8_t v = info[line[i]];
+    const std::uint8_t type = v & kTypeMask;
+    // W2 (numbers after Arabic letters are Arabic numbers) and W3 (AL is R).
+    std::uint8_t resolved = type;
+    if (type <= kAL) {
+      strong = type;
+      if (type == kAL) resolved = kR;
+    } else if (type == kEN && strong == kAL) {
+      resolved = kAN;
+    }
+    Run run{static_cast<std::uint32_t>(i), 0, type, resolved, static_cast<std::uint8_t>(v & ~kTypeMask)};
+    ++i;
+    if (!(v & (kOpen | kClose))) {
+      while (i < n && (info[line[i]] & (kTypeMask | kOpen | kClose)) == type) run.flags |= info[line[i++]];
+      run.flags &= kMirrored;
+    }
+    run.end = static_cast<std::uint32_t>(i);
+    seen |= 1u << type;
+    flags |= run.flags;
+    runs.push_back(run);
+  }
+  if (seen & (1u << kOther)) return AppendRtlVisualIcu(line, out);
+
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  char16_t* o = out.data() + base;
+  if (!(seen & ((1u << kL) | (1u << kEN) | (1u << kAN)))) {
+    // Nothing left-to-right: the whole line stands at level 1, reversed and mirrored.
+    if (flags & kMirrored) {
+      for (std::size_t i = 0; i < n; ++i) o[n - 1 - i] = Mirror(line[i], info[line[i]]);
+    } else {
+      std::reverse_copy(line.begin(), line.end(), o);
+    }
+    return;
+  }
+  if (!ResolveLevels(line, seen, (flags & (kOpen | kClose)) != 0, runs)) {
+    out.resize(base);
+    return AppendRtlVisualIcu(line, out);
+  }
+  // Runs at level 1 reversed and mirrored; neighbouring runs at level 2 keep their order.
+  for (std::size_t r = runs.size(); r > 0;) {
+    const Run& run = runs[r - 1];
+    if (run.type == 1) {
+      --r;
+      if (run.flags & kMirrored) {
+        for (std::size_t i = run.end; i-- > run.start;) *o++ = Mirror(line[i], info[line[i]]);
+      } else {
+        o = std::reverse_copy(line.data() + run.start, line.data() + run.end, o);
+      }
+      continue;
+    }
+    std::size_t first = r - 1;
+    while (first > 0 && runs[first - 1].type == 2) --first;
+    o = std::copy(line.data() + runs[first].start, line.data() + run.end, o);
+    r = first;
+  }
+}
+
+}  // namespace uy::bidi

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor window at scale, offscreen: opening a 50 MB ".uyt" file (400,000 lines)
 // and the export of a 100,000-paragraph document, each timed in wall and CPU time, with
 // the longest stretch in which the window handled no events, the export compared with

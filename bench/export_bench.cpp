@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shaping and visual ordering of a ~20 MB Uyghur-like corpus: our export engine against
 // ICU (u_shapeArabic + ubidi), FriBidi (fribidi_log2vis with Arabic shaping) and a plain
 // per-line reverse copy as the floor. Prints MB/s of UTF-16 input and ratios, then where

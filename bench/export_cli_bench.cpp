@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole processes over one generated corpus file: `uyconv export FILE` against the ICU
 // baseline program, output to /dev/null. Prints the best of five wall times, the ratio
 // and the peak RSS of each. Usage: bench_export_cli [MB] (default 20).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export as a plain ICU program, the baseline for `uyconv export`: reads UTF-8 text
 // line by line, shapes every line with u_shapeArabic, orders it as a right-to-left
 // paragraph with ubidi (mirroring at odd levels) and writes UTF-8 lines.

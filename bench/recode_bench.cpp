@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recoding speed: a whole document on disk against cp of the same file (warm cache),
 // and the in-memory pass against memcpy. Prints MB/s and ratios.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text documents recoded by content: a UTF-8 legacy text and an HTML page of the same
 // size, each recoded in a child process (time and peak memory), against cp + fsync of
 // the same file and against the in-memory recoders over the file held whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File reading and crash-safe file writing shared by the recoder and the editor.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Uyghur letter inventory and the key table shared by key strings and the keyboard.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Signal handling shared by the programs: an interrupted run leaves no temporary file.
 #pragma once
 

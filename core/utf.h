@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between UTF-8 bytes and UTF-16 text, for texts of any length.
 #pragma once
 

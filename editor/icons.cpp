@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Images of the tool bar and the alignment menu, drawn at 16 × 16 pixels.
 #include <QApplication>
 #include <QPainter>

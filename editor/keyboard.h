@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phonetic keyboard: Latin keystrokes to Uyghur letters, punctuation, symbols and
 // phrases, with the word-start flag that lets the vowel keys write the hamza carrier.
 // Free of window code; the editor's text area calls it for every typed character.

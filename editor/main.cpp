@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uyedit: a small Uyghur text editor with a phonetic keyboard and a shaped export.
 #include <QApplication>
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The centimetre rulers above and beside the text area, and the size readout of the
 // status bar.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's ".uyt" text files: FF FE, then the text as little-endian UTF-16 with
 // CR LF line breaks. The reader also takes big-endian UTF-16, UTF-8 with its mark and
 // unmarked text (UTF-8 when valid, else code page 936).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's main window: tool bar, rulers, the text area with its phonetic keyboard,
 // status bar and the document commands.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's text area: a plain-text area whose typed characters pass through a hook
 // (the phonetic keyboard) before the area inserts them.
 #pragma once

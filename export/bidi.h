@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Right-to-left paragraph ordering: a line in logical order to the order in which a
 // right-to-left paragraph shows it (the Unicode Bidirectional Algorithm), with the
 // characters that end at an odd level mirrored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shaping engine's inner loop and its tables. Every unit is classified through two
 // small tables (a block per high byte); the class selects one precomputed action, so the
 // loop runs without searching the shaping table and with few unpredictable branches.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Contextual shaping of Uyghur text into Arabic presentation forms.
 #pragma once
 

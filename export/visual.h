@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Visual-order export: lines of Uyghur text turned into presentation forms in
 // left-to-right order, for programs that neither shape nor reorder Arabic script.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FUZZ_CHECK(condition): a property of a harness. A broken one names itself and aborts,
 // which libFuzzer reports as a finding (and the corpus replay as a failed test).
 #pragma once

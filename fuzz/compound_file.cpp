@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a compound file: parsed in memory, and recoded through the file
 // interface (the only one there is) in a private folder. The direction is the sum of
 // the bytes, modulo 8.

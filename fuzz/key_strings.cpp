@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a key string: one unit per byte; the 33 keys '/', 'a' to 'z', 'D',
 // 'F', 'G', 'H', 'J', 'K' give their letter of the inventory, any other ASCII byte gives
 // itself, and a byte of 0x80 or above gives U+FFFD.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random keystroke sequences through the phonetic keyboard, with mode switches.
 // Each input byte is one step: 0xFF switches between Uyghur and English mode, 0xFE takes
 // the next two bytes as one UTF-16 unit (little-endian), any other byte is typed as it is.

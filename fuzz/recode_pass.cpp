@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory recoding pass over arbitrary bytes. The first byte chooses the direction
 // (bits 0-2) and whether the document gets a 2560-byte header of U+0626 units in front
 // (bit 3), so that short inputs reach the recoded part too; the rest is the document.

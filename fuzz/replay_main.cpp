@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz harness over stored inputs (files, or every file in a folder) without
 // libFuzzer, so that the seed corpora are checked by the ordinary test runs.
 #include <cstddef>

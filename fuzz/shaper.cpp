@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary UTF-16 (little-endian byte pairs; an odd last byte is dropped) through the
 // shaper and the visual-order export.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a text file: decoding never fails, and saving the decoded text
 // and loading it again gives back the same text.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory text recoders over arbitrary bytes. The first byte chooses the direction
 // (bits 0-2), the recoder (bits 3-4: UTF-8, UTF-16, character references, rich-text
 // escapes) and, for UTF-16, big-endian units (bit 5); the rest is the text.

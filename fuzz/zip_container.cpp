@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a zip container, recoded from one file into another. The direction
 // is the sum of the bytes, modulo 8.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Application-wide settings shared by the window programs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogs a window shows, behind an interface so that tests can answer them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A Dialogs that shows nothing: it answers from queues filled by a test and records
 // every call. An empty queue answers "cancelled".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Handlers run inside Qt's event delivery, which exceptions must not cross: every
 // handler body runs through Guarded, which shows an escaping failure in an error box.
 #pragma once

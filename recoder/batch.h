@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The convert command's batch: every list entry recoded in list order.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures on the recoder window's buttons, drawn here so that they look the same
 // under every desktop theme. The disabled forms come from QIcon.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the layout of compound files (the container of binary office documents):
 // where each stream's bytes lie in the file, and which sectors hold the container's
 // own structures. Nothing here changes a file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Telling which encoding a document's Uyghur text is in: Unicode, or one of the legacy
 // encodings, named by the lowest direction whose table recodes it to Unicode.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "recoder/form.h"
 
 #include "recoder/formats.h"

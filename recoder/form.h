@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recoder window: documents are picked into a list, recoded in one of the eight
 // directions beside themselves, opened with the desktop's application and removed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recoding that keeps documents intact: the handling is chosen by the document's content.
 // Zip containers have the text of their XML parts recoded, compound files the text of
 // their streams (never the container's own structures), text files their characters;

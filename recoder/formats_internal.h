@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces of the content-aware recoder shared by its source files.
 #pragma once
 

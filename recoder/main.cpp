@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // docrecode: recodes the Uyghur text inside office documents between Unicode and the
 // legacy Uyghur font encodings.
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the text lies in the streams of binary office documents held in compound files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document recoding pass: a header copied as it is, then every little-endian
 // 16-bit unit at an even offset recoded through one direction's table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight recoding directions between Unicode Uyghur and the legacy font encodings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Length-keeping recoding of UTF-8, UTF-16, markup references and rich text, in memory
 // and in pieces.
 #include "text_recode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text documents recoded in pieces: UTF-8 text and markup, UTF-16 text and rich text of
 // any size in bounded memory, with the same result as the whole text at once.
 #pragma once

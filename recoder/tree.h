@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recoding whole folder trees: every document found is recoded beside itself (or under
 // an output folder that mirrors the tree), on several threads at once.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zip containers (OOXML, ODF): the text of XML parts is UTF-8, where U+0600..U+06FF are
 // two-byte sequences, so every part keeps its length and only XML parts change.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz preset and runs every harness for a short while on a copy of its seed
 # corpus (the committed corpus is never changed). Exits non-zero if any harness finds a
 # crash, a broken property, a leak or a hang; the failing inputs are kept under

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the office documents under tests/data/formats/ (optional, not run by CI).
 
 Each document holds Uyghur text in one legacy encoding (the letters at the code points

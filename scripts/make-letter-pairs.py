@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Builds the letter-pair table of the encoding detector from real Uyghur words.
 
 The words come from the Uyghur word list of Debian's tesseract-ocr-uig data, unpacked

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the default build, installs it with apt-get and proves
 # the installed programs start: uyconv answers --version, each window program runs
 # under Xvfb for a few seconds without exiting.

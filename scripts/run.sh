@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds and starts a program.
 # Usage: scripts/run.sh [uyedit|docrecode|uyconv] [ARGS...]   (default: uyedit)
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages this project needs, and nothing else.
 # Idempotent: runs apt-get (update included) only when something is missing.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes small and large compound files for the tests: root-level streams only,
 // 512-byte sectors, streams under 4096 bytes in the mini stream.
 #pragma once

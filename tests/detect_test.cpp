@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encoding detector, `uyconv detect` and the recode guard, on documents made from
 // real Uyghur words that the detector's letter-pair table was not built from.
 #include <algorithm>

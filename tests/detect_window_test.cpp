@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recoder window marks documents whose content contradicts the chosen direction,
 // names them in the completion box, and converts them as asked all the same.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recoder window's open dialog driven the way a user drives it, on a real X server
 // (Xvfb) with real key presses and clicks sent by xdotool: a folder path typed into the
 // name field and Return, then a click on a file and on Open. Run through xvfb-run by CTest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The right-to-left ordering against ICU: on random lines and on the Unicode bidi
 // conformance cases.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plain, slow model of the shaping and export rules, written step by step from the
 // rules rather than from the engine (the ordering is ICU's), to check the engine against
 // on random text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content-aware recoder: real office documents written by LibreOffice, large
 // compound files built here, text files, and the failures it must report.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the GUI tests (the QApplication comes from qt_test_main.cpp): a shown editor
 // window with the dialogs it opens and the failures it reports recorded, and small helpers.
 #pragma once

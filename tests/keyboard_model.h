@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent model of the phonetic keyboard, written the way the old text area
 // worked: an 8-bit key handler that inserts characters through the text area's own
 // character input, which passes them back through the handler. The key map is written

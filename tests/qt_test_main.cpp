@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() for GoogleTest suites that need a QApplication. Without a platform chosen
 // (test discovery at build time) the tests run offscreen.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the recoder tests: the pass a unit at a time, as the documents describe it (the
 // reference for the block-wise implementation, the tool and the window), and a progress sink
 // that records what it is told.

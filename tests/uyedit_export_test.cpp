@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export button: displayed lines of the editor to visual-order presentation forms on
 // the clipboard.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // New, Open, Save and colour through a recording dialog provider.
 #include <QApplication>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phonetic keyboard in the editor window, driven by real key and input-method events.
 #include <QApplication>
 #include <QClipboard>

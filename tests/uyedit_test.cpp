@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor window: start-up state, font and size controls, rulers and size readout.
 #include <QApplication>
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zip containers recoded as streams: text cut between pieces, memory that does not grow
 // with the parts, failures under a memory limit, progress that follows the work.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subcommands of uyconv. Each takes its own arguments (after the command name)
 // and returns the exit status: 0 success, 1 a file failed, 2 a usage error.
 #pragma once

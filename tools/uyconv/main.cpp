@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // uyconv: the Uyghur text libraries on the command line.
 #include <cerrno>
 #include <cstdio>

@@ -138,11 +138,11 @@ bool ResolveBrackets(std::u16string_view s, Runs& runs) {
   return true;
 }
 
-// Rules W4-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
-// controls (W2 and W3 were applied as the runs were built); every run's type becomes its
-// level (1 or 2). `seen` has bit 1 << class for
+// Rules W4-W7, N0-N2 and I1-I2 for one right-to-left paragraph without explicit controls
+// (W2 and W3 were applied as the runs were built), and L1 when the paragraph is shown as
+// `one_line`; every run's type becomes its level (1 or 2). `seen` has bit 1 << class for
 // every class in the line: rules for what is absent are skipped. False when left to ICU.
-bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& runs) {
+bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, bool one_line, Runs& runs) {
   const std::size_t m = runs.size();
   const bool separators = seen & ((1u << kES) | (1u << kCS));
   for (std::size_t i = 1; separators && i + 1 < m; ++i) {
@@ -180,7 +180,17 @@ bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& ru
     for (std::size_t k = i; k < j; ++k) runs[k].type = type;
     i = j;
   }
-  for (Run& r : runs) r.type = r.type == kR ? 1 : 2;
+  if (!one_line) {
+    for (Run& r : runs) r.type = r.type == kR ? 1 : 2;
+    return true;
+  }
+  bool trailing = true;  // rule L1, as in ResetTrailing
+  for (std::size_t i = m; i-- > 0;) {
+    Run& r = runs[i];
+    if (r.original == kS) trailing = true;
+    else if (r.original != kWS) trailing = false;
+    r.type = (trailing || r.type == kR) ? 1 : 2;
+  }
   return true;
 }
 
@@ -198,8 +208,7 @@ void ResetTrailing(Run* runs, std::size_t m) {
 
 // Builds the runs of `line` with W2 and W3 applied; returns the classes seen (bit
 // 1 << class) and the flags of all units.
-std::pair<unsigned, unsigned> BuildRuns(std::u16string_view line, Runs& runs) {
-  const Info& info = InfoTable();
+[[gnu::always_inline]] inline std::pair<unsigned, unsigned> BuildRuns(const Info& info, std::u16string_view line, Runs& runs) {
   const std::size_t n = line.size();
   runs.clear();
   unsigned seen = 0, flags = 0;
@@ -233,21 +242,21 @@ std::pair<unsigned, unsigned> BuildRuns(std::u16string_view line, Runs& runs) {
 bool AllRtl(unsigned seen) { return !(seen & ((1u << kL) | (1u << kEN) | (1u << kAN))); }
 
 // Writes text[start, end) reversed, mirrored when `mirror`.
-char16_t* Reversed(const char16_t* text, std::size_t start, std::size_t end, bool mirror, char16_t* o) {
+[[gnu::always_inline]] inline char16_t* Reversed(const Info& info, const char16_t* text, std::size_t start, std::size_t end, bool mirror,
+                   char16_t* o) {
   if (!mirror) return std::reverse_copy(text + start, text + end, o);
-  const Info& info = InfoTable();
   for (std::size_t i = end; i-- > start;) *o++ = Mirror(text[i], info[text[i]]);
   return o;
 }
 
 // Rule L2 for one line whose runs carry their final levels (1 or 2): runs at level 1
 // reversed and mirrored; neighbouring runs at level 2 keep their order.
-char16_t* Reorder(const char16_t* text, const Run* runs, std::size_t m, char16_t* o) {
+[[gnu::always_inline]] inline char16_t* Reorder(const Info& info, const char16_t* text, const Run* runs, std::size_t m, char16_t* o) {
   for (std::size_t r = m; r > 0;) {
     const Run& run = runs[r - 1];
     if (run.type == 1) {
       --r;
-      o = Reversed(text, run.start, run.end, run.flags & kMirrored, o);
+      o = Reversed(info, text, run.start, run.end, run.flags & kMirrored, o);
       continue;
     }
     std::size_t first = r - 1;
@@ -297,23 +306,23 @@ void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
 }
 
 void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
+  const Info& info = InfoTable();
   const std::size_t n = line.size();
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return AppendRtlVisualIcu(line, out);
   thread_local Runs runs;
-  const auto [seen, flags] = BuildRuns(line, runs);
+  const auto [seen, flags] = BuildRuns(info, line, runs);
   if (seen & (1u << kOther)) return AppendRtlVisualIcu(line, out);
-  if (!AllRtl(seen) && !ResolveLevels(line, seen, (flags & (kOpen | kClose)) != 0, runs))
+  if (!AllRtl(seen) && !ResolveLevels(line, seen, (flags & (kOpen | kClose)) != 0, true, runs))
     return AppendRtlVisualIcu(line, out);
   const std::size_t base = out.size();
   out.resize(base + n);
   char16_t* o = out.data() + base;
   if (AllRtl(seen)) {
     // Nothing left-to-right: the whole line stands at level 1, reversed and mirrored.
-    Reversed(line.data(), 0, n, flags & kMirrored, o);
+    Reversed(info, line.data(), 0, n, flags & kMirrored, o);
     return;
   }
-  ResetTrailing(runs.data(), runs.size());
-  Reorder(line.data(), runs.data(), runs.size(), o);
+  Reorder(info, line.data(), runs.data(), runs.size(), o);
 }
 
 struct RtlParagraph::State {
@@ -330,10 +339,10 @@ RtlParagraph::RtlParagraph(std::u16string_view paragraph) : text_(paragraph), st
   const std::size_t n = paragraph.size();
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
     throw std::length_error("line too long to order");
-  const auto [seen, flags] = BuildRuns(paragraph, st.runs);
+  const auto [seen, flags] = BuildRuns(InfoTable(), paragraph, st.runs);
   st.mirrored = flags & kMirrored;
   if (AllRtl(seen) && !(seen & (1u << kOther))) st.mode = Mode::kAllRtl;
-  else if (seen & (1u << kOther) || !ResolveLevels(paragraph, seen, (flags & (kOpen | kClose)) != 0, st.runs))
+  else if (seen & (1u << kOther) || !ResolveLevels(paragraph, seen, (flags & (kOpen | kClose)) != 0, false, st.runs))
     st.mode = Mode::kIcu;
   if (st.mode != Mode::kIcu) return;
   st.paragraph.emplace();
@@ -363,7 +372,7 @@ void RtlParagraph::AppendLine(std::size_t start, std::size_t end, std::u16string
   out.resize(base + end - start);
   char16_t* o = out.data() + base;
   if (st.mode == Mode::kAllRtl) {
-    Reversed(text_.data(), start, end, st.mirrored, o);
+    Reversed(InfoTable(), text_.data(), start, end, st.mirrored, o);
     return;
   }
   // The runs of the line, cut at its ends, with their levels from the whole paragraph.
@@ -377,7 +386,7 @@ void RtlParagraph::AppendLine(std::size_t start, std::size_t end, std::u16string
     st.line_runs.push_back(piece);
   }
   ResetTrailing(st.line_runs.data(), st.line_runs.size());
-  Reorder(text_.data(), st.line_runs.data(), st.line_runs.size(), o);
+  Reorder(InfoTable(), text_.data(), st.line_runs.data(), st.line_runs.size(), o);
 }
 
 }  // namespace uy::bidi

@@ -486,18 +486,15 @@ void TForm1::ToolButton8Click() {
 void TForm1::ToolButton4Click() {
   const BusyCursor busy;
   TntMemo2->clear();
-  const QStringList lines = TntMemo1->DisplayedLines();
-  if (lines.isEmpty()) return;  // an empty editor leaves the clipboard as it was
   std::u16string clipboard;
-  qsizetype units = 0;
-  for (const QString& line : lines) units += line.size() + 2;
-  clipboard.reserve(static_cast<std::size_t>(units) + units / 8);
-  for (const QString& line : lines) {
-    uy::exporter::AppendVisualLine(std::u16string_view(reinterpret_cast<const char16_t*>(line.utf16()),
-                                                       static_cast<std::size_t>(line.size())),
-                                   clipboard);
-    clipboard += u"\r\n";
-  }
+  // A wrapped paragraph's lines are ordered as lines of the whole paragraph, as the text
+  // area lays them out.
+  TntMemo1->VisitDisplayedParagraphs([&clipboard](const QString& text, std::span<const std::size_t> ends) {
+    uy::exporter::AppendVisualLines(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())),
+        ends, u"\r\n", clipboard);
+  });
+  if (clipboard.empty()) return;  // an empty editor leaves the clipboard as it was
   const QString text = QString::fromStdU16String(clipboard);
   // The hidden area holds the lines, the clipboard each followed by CR LF; setText keeps
   // CR LF and U+00A0, which copying a selection would not.

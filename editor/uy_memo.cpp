@@ -176,25 +176,45 @@ void UyMemo::inputMethodEvent(QInputMethodEvent* event) {
   QPlainTextEdit::inputMethodEvent(event);
 }
 
-QStringList UyMemo::DisplayedLines() const {
-  QStringList lines;
+void UyMemo::VisitDisplayedParagraphs(
+    const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const {
   QTextDocument* doc = document();
   auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc->documentLayout());
+  std::vector<std::size_t> ends;
+  QString file_text;
   for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
     const QString text = block.text();
     if (!block.next().isValid() && text.isEmpty()) break;  // empty last line
     if (layout) layout->blockBoundingRect(block);  // lays out blocks never shown
     const QTextLayout* tl = block.layout();
     const int count = tl ? tl->lineCount() : 0;
-    if (count == 0) {
-      lines.append(FileText(text));
+    if (count <= 1) {
+      const QString whole = FileText(text);
+      ends.assign(1, static_cast<std::size_t>(whole.size()));
+      visit(whole, ends);
       continue;
     }
+    // Stand-ins are turned back line by line, so the ends stay those of the lines shown.
+    ends.clear();
+    file_text.clear();
     for (int i = 0; i < count; ++i) {
       const QTextLine line = tl->lineAt(i);
-      lines.append(FileText(text.mid(line.textStart(), line.textLength())));
+      file_text += FileText(text.mid(line.textStart(), line.textLength()));
+      ends.push_back(static_cast<std::size_t>(file_text.size()));
     }
+    visit(file_text, ends);
   }
+}
+
+QStringList UyMemo::DisplayedLines() const {
+  QStringList lines;
+  VisitDisplayedParagraphs([&lines](const QString& text, std::span<const std::size_t> ends) {
+    std::size_t start = 0;
+    for (const std::size_t end : ends) {
+      lines.append(text.mid(static_cast<qsizetype>(start), static_cast<qsizetype>(end - start)));
+      start = end;
+    }
+  });
   return lines;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace uy::editor {
 
@@ -25,6 +26,10 @@ class UyMemo : public QPlainTextEdit {
   // Every displayed line, wrapped pieces of a paragraph as separate lines, the empty
   // last line after a final line break left out. Blocks never shown are laid out first.
   QStringList DisplayedLines() const;
+  // The same lines a paragraph at a time: `visit` gets each paragraph's text (as a file
+  // holds it) and where each of its displayed lines ends in that text, the last at its end.
+  void VisitDisplayedParagraphs(
+      const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const;
   // The whole text as a file holds it, with CR LF between paragraphs (U+00A0 kept,
   // stand-ins turned back into the characters they stand for).
   QString TextCrLf() const;

@@ -8,7 +8,9 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -136,11 +138,11 @@ bool ResolveBrackets(std::u16string_view s, Runs& runs) {
   return true;
 }
 
-// Rules W4-W7, N0-N2, I1-I2 and L1 for one right-to-left paragraph without explicit
-// controls (W2 and W3 were applied as the runs were built); every run's type becomes its
-// level (1 or 2). `seen` has bit 1 << class for
+// Rules W4-W7, N0-N2 and I1-I2 for one right-to-left paragraph without explicit controls
+// (W2 and W3 were applied as the runs were built), and L1 when the paragraph is shown as
+// `one_line`; every run's type becomes its level (1 or 2). `seen` has bit 1 << class for
 // every class in the line: rules for what is absent are skipped. False when left to ICU.
-bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& runs) {
+bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, bool one_line, Runs& runs) {
   const std::size_t m = runs.size();
   const bool separators = seen & ((1u << kES) | (1u << kCS));
   for (std::size_t i = 1; separators && i + 1 < m; ++i) {
@@ -178,7 +180,11 @@ bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& ru
     for (std::size_t k = i; k < j; ++k) runs[k].type = type;
     i = j;
   }
-  bool trailing = true;  // white space before a tab or the end of the line
+  if (!one_line) {
+    for (Run& r : runs) r.type = r.type == kR ? 1 : 2;
+    return true;
+  }
+  bool trailing = true;  // rule L1, as in ResetTrailing
   for (std::size_t i = m; i-- > 0;) {
     Run& r = runs[i];
     if (r.original == kS) trailing = true;
@@ -188,33 +194,22 @@ bool ResolveLevels(std::u16string_view s, unsigned seen, bool brackets, Runs& ru
   return true;
 }
 
-}  // namespace
-
-void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
-  struct Holder {
-    UBiDi* bidi = ubidi_open();
-    ~Holder() { ubidi_close(bidi); }
-  };
-  thread_local Holder holder;
-  if (line.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-    throw std::length_error("line too long to order");
-  if (holder.bidi == nullptr) throw std::bad_alloc();
-  const auto n = static_cast<std::int32_t>(line.size());
-  UErrorCode err = U_ZERO_ERROR;
-  ubidi_setPara(holder.bidi, line.data(), n, UBIDI_RTL, nullptr, &err);
-  const std::size_t base = out.size();
-  out.resize(base + line.size());
-  const std::int32_t written = ubidi_writeReordered(holder.bidi, out.data() + base, n, UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &err);
-  if (err == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
-  if (U_FAILURE(err)) throw std::runtime_error(std::string("bidi ordering failed: ") + u_errorName(err));
-  out.resize(base + static_cast<std::size_t>(written));
+// Rule L1 for one line: white space before a tab or the end of the line, and the tab,
+// back to the paragraph level.
+void ResetTrailing(Run* runs, std::size_t m) {
+  bool trailing = true;
+  for (std::size_t i = m; i-- > 0;) {
+    Run& r = runs[i];
+    if (r.original == kS) trailing = true;
+    else if (r.original != kWS) trailing = false;
+    if (trailing) r.type = 1;
+  }
 }
 
-void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
-  const Info& info = InfoTable();
+// Builds the runs of `line` with W2 and W3 applied; returns the classes seen (bit
+// 1 << class) and the flags of all units.
+[[gnu::always_inline]] inline std::pair<unsigned, unsigned> BuildRuns(const Info& info, std::u16string_view line, Runs& runs) {
   const std::size_t n = line.size();
-  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return AppendRtlVisualIcu(line, out);
-  thread_local Runs runs;
   runs.clear();
   unsigned seen = 0, flags = 0;
   std::uint8_t strong = kR;  // for W2: the start of the paragraph counts as R
@@ -240,41 +235,158 @@ void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
     flags |= run.flags;
     runs.push_back(run);
   }
-  if (seen & (1u << kOther)) return AppendRtlVisualIcu(line, out);
+  return {seen, flags};
+}
 
-  const std::size_t base = out.size();
-  out.resize(base + n);
-  char16_t* o = out.data() + base;
-  if (!(seen & ((1u << kL) | (1u << kEN) | (1u << kAN)))) {
-    // Nothing left-to-right: the whole line stands at level 1, reversed and mirrored.
-    if (flags & kMirrored) {
-      for (std::size_t i = 0; i < n; ++i) o[n - 1 - i] = Mirror(line[i], info[line[i]]);
-    } else {
-      std::reverse_copy(line.begin(), line.end(), o);
-    }
-    return;
-  }
-  if (!ResolveLevels(line, seen, (flags & (kOpen | kClose)) != 0, runs)) {
-    out.resize(base);
-    return AppendRtlVisualIcu(line, out);
-  }
-  // Runs at level 1 reversed and mirrored; neighbouring runs at level 2 keep their order.
-  for (std::size_t r = runs.size(); r > 0;) {
+// No left-to-right class among `seen`: every unit stands at level 1.
+bool AllRtl(unsigned seen) { return !(seen & ((1u << kL) | (1u << kEN) | (1u << kAN))); }
+
+// Writes text[start, end) reversed, mirrored when `mirror`.
+[[gnu::always_inline]] inline char16_t* Reversed(const Info& info, const char16_t* text, std::size_t start, std::size_t end, bool mirror,
+                   char16_t* o) {
+  if (!mirror) return std::reverse_copy(text + start, text + end, o);
+  for (std::size_t i = end; i-- > start;) *o++ = Mirror(text[i], info[text[i]]);
+  return o;
+}
+
+// Rule L2 for one line whose runs carry their final levels (1 or 2): runs at level 1
+// reversed and mirrored; neighbouring runs at level 2 keep their order.
+[[gnu::always_inline]] inline char16_t* Reorder(const Info& info, const char16_t* text, const Run* runs, std::size_t m, char16_t* o) {
+  for (std::size_t r = m; r > 0;) {
     const Run& run = runs[r - 1];
     if (run.type == 1) {
       --r;
-      if (run.flags & kMirrored) {
-        for (std::size_t i = run.end; i-- > run.start;) *o++ = Mirror(line[i], info[line[i]]);
-      } else {
-        o = std::reverse_copy(line.data() + run.start, line.data() + run.end, o);
-      }
+      o = Reversed(info, text, run.start, run.end, run.flags & kMirrored, o);
       continue;
     }
     std::size_t first = r - 1;
     while (first > 0 && runs[first - 1].type == 2) --first;
-    o = std::copy(line.data() + runs[first].start, line.data() + run.end, o);
+    o = std::copy(text + runs[first].start, text + run.end, o);
     r = first;
   }
+  return o;
+}
+
+struct IcuHolder {
+  UBiDi* bidi = ubidi_open();
+  IcuHolder() = default;
+  IcuHolder(const IcuHolder&) = delete;
+  IcuHolder& operator=(const IcuHolder&) = delete;
+  ~IcuHolder() { ubidi_close(bidi); }
+};
+
+void ThrowIfFailed(UErrorCode err) {
+  if (err == U_MEMORY_ALLOCATION_ERROR) throw std::bad_alloc();
+  if (U_FAILURE(err)) throw std::runtime_error(std::string("bidi ordering failed: ") + u_errorName(err));
+}
+
+// Appends what `bidi` (a paragraph or a line) shows, `n` units at most.
+void AppendWritten(UBiDi* bidi, std::size_t n, std::u16string& out) {
+  UErrorCode err = U_ZERO_ERROR;
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  const std::int32_t written = ubidi_writeReordered(bidi, out.data() + base, static_cast<std::int32_t>(n),
+                                                    UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &err);
+  if (U_FAILURE(err)) out.resize(base);
+  ThrowIfFailed(err);
+  out.resize(base + static_cast<std::size_t>(written));
+}
+
+}  // namespace
+
+void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
+  thread_local IcuHolder holder;
+  if (line.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw std::length_error("line too long to order");
+  if (holder.bidi == nullptr) throw std::bad_alloc();
+  UErrorCode err = U_ZERO_ERROR;
+  ubidi_setPara(holder.bidi, line.data(), static_cast<std::int32_t>(line.size()), UBIDI_RTL, nullptr, &err);
+  ThrowIfFailed(err);
+  AppendWritten(holder.bidi, line.size(), out);
+}
+
+void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
+  const Info& info = InfoTable();
+  const std::size_t n = line.size();
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return AppendRtlVisualIcu(line, out);
+  thread_local Runs runs;
+  const auto [seen, flags] = BuildRuns(info, line, runs);
+  if (seen & (1u << kOther)) return AppendRtlVisualIcu(line, out);
+  if (!AllRtl(seen) && !ResolveLevels(line, seen, (flags & (kOpen | kClose)) != 0, true, runs))
+    return AppendRtlVisualIcu(line, out);
+  const std::size_t base = out.size();
+  out.resize(base + n);
+  char16_t* o = out.data() + base;
+  if (AllRtl(seen)) {
+    // Nothing left-to-right: the whole line stands at level 1, reversed and mirrored.
+    Reversed(info, line.data(), 0, n, flags & kMirrored, o);
+    return;
+  }
+  Reorder(info, line.data(), runs.data(), runs.size(), o);
+}
+
+struct RtlParagraph::State {
+  enum class Mode { kAllRtl, kRuns, kIcu } mode = Mode::kRuns;
+  Runs runs;
+  Runs line_runs;
+  bool mirrored = true;
+  std::optional<IcuHolder> paragraph, line;  // only for text left to ICU
+};
+
+RtlParagraph::RtlParagraph(std::u16string_view paragraph) : text_(paragraph), state_(std::make_unique<State>()) {
+  State& st = *state_;
+  using Mode = State::Mode;
+  const std::size_t n = paragraph.size();
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw std::length_error("line too long to order");
+  const auto [seen, flags] = BuildRuns(InfoTable(), paragraph, st.runs);
+  st.mirrored = flags & kMirrored;
+  if (AllRtl(seen) && !(seen & (1u << kOther))) st.mode = Mode::kAllRtl;
+  else if (seen & (1u << kOther) || !ResolveLevels(paragraph, seen, (flags & (kOpen | kClose)) != 0, false, st.runs))
+    st.mode = Mode::kIcu;
+  if (st.mode != Mode::kIcu) return;
+  st.paragraph.emplace();
+  st.line.emplace();
+  if (st.paragraph->bidi == nullptr || st.line->bidi == nullptr) throw std::bad_alloc();
+  UErrorCode err = U_ZERO_ERROR;
+  ubidi_setPara(st.paragraph->bidi, paragraph.data(), static_cast<std::int32_t>(n), UBIDI_RTL, nullptr, &err);
+  ThrowIfFailed(err);
+}
+
+RtlParagraph::~RtlParagraph() = default;
+
+void RtlParagraph::AppendLine(std::size_t start, std::size_t end, std::u16string& out) {
+  State& st = *state_;
+  end = std::min(end, text_.size());
+  if (start >= end) return;
+  using Mode = State::Mode;
+  if (st.mode == Mode::kIcu) {
+    UErrorCode err = U_ZERO_ERROR;
+    ubidi_setLine(st.paragraph->bidi, static_cast<std::int32_t>(start), static_cast<std::int32_t>(end), st.line->bidi,
+                  &err);
+    // A line that reaches across a paragraph separator is ordered on its own.
+    if (U_FAILURE(err)) return AppendRtlVisualIcu(text_.substr(start, end - start), out);
+    return AppendWritten(st.line->bidi, end - start, out);
+  }
+  const std::size_t base = out.size();
+  out.resize(base + end - start);
+  char16_t* o = out.data() + base;
+  if (st.mode == Mode::kAllRtl) {
+    Reversed(InfoTable(), text_.data(), start, end, st.mirrored, o);
+    return;
+  }
+  // The runs of the line, cut at its ends, with their levels from the whole paragraph.
+  const auto first = std::upper_bound(st.runs.begin(), st.runs.end(), start,
+                                      [](std::size_t pos, const Run& r) { return pos < r.end; });
+  st.line_runs.clear();
+  for (auto r = first; r != st.runs.end() && r->start < end; ++r) {
+    Run piece = *r;
+    piece.start = std::max<std::uint32_t>(piece.start, static_cast<std::uint32_t>(start));
+    piece.end = std::min<std::uint32_t>(piece.end, static_cast<std::uint32_t>(end));
+    st.line_runs.push_back(piece);
+  }
+  ResetTrailing(st.line_runs.data(), st.line_runs.size());
+  Reorder(InfoTable(), text_.data(), st.line_runs.data(), st.line_runs.size(), o);
 }
 
 }  // namespace uy::bidi

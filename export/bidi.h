@@ -4,6 +4,8 @@
 // characters that end at an odd level mirrored.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,5 +22,28 @@ void AppendRtlVisual(std::u16string_view line, std::u16string& out);
 
 // The same, always through ICU (the reference the fast paths are tested against).
 void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out);
+
+// A right-to-left paragraph shown as several lines: the levels are resolved over the
+// whole paragraph (a number or a neutral at the start of a line takes its level from the
+// letters on the lines before it), then each line is ordered on its own, with its trailing
+// white space at the paragraph level. Exactly what ICU's ubidi_setPara on the paragraph
+// and ubidi_setLine + ubidi_writeReordered (same options as above) per line give; a line
+// that reaches across a paragraph separator is ordered as a paragraph of its own.
+class RtlParagraph {
+ public:
+  // `paragraph` must outlive the object.
+  explicit RtlParagraph(std::u16string_view paragraph);
+  ~RtlParagraph();
+  RtlParagraph(const RtlParagraph&) = delete;
+  RtlParagraph& operator=(const RtlParagraph&) = delete;
+
+  // Appends the visual order of the line paragraph[start, end) to `out`.
+  void AppendLine(std::size_t start, std::size_t end, std::u16string& out);
+
+ private:
+  struct State;
+  std::u16string_view text_;
+  std::unique_ptr<State> state_;
+};
 
 }  // namespace uy::bidi

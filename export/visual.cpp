@@ -2,6 +2,7 @@
 #include "export/visual.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "export/bidi.h"
 #include "export/shape_core.h"
@@ -71,6 +72,40 @@ void AppendVisualLine(std::u16string_view line, std::u16string& out) {
   if (shaped.size() < line.size()) shaped.resize(line.size());
   const std::size_t n = ShapeLine(line, shaped.data());
   bidi::AppendRtlVisual(std::u16string_view(shaped.data(), n), out);
+}
+
+void AppendVisualLines(std::u16string_view paragraph, std::span<const std::size_t> ends,
+                       std::u16string_view separator, std::u16string& out) {
+  if (ends.size() <= 1) {
+    AppendVisualLine(paragraph, out);
+    out.append(separator);
+    return;
+  }
+  // The paragraph is shaped whole: a word cut by the wrap keeps its joining forms, as the
+  // text area draws it. Shaping only shortens at lam-alef, which a line never splits.
+  thread_local std::u16string shaped;
+  if (shaped.size() < paragraph.size()) shaped.resize(paragraph.size());
+  const std::size_t n = ShapeLine(paragraph, shaped.data());
+  std::vector<std::size_t> shaped_ends;
+  shaped_ends.reserve(ends.size());
+  std::size_t ligatures = 0, scanned = 0;
+  for (std::size_t end : ends) {
+    end = std::min(end, paragraph.size());
+    for (; scanned + 1 < end; ++scanned)
+      ligatures += paragraph[scanned] == shape::kLam && paragraph[scanned + 1] == shape::kAlef;
+    shaped_ends.push_back(std::min(n, std::max(end - ligatures, shaped_ends.empty() ? 0 : shaped_ends.back())));
+  }
+  std::size_t start = 0;
+  bidi::RtlParagraph ordered(std::u16string_view(shaped.data(), n));
+  std::size_t shaped_start = 0;
+  for (std::size_t k = 0; k < ends.size(); ++k) {
+    const std::size_t end = std::clamp(ends[k], start, paragraph.size());
+    if (end - start < 2) out.append(paragraph.substr(start, end - start));
+    else ordered.AppendLine(shaped_start, shaped_ends[k], out);
+    out.append(separator);
+    start = end;
+    shaped_start = shaped_ends[k];
+  }
 }
 
 std::u16string ExportText(std::span<const std::u16string> lines) { return JoinExportLines(lines); }

@@ -29,6 +29,15 @@ std::u16string VisualLine(std::u16string_view line);
 // Appends VisualLine(line) to out without a temporary string.
 void AppendVisualLine(std::u16string_view line, std::u16string& out);
 
+// The export lines of one paragraph shown as several lines, each followed by `separator`:
+// line i is paragraph[ends[i - 1], ends[i]) (the first starts at 0, `ends` ascends and the
+// last is paragraph.size()). As a text area lays out a wrapped paragraph, the paragraph is
+// shaped whole (a word cut by the wrap keeps its joining forms) and its levels resolved
+// whole, then each line is reordered. A single line gives exactly AppendVisualLine's
+// result; a line of fewer than 2 units is copied as it is.
+void AppendVisualLines(std::u16string_view paragraph, std::span<const std::size_t> ends,
+                       std::u16string_view separator, std::u16string& out);
+
 // The clipboard text of an export: the export line of every line, each followed by CR LF.
 // No lines give an empty text.
 std::u16string ExportText(std::span<const std::u16string> lines);

@@ -2,9 +2,11 @@
 // The right-to-left ordering against ICU: on random lines and on the Unicode bidi
 // conformance cases.
 #include <gtest/gtest.h>
+#include <unicode/ubidi.h>
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -23,9 +25,9 @@ std::u16string Order(const std::u16string& line) {
 
 // Lines over a small alphabet that brings every rule into play: Uyghur letters and their
 // presentation forms, Hebrew, Latin, European and Arabic-Indic digits, separators and
-// terminators, spaces, tabs, brackets, other neutrals; a few with marks, controls or
-// surrogate pairs (ICU's share).
-TEST(RtlOrder, AgreesWithIcuOnRandomLines) {
+// terminators, spaces, tabs, brackets, other neutrals; with `rare`, a few with marks,
+// controls or surrogate pairs (ICU's share).
+std::u16string RandomLine(exportmodel::RandomText& random, std::size_t length, bool rare_units) {
   const std::u16string alphabet[] = {
       u"\u0628\u0627\u0644\uFE91\uFEFB\u0626",  // Uyghur
       u"\u05D0\u05D1",                       // Hebrew
@@ -38,21 +40,81 @@ TEST(RtlOrder, AgreesWithIcuOnRandomLines) {
   };
   const std::u16string rare[] = {u"\u064B", u"\u202A", u"\u202B", u"\u202C", u"\u2067",
                                  u"\u2069", u"\u200F", u"\u200E", u"\U0001F600", u"\u00AD"};
+  std::u16string line;
+  for (std::size_t k = 0; k < length; ++k) {
+    const std::u16string& group = alphabet[random.Next() % std::size(alphabet)];
+    line += group[random.Next() % group.size()];
+    if (rare_units && random.Next() % 12 == 0) line += rare[random.Next() % std::size(rare)];
+  }
+  return line;
+}
+
+TEST(RtlOrder, AgreesWithIcuOnRandomLines) {
   exportmodel::RandomText random(12);
   for (int i = 0; i < 4000; ++i) {
-    std::u16string line;
-    const std::size_t length = random.Next() % 24;
-    for (std::size_t k = 0; k < length; ++k) {
-      const std::u16string& group = alphabet[random.Next() % std::size(alphabet)];
-      line += group[random.Next() % group.size()];
-      if (i % 8 == 0 && random.Next() % 12 == 0) line += rare[random.Next() % std::size(rare)];
-    }
+    const std::u16string line = RandomLine(random, random.Next() % 24, i % 8 == 0);
     ASSERT_EQ(Order(line), exportmodel::RtlOrder(line)) << i;
   }
   // Deep bracket nesting overflows the pairing stack.
   std::u16string deep(70, u'(');
   deep += u"a\u0628" + std::u16string(70, u')');
   EXPECT_EQ(Order(deep), exportmodel::RtlOrder(deep));
+}
+
+// A paragraph shown as several lines: ICU's ordering of each line of the paragraph.
+std::u16string IcuLine(const std::u16string& paragraph, std::size_t start, std::size_t end) {
+  UErrorCode err = U_ZERO_ERROR;
+  UBiDi* para = ubidi_open();
+  UBiDi* line = ubidi_open();
+  ubidi_setPara(para, paragraph.data(), static_cast<int32_t>(paragraph.size()), UBIDI_RTL, nullptr, &err);
+  ubidi_setLine(para, static_cast<int32_t>(start), static_cast<int32_t>(end), line, &err);
+  std::u16string out(end - start, u'\0');
+  out.resize(static_cast<std::size_t>(ubidi_writeReordered(line, out.data(), static_cast<int32_t>(out.size()),
+                                                           UBIDI_DO_MIRRORING | UBIDI_REMOVE_BIDI_CONTROLS, &err)));
+  ubidi_close(line);
+  ubidi_close(para);
+  EXPECT_TRUE(U_SUCCESS(err)) << u_errorName(err);
+  return out;
+}
+
+// Random paragraphs cut at random points (a surrogate pair never cut), and a few cut
+// where the per-line and per-paragraph orders differ.
+TEST(RtlOrder, LinesOfAParagraphAgreeWithIcu) {
+  exportmodel::RandomText random(29);
+  struct Case {
+    std::u16string paragraph;
+    std::vector<std::size_t> ends;
+  };
+  std::vector<Case> cases = {
+      {u"Hello 2011 world", {6, 16}},               // W7: 2011 follows the Latin word
+      {u"\u0628\u0627 12-34", {3, 8}},              // W2: Arabic numbers, the '-' is no separator
+      {u"\u0628 ab \u0628 cd", {5, 9}},             // trailing white space
+      {u"a (\u0628) b", {2, 4, 7}},                 // a bracket pair across lines
+  };
+  for (int i = 0; i < 3000; ++i) {
+    Case c{RandomLine(random, 1 + random.Next() % 40, i % 8 == 0), {}};
+    for (std::size_t at = 0; at < c.paragraph.size();) {
+      at = std::min(c.paragraph.size(), at + 1 + random.Next() % 12);
+      if (at < c.paragraph.size() && U16_IS_TRAIL(c.paragraph[at])) ++at;
+      c.ends.push_back(at);
+    }
+    cases.push_back(std::move(c));
+  }
+  int differs_from_lines = 0;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    uy::bidi::RtlParagraph paragraph(c.paragraph);
+    std::size_t start = 0;
+    for (const std::size_t end : c.ends) {
+      std::u16string got = u"<";
+      paragraph.AppendLine(start, end, got);
+      const std::u16string want = IcuLine(c.paragraph, start, end);
+      ASSERT_EQ(got.substr(1), want) << i << " at " << start;
+      differs_from_lines += want != exportmodel::RtlOrder(c.paragraph.substr(start, end - start));
+      start = end;
+    }
+  }
+  EXPECT_GT(differs_from_lines, 100);
 }
 
 // BidiCharacterTest.txt: code points; paragraph direction; resolved level; levels; visual

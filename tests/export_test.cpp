@@ -243,4 +243,27 @@ TEST(ExportModel, EngineAgreesOnRandomText) {
   EXPECT_EQ(ExportText(lines), want);
 }
 
+// A paragraph shown as several lines: shaped whole (a word cut by the wrap keeps its
+// joining forms), ordered as lines of the whole paragraph; one line as VisualLine gives it,
+// a line of one unit as it is.
+TEST(VisualLines, LinesOfOneParagraph) {
+  const struct {
+    std::u16string paragraph;
+    std::vector<std::size_t> ends;
+    std::u16string want;
+  } cases[] = {
+      {u"\u0628\u0627 12-34", {8}, uy::exporter::VisualLine(u"\u0628\u0627 12-34") + u"|"},
+      {u"\u0628\u0628\u0628\u0628", {2, 4}, u"\uFE92\uFE91|\uFE90\uFE92|"},
+      {u"\u0628\u0644\u0627 \u0628\u0644\u0627", {4, 7}, u" \uFEFC\uFE91|\uFEFC\uFE91|"},
+      {u"Hello 2011 world", {6, 16}, u" Hello|2011 world|"},
+      {u"\u0628\u0627 12-34", {3, 8}, u" \uFE8E\uFE91|34-12|"},
+      {u"\u0628 (", {2, 3}, u" \uFE8F|(|"},
+  };
+  for (const auto& c : cases) {
+    std::u16string got;
+    uy::exporter::AppendVisualLines(c.paragraph, c.ends, u"|", got);
+    EXPECT_EQ(got, c.want) << c.ends.size();
+  }
+}
+
 }  // namespace

@@ -106,9 +106,11 @@ TEST_F(Export, AWrappedParagraphIsSplitWhereTheEditorShowsIt) {
   EXPECT_EQ(shown.mid(0, shown.size() / 30).join(QString()), Q(paragraph));
 }
 
-// The export's order is the order in which the text area draws the line: for a few mixed
-// lines, the characters sorted by where their glyphs are drawn equal the export
-// line once presentation forms are read as their letters and brackets as either partner.
+// The export's order is the order in which the text area draws each displayed line: for
+// a few mixed lines, and for wrapped paragraphs whose lines start with a number or a Latin
+// word that takes its level from the line before, the characters sorted by where their
+// glyphs are drawn equal the export line once presentation forms are read as their
+// letters and brackets as either partner.
 TEST_F(Export, ExportedOrderIsTheOrderTheTextAreaDraws) {
   auto plain = [](char16_t c) -> char16_t {
     for (const auto& row : uy::shape::kShapeTable)
@@ -117,35 +119,59 @@ TEST_F(Export, ExportedOrderIsTheOrderTheTextAreaDraws) {
     if (const auto k = close.find(c); k != close.npos) return u"([{\u00AB"[k];
     return c;
   };
-  const std::u16string lines[] = {
+  std::vector<std::u16string> lines = {
       u"\u0628\u06D5\u062A 3.14 12:30",  u"AB \u0628\u0628, C",   u"!AB",
       u"A(B)C \u0628\u06D5\u062A",       u"\u0628 (AB) \u0628",  u"\u05D0\u05D1 12 \u0628\u0631",
       u"Hello world \u0643\u0649\u062A\u0627\u0628", u"1-2 \u0645\u06D5\u0646 2011"};
+  const std::u16string wrapped[] = {u"\u0628\u06D5\u062A 12-34 ", u"Hello 2011 world, ",
+                                    u"\u0643\u0649\u062A\u0627\u0628 AB 12 (x) "};
+  for (const auto& words : wrapped) {
+    std::u16string paragraph;
+    for (int i = 0; i < 40; ++i) paragraph += words;
+    lines.push_back(paragraph);
+  }
   std::u16string text;
   for (const auto& l : lines) text += l + u"\n";
   Memo()->setPlainText(Q(text));
   QApplication::processEvents();
   Press();
+  const QStringList exported_lines = QApplication::clipboard()->text().split(QStringLiteral("\r\n"));
+  int line_number = 0, wrapped_lines = 0, ordered_by_paragraph = 0;
   QTextBlock block = Memo()->document()->begin();
-  for (const auto& line : lines) {
-    ASSERT_EQ(block.text(), Q(line));
+  for (const auto& paragraph : lines) {
+    ASSERT_EQ(block.text(), Q(paragraph));
     QTextLayout* layout = block.layout();
-    ASSERT_EQ(layout->lineCount(), 1);
-    const QTextLine shown = layout->lineAt(0);
-    std::vector<std::pair<qreal, int>> left_edges;  // where each character's glyph is drawn
-    for (int i = 0; i < block.text().size(); ++i) {
-      qreal x = 1e9;
-      for (const QGlyphRun& run : shown.glyphRuns(i, 1))
-        for (const QPointF& p : run.positions()) x = std::min(x, p.x());
-      left_edges.emplace_back(x, i);
+    ASSERT_EQ(layout->lineCount() > 1, paragraph.size() > 40);
+    for (int l = 0; l < layout->lineCount(); ++l) {
+      const QTextLine shown = layout->lineAt(l);
+      const std::u16string line = paragraph.substr(static_cast<std::size_t>(shown.textStart()),
+                                                   static_cast<std::size_t>(shown.textLength()));
+      // Where each character's glyph is drawn. The white space at the end of a wrapped line
+      // is drawn nowhere: it hangs past the line's end, the left edge in a right-to-left
+      // paragraph.
+      std::vector<std::pair<qreal, int>> left_edges;
+      for (int i = shown.textStart(); i < shown.textStart() + shown.textLength(); ++i) {
+        qreal x = 1e9;
+        for (const QGlyphRun& run : shown.glyphRuns(i, 1))
+          for (const QPointF& p : run.positions()) x = std::min(x, p.x());
+        left_edges.emplace_back(x == 1e9 ? -1e9 : x, i);
+      }
+      std::stable_sort(left_edges.begin(), left_edges.end());
+      std::u16string drawn, exported;
+      for (const auto& [x, i] : left_edges) drawn += plain(paragraph[static_cast<std::size_t>(i)]);
+      const std::u16string got = exported_lines.value(line_number++).toStdU16String();
+      for (char16_t c : got) exported += plain(c);
+      EXPECT_EQ(Q(exported), Q(drawn)) << block.blockNumber() << " line " << l;
+      if (layout->lineCount() > 1) {
+        ++wrapped_lines;
+        ordered_by_paragraph += got != uy::exporter::VisualLine(line);
+      }
     }
-    std::sort(left_edges.begin(), left_edges.end());
-    std::u16string drawn, exported;
-    for (const auto& [x, i] : left_edges) drawn += plain(line[static_cast<std::size_t>(i)]);
-    for (char16_t c : uy::exporter::VisualLine(line)) exported += plain(c);
-    EXPECT_EQ(Q(exported), Q(drawn)) << block.blockNumber();
     block = block.next();
   }
+  // The wrapped paragraphs do meet lines that a paragraph of their own would order otherwise.
+  EXPECT_GT(wrapped_lines, 6);
+  EXPECT_GT(ordered_by_paragraph, 0);
 }
 
 }  // namespace

@@ -110,13 +110,13 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       c.ranges = office::WorkbookText(c.data);
       read += wb->size;
       changes.push_back(std::move(c));
-      summary.handling = "spreadsheet strings";
+      summary.handling = Handling::kSpreadsheetStrings;
     } else if (const cfb::Stream* book = cf.Find("Book")) {
       // An older (BIFF5) workbook: its strings are 8-bit, so no unit of it is text.
       const auto data = cfb::CompoundFile::Read(bytes, *book);
       if (data.size() < 6 || data[0] != 0x09 || data[1] != 0x08 || data[4] != 0x00 || data[5] != 0x05)
         return false;
-      summary.handling = "spreadsheet strings";
+      summary.handling = Handling::kSpreadsheetStrings;
     } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
       Change c{wd, cfb::CompoundFile::Read(bytes, *wd), {}};
       const cfb::Stream* table = cf.Find(office::TableStreamName(c.data));
@@ -124,18 +124,18 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       c.ranges = office::WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
       read += wd->size + table->size;
       changes.push_back(std::move(c));
-      summary.handling = "word-processor text";
+      summary.handling = Handling::kWordProcessorText;
     } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
       Change c{pp, cfb::CompoundFile::Read(bytes, *pp), {}};
       c.ranges = office::PresentationText(c.data);
       read += pp->size;
       changes.push_back(std::move(c));
-      summary.handling = "presentation text";
+      summary.handling = Handling::kPresentationText;
     } else {
       return false;
     }
   } catch (const cfb::ParseError&) {
-    summary.handling.clear();
+    summary.handling = Handling::kNone;
     return false;
   } catch (const office::EncryptedError& e) {
     throw FormatError(e.what());
@@ -170,7 +170,7 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
     throw FormatError(e.what());
   }
   if (RecodeKnownCompound(file, cf, direction, summary, progress)) return cf;
-  summary.handling = "compound file streams";
+  summary.handling = Handling::kCompoundStreams;
   std::uint64_t total = 0;
   for (const cfb::Stream& s : cf.streams()) total += s.size / 2 * 2;
   Meter meter(progress, total);
@@ -311,7 +311,7 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
     return summary;
   }
   if (summary.kind == DocumentKind::kOther) {
-    summary.handling = "unit pass";
+    summary.handling = Handling::kUnitPass;
     ClampingSink clamp(progress);
     RecodeDocument(input, output, direction, &clamp);
     progress.Set(100);

@@ -351,12 +351,12 @@ bool IsTextKind(DocumentKind kind) {
   return kind == DocumentKind::kUtf8Text || kind == DocumentKind::kUtf16Text || kind == DocumentKind::kRtf;
 }
 
-std::string TextHandling(DocumentKind kind) {
+Handling TextHandling(DocumentKind kind) {
   switch (kind) {
-    case DocumentKind::kUtf8Text: return "UTF-8 characters";
-    case DocumentKind::kUtf16Text: return "UTF-16 units";
-    case DocumentKind::kRtf: return "rich-text escapes";
-    default: return {};
+    case DocumentKind::kUtf8Text: return Handling::kUtf8Characters;
+    case DocumentKind::kUtf16Text: return Handling::kUtf16Units;
+    case DocumentKind::kRtf: return Handling::kRtfEscapes;
+    default: return Handling::kNone;
   }
 }
 

@@ -407,7 +407,7 @@ struct Entry {
 void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progress& progress,
                    RecodeSummary& summary) {
   const fs::path& input = in.path();
-  summary.handling = "XML parts";
+  summary.handling = Handling::kXmlParts;
   auto damaged = [&](const std::string& why) { return FileError(FileError::Kind::Read, input, why); };
 
   Run run;

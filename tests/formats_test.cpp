@@ -720,7 +720,7 @@ TEST(CompoundRecode, LargeSpreadsheetStringsRecodedNumbersAndContainerUntouched)
   const auto summary = rc::RecodeByContent(dir / "big.xls", dir / "out.xls", 0, &r);
   ExpectGoodProgress(r);
   EXPECT_GT(r.positions.size(), 30u);  // in step with the bytes read and recoded
-  EXPECT_EQ(summary.handling, "spreadsheet strings");
+  EXPECT_EQ(summary.handling, rc::Handling::kSpreadsheetStrings);
   const std::string out = ReadFile(dir / "out.xls");
 
   const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
@@ -793,7 +793,7 @@ TEST(CompoundRecode, UnknownOrUnparsableStreamsGetTheContainerSafePass) {
     WriteFile(dir / "in.bin", file);
     Recorder r;
     const auto summary = rc::RecodeByContent(dir / "in.bin", dir / "out.bin", 0, &r);
-    EXPECT_EQ(summary.handling, "compound file streams");
+    EXPECT_EQ(summary.handling, rc::Handling::kCompoundStreams);
     ExpectGoodProgress(r);
     EXPECT_GT(r.positions.size(), 30u);
     const std::string out = ReadFile(dir / "out.bin");
@@ -1015,7 +1015,7 @@ TEST(CompoundRecode, OverlappingTextIsRecodedOnce) {
   TempDir dir;
   const std::string file = uytest::WriteCompoundFile({{"WordDocument", wd}, {"1Table", table}});
   WriteFile(dir / "p.doc", file);
-  EXPECT_EQ(rc::RecodeByContent(dir / "p.doc", dir / "out.doc", 0, nullptr).handling, "word-processor text");
+  EXPECT_EQ(rc::RecodeByContent(dir / "p.doc", dir / "out.doc", 0, nullptr).handling, rc::Handling::kWordProcessorText);
   const std::string out = ReadFile(dir / "out.doc");
   const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
   const auto got = rc::cfb::CompoundFile::Read(Bytes(out), *cf.Find("WordDocument"));
@@ -1211,7 +1211,7 @@ TEST_P(FixtureTest, RecodedTextIsUnicodeAndNothingElseChanged) {
       EXPECT_EQ(tb.text, Map(ta.text, f.direction));
       ExpectLines(tb.text, f);
       ExpectSameOutside(a, b, ta.extents);
-      EXPECT_NE(summary.handling, "compound file streams") << "the document did not parse";
+      EXPECT_NE(summary.handling, rc::Handling::kCompoundStreams) << "the document did not parse";
       break;
     }
     case rc::DocumentKind::kUtf16Text:
@@ -1270,7 +1270,7 @@ TEST(CompoundRecode, LargeWordProcessorDocument) {
   ASSERT_TRUE(FatHitsTableValues(file));
   WriteFile(dir / "big.doc", file);
   const auto summary = rc::RecodeByContent(dir / "big.doc", dir / "out.doc", 0, nullptr);
-  EXPECT_EQ(summary.handling, "word-processor text");
+  EXPECT_EQ(summary.handling, rc::Handling::kWordProcessorText);
   const std::string out = ReadFile(dir / "out.doc");
   const Text ta = CompoundText(file), tb = CompoundText(out);
   EXPECT_EQ(tb.text, Map(ta.text, 0));

@@ -24,7 +24,7 @@ std::uint32_t U32(std::span<const std::uint8_t> b, std::uint64_t off) {
          static_cast<std::uint32_t>(b[off + 2]) << 16 | static_cast<std::uint32_t>(b[off + 3]) << 24;
 }
 
-[[noreturn]] void Fail(const std::string& why) { throw ParseError(why); }
+[[noreturn]] void Fail(const std::string& why) { throw DocumentError(why); }
 
 struct DirEntry {
   std::u16string name;

@@ -429,10 +429,8 @@ bool DetectCompound(const std::string& file, Detector& d) {
       }
     }
     return true;
-  } catch (const cfb::ParseError&) {
-    return false;
-  } catch (const office::EncryptedError&) {
-    return true;  // nothing to read: unknown
+  } catch (const DocumentError& e) {
+    return e.encrypted();  // encrypted: nothing to read, unknown; damaged: not this kind
   }
 }
 

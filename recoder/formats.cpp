@@ -18,7 +18,6 @@ namespace uy::recode {
 namespace {
 
 namespace fs = std::filesystem;
-using detail::FormatError;
 
 using detail::Progress;
 
@@ -134,11 +133,10 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
     } else {
       return false;
     }
-  } catch (const cfb::ParseError&) {
+  } catch (const DocumentError& e) {
+    if (e.encrypted()) throw;
     summary.handling = Handling::kNone;
     return false;
-  } catch (const office::EncryptedError& e) {
-    throw FormatError(e.what());
   }
   std::uint64_t total = read;
   for (Change& c : changes) {
@@ -161,14 +159,10 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
   cfb::CompoundFile cf;
   try {
     cf = cfb::CompoundFile::Parse(Bytes(file));
-  } catch (const cfb::ParseError& e) {
-    throw FormatError(std::string("a damaged compound file: ") + e.what());
+  } catch (const DocumentError& e) {
+    throw DocumentError(std::string("a damaged compound file: ") + e.what());
   }
-  try {
-    office::RefuseEncrypted(cf, Bytes(file));
-  } catch (const office::EncryptedError& e) {
-    throw FormatError(e.what());
-  }
+  office::RefuseEncrypted(cf, Bytes(file));
   if (RecodeKnownCompound(file, cf, direction, summary, progress)) return cf;
   summary.handling = Handling::kCompoundStreams;
   std::uint64_t total = 0;
@@ -190,7 +184,7 @@ void CheckCompoundSize(InputFile& in, std::span<const std::uint8_t> head8) {
   const std::size_t n = head8.size() + in.Read(head + head8.size(), sizeof head - head8.size());
   try {
     cfb::CheckFileSize({head, n}, in.size());
-  } catch (const cfb::ParseError& e) {
+  } catch (const DocumentError& e) {
     throw FileError(FileError::Kind::Read, in.path(), e.what());
   }
 }
@@ -226,24 +220,24 @@ void VerifyCompound(const std::string& written, const std::string& original, con
   cfb::CompoundFile after;
   try {
     after = cfb::CompoundFile::Parse(Bytes(written));
-  } catch (const cfb::ParseError& e) {
-    throw FormatError(std::string("the written compound file does not parse: ") + e.what());
+  } catch (const DocumentError& e) {
+    throw DocumentError(std::string("the written compound file does not parse: ") + e.what());
   }
   const auto& a = before.streams();
   const auto& b = after.streams();
-  if (a.size() != b.size()) throw FormatError("the written compound file has other streams");
+  if (a.size() != b.size()) throw DocumentError("the written compound file has other streams");
   std::vector<cfb::Extent> inside;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i].path != b[i].path || a[i].size != b[i].size || a[i].start != b[i].start || a[i].mini != b[i].mini)
-      throw FormatError("the written compound file's stream " + a[i].path + " differs");
+      throw DocumentError("the written compound file's stream " + a[i].path + " differs");
     inside.insert(inside.end(), a[i].extents.begin(), a[i].extents.end());
   }
-  if (written.size() != original.size()) throw FormatError("the written compound file has another size");
+  if (written.size() != original.size()) throw DocumentError("the written compound file has another size");
   std::sort(inside.begin(), inside.end(), [](const cfb::Extent& x, const cfb::Extent& y) { return x.offset < y.offset; });
   std::uint64_t pos = 0;
   auto same = [&](std::uint64_t from, std::uint64_t to) {
     if (to > from && std::memcmp(written.data() + from, original.data() + from, to - from) != 0)
-      throw FormatError("the written compound file's container structures differ");
+      throw DocumentError("the written compound file's container structures differ");
   };
   for (const cfb::Extent& x : inside) {
     if (x.offset > pos) same(pos, x.offset);
@@ -329,7 +323,7 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
       default:  // zip and text documents were recoded in pieces above
         break;
     }
-  } catch (const FormatError& e) {
+  } catch (const DocumentError& e) {
     throw FileError(FileError::Kind::Read, input, e.what());
   }
   progress.Set(80);
@@ -339,9 +333,9 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
   progress.Set(90);
   try {
     const std::string written = ReadWholeFile(out.temp_path());
-    if (written != data) throw FormatError("the written file differs from the recoded document");
+    if (written != data) throw DocumentError("the written file differs from the recoded document");
     if (summary.kind == DocumentKind::kCompound) detail::VerifyCompound(written, original, layout);
-  } catch (const FormatError& e) {
+  } catch (const DocumentError& e) {
     throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
   } catch (const FileError& e) {
     throw FileError(FileError::Kind::Write, output, "check failed, nothing written: " + e.reason());

@@ -275,76 +275,95 @@ std::string_view KindName(DocumentKind kind) {
 
 namespace {
 
-RecodeSummary Recode(const fs::path& input, const fs::path& output, int direction, Progress& progress) {
-  RecodeSummary summary;
-  std::string data;
-  {
-    InputFile in(input);
-    if (SameFile(input, output))
-      throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
-    std::uint8_t head[8];
-    const std::size_t n = in.Read(head, sizeof head);
-    summary.kind = DetectKind({head, n}, n == in.size());
-    if (summary.kind == DocumentKind::kCompound) CheckCompoundSize(in, {head, n});
-    if (summary.kind == DocumentKind::kZip) {
-      detail::RecodeZipFile(in, output, direction, progress, summary);
-      progress.Set(100);
-      return summary;
-    }
-    // Unmarked files of any size are read through in pieces to tell UTF-8 text.
-    if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
-      summary.kind = DocumentKind::kUtf8Text;
-    if (summary.kind == DocumentKind::kCompound) data = ReadWholeFile(input);
-  }
-  if (IsTextKind(summary.kind)) {  // recoded in pieces, in bounded memory
-    summary.handling = TextHandling(summary.kind);
-    AtomicFileWriter out(output, PermissionsOf(input));
-    summary.changed = RecodeTextStream(input, out, summary.kind, direction, progress.Step(0, 99));
-    out.Commit();
-    progress.Set(100);
-    return summary;
-  }
-  if (summary.kind == DocumentKind::kOther) {
-    summary.handling = Handling::kUnitPass;
-    ClampingSink clamp(progress);
-    RecodeDocument(input, output, direction, &clamp);
-    progress.Set(100);
-    return summary;
-  }
-  progress.Set(5);
+// What a handler is given: the open document and where its recoding goes.
+struct Job {
+  InputFile& in;
+  const fs::path& input;
+  const fs::path& output;
+  int direction;
+  Progress& progress;
+};
 
-  const std::string original = summary.kind == DocumentKind::kCompound ? data : std::string();
+// Each handler recodes a document of its kind into a new file at the output, checks
+// what it wrote before that replaces anything, and fills the summary.
+using Handler = void (*)(const Job& job, RecodeSummary& summary);
+
+void RecodeZip(const Job& job, RecodeSummary& summary) {
+  detail::RecodeZipFile(job.in, job.output, job.direction, job.progress, summary);
+}
+
+// Text is recoded in pieces, in bounded memory.
+void RecodeText(const Job& job, RecodeSummary& summary) {
+  summary.handling = TextHandling(summary.kind);
+  AtomicFileWriter out(job.output, PermissionsOf(job.input));
+  summary.changed = RecodeTextStream(job.input, out, summary.kind, job.direction, job.progress.Step(0, 99));
+  out.Commit();
+}
+
+void RecodeOther(const Job& job, RecodeSummary& summary) {
+  summary.handling = Handling::kUnitPass;
+  ClampingSink clamp(job.progress);
+  RecodeDocument(job.input, job.output, job.direction, &clamp);
+}
+
+// Compound files are read and recoded whole; the written file must parse with the same
+// layout and keep every byte outside the streams.
+void RecodeCompoundFile(const Job& job, RecodeSummary& summary) {
+  std::string data = ReadWholeFile(job.input);
+  job.progress.Set(5);
+  const std::string original = data;
   cfb::CompoundFile layout;
   try {
-    switch (summary.kind) {
-      case DocumentKind::kCompound:
-        layout = RecodeCompound(data, direction, summary, progress.Step(5, 80));
-        break;
-      default:  // zip and text documents were recoded in pieces above
-        break;
-    }
+    layout = RecodeCompound(data, job.direction, summary, job.progress.Step(5, 80));
   } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Read, input, e.what());
+    throw FileError(FileError::Kind::Read, job.input, e.what());
   }
-  progress.Set(80);
+  job.progress.Set(80);
 
-  AtomicFileWriter out(output, PermissionsOf(input));
+  AtomicFileWriter out(job.output, PermissionsOf(job.input));
   out.Write(data.data(), data.size());
-  progress.Set(90);
+  job.progress.Set(90);
   try {
     const std::string written = ReadWholeFile(out.temp_path());
     if (written != data) throw DocumentError("the written file differs from the recoded document");
-    if (summary.kind == DocumentKind::kCompound) detail::VerifyCompound(written, original, layout);
+    detail::VerifyCompound(written, original, layout);
   } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
+    throw FileError(FileError::Kind::Write, job.output, std::string("check failed, nothing written: ") + e.what());
   } catch (const FileError& e) {
-    throw FileError(FileError::Kind::Write, output, "check failed, nothing written: " + e.reason());
+    throw FileError(FileError::Kind::Write, job.output, "check failed, nothing written: " + e.reason());
   }
   out.Commit();
+}
+
+struct KindHandler {
+  DocumentKind kind;
+  Handler recode;
+};
+constexpr KindHandler kHandlers[] = {
+    {DocumentKind::kZip, RecodeZip},        {DocumentKind::kCompound, RecodeCompoundFile},
+    {DocumentKind::kUtf16Text, RecodeText}, {DocumentKind::kUtf8Text, RecodeText},
+    {DocumentKind::kRtf, RecodeText},       {DocumentKind::kOther, RecodeOther},
+};
+
+// Detects the kind by content and hands the document to that kind's handler.
+RecodeSummary Recode(const fs::path& input, const fs::path& output, int direction, Progress& progress) {
+  RecodeSummary summary;
+  InputFile in(input);
+  if (SameFile(input, output))
+    throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
+  std::uint8_t head[8];
+  const std::size_t n = in.Read(head, sizeof head);
+  summary.kind = DetectKind({head, n}, n == in.size());
+  if (summary.kind == DocumentKind::kCompound) CheckCompoundSize(in, {head, n});
+  // Unmarked files of any size are read through in pieces to tell UTF-8 text.
+  if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
+    summary.kind = DocumentKind::kUtf8Text;
+  const Job job{in, input, output, direction, progress};
+  for (const KindHandler& h : kHandlers)
+    if (h.kind == summary.kind) h.recode(job, summary);
   progress.Set(100);
   return summary;
 }
-
 }  // namespace
 
 RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int direction,

@@ -65,21 +65,14 @@ class Meter {
 std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
                          int direction, Meter& meter) {
   constexpr std::uint64_t kChunk = 1 << 12;  // units between progress reports
+  const auto& map = LowByteMap(direction);
   std::size_t changed = 0;
   for (const office::UnitRange& r : ranges) {
     for (std::uint64_t k = 0; k < r.count;) {
       const std::uint64_t stop = std::min(r.count, k + kChunk);
       meter.Add(2 * (stop - k));
-      for (; k < stop; ++k) {
-        std::uint8_t* p = stream.data() + r.offset + 2 * k;
-        if (p[1] != 0x06) continue;
-        const char16_t u = static_cast<char16_t>(0x0600 | p[0]);
-        const char16_t v = RecodeUnit(direction, u);
-        if (v != u) {
-          p[0] = static_cast<std::uint8_t>(v & 0xFF);
-          ++changed;
-        }
-      }
+      changed += RecodeArabicUnits({stream.data() + r.offset + 2 * k, static_cast<std::size_t>(2 * (stop - k))}, map);
+      k = stop;
     }
   }
   return changed;

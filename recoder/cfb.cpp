@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/utf.h"
+#include "read_bytes.h"
 
 namespace uy::recode::cfb {
 namespace {
@@ -15,14 +16,6 @@ constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::uint32_t kDirEntrySize = 128;
 constexpr std::uint32_t kMiniSectorSize = 64;
-
-std::uint16_t U16(std::span<const std::uint8_t> b, std::uint64_t off) {
-  return static_cast<std::uint16_t>(b[off] | b[off + 1] << 8);
-}
-std::uint32_t U32(std::span<const std::uint8_t> b, std::uint64_t off) {
-  return static_cast<std::uint32_t>(b[off]) | static_cast<std::uint32_t>(b[off + 1]) << 8 |
-         static_cast<std::uint32_t>(b[off + 2]) << 16 | static_cast<std::uint32_t>(b[off + 3]) << 24;
-}
 
 [[noreturn]] void Fail(const std::string& why) { throw DocumentError(why); }
 
@@ -45,15 +38,15 @@ class Parser {
   void Run(std::vector<Stream>& streams, std::vector<Extent>& structures, std::uint32_t& ss) {
     if (file_.size() < 512 || std::memcmp(file_.data(), kSignature, 8) != 0)
       Fail("no compound file signature");
-    const std::uint16_t major = U16(file_, 26);
-    const std::uint16_t shift = U16(file_, 30);
-    if (U16(file_, 28) != 0xFFFE) Fail("unknown byte order mark");
+    const std::uint16_t major = Le16(file_, 26);
+    const std::uint16_t shift = Le16(file_, 30);
+    if (Le16(file_, 28) != 0xFFFE) Fail("unknown byte order mark");
     if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)))
       Fail("unknown version or sector size");
-    if (U16(file_, 32) != 6) Fail("unknown mini sector size");
+    if (Le16(file_, 32) != 6) Fail("unknown mini sector size");
     ss_ = 1u << shift;
     ss = ss_;
-    cutoff_ = U32(file_, 56);
+    cutoff_ = Le32(file_, 56);
     if (cutoff_ != 4096) Fail("unknown mini stream cutoff");
     if (file_.size() < ss_) Fail("the file ends inside its header");
     // Every sector that begins inside the file (the last may be cut short) has one owner;
@@ -63,12 +56,12 @@ class Parser {
 
     // The FAT: its sector numbers come from the header's 109 slots, then the DIFAT chain.
     // It cannot have more sectors than the file.
-    const std::uint32_t fat_count = U32(file_, 44);
+    const std::uint32_t fat_count = Le32(file_, 44);
     if (fat_count > owners_.size()) Fail("the header counts more FAT sectors than the file holds");
     std::vector<std::uint32_t> fat_sectors;
     for (std::uint32_t i = 0; i < 109 && fat_sectors.size() < fat_count; ++i)
-      fat_sectors.push_back(U32(file_, 76 + 4 * i));
-    std::uint32_t difat = U32(file_, 68);
+      fat_sectors.push_back(Le32(file_, 76 + 4 * i));
+    std::uint32_t difat = Le32(file_, 68);
     const std::uint32_t per_difat = ss_ / 4 - 1;
     while (fat_sectors.size() < fat_count) {
       NeedSector(difat, "DIFAT");
@@ -76,8 +69,8 @@ class Parser {
       const std::uint64_t off = Offset(difat);
       structures.push_back({off, ss_});
       for (std::uint32_t i = 0; i < per_difat && fat_sectors.size() < fat_count; ++i)
-        fat_sectors.push_back(U32(file_, off + 4 * i));
-      difat = U32(file_, off + 4 * per_difat);
+        fat_sectors.push_back(Le32(file_, off + 4 * i));
+      difat = Le32(file_, off + 4 * per_difat);
     }
     fat_.reserve(static_cast<std::size_t>(fat_count) * (ss_ / 4));
     for (std::uint32_t s : fat_sectors) {
@@ -85,11 +78,11 @@ class Parser {
       Claim(owners_, s, kFat, "FAT");
       const std::uint64_t off = Offset(s);
       structures.push_back({off, ss_});
-      for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(U32(file_, off + 4 * i));
+      for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(Le32(file_, off + 4 * i));
     }
 
     // The directory.
-    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, owners_, kDirectory, "directory chain");
+    const std::vector<std::uint32_t> dir_chain = Chain(Le32(file_, 48), fat_, owners_, kDirectory, "directory chain");
     if (dir_chain.empty()) Fail("the directory is empty");
     std::vector<DirEntry> dir;
     dir.reserve(dir_chain.size() * (ss_ / kDirEntrySize));
@@ -103,15 +96,15 @@ class Parser {
 
     // The mini FAT and the mini stream (the root entry's stream).
     std::vector<std::uint32_t> minifat;
-    const std::uint32_t minifat_count = U32(file_, 64);
+    const std::uint32_t minifat_count = Le32(file_, 64);
     if (minifat_count > 0) {
-      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, owners_, kMiniFat, "mini FAT chain");
+      const std::vector<std::uint32_t> chain = Chain(Le32(file_, 60), fat_, owners_, kMiniFat, "mini FAT chain");
       minifat.reserve(chain.size() * (ss_ / 4));
       for (std::uint32_t s : chain) {
         NeedSector(s, "mini FAT");
         const std::uint64_t off = Offset(s);
         structures.push_back({off, ss_});
-        for (std::uint32_t i = 0; i < ss_ / 4; ++i) minifat.push_back(U32(file_, off + 4 * i));
+        for (std::uint32_t i = 0; i < ss_ / 4; ++i) minifat.push_back(Le32(file_, off + 4 * i));
       }
     }
     std::vector<Extent> ministream;  // one extent per sector, for lookups by position
@@ -198,17 +191,17 @@ class Parser {
 
   DirEntry Entry(std::uint64_t off) const {
     DirEntry e;
-    const std::uint16_t name_bytes = U16(file_, off + 64);
+    const std::uint16_t name_bytes = Le16(file_, off + 64);
     e.type = file_[off + 66];
     if (e.type == 0) return e;
     if (name_bytes < 2 || name_bytes > 64 || name_bytes % 2) Fail("a directory entry has a bad name length");
-    for (std::uint32_t i = 0; i + 2 < name_bytes; i += 2) e.name.push_back(static_cast<char16_t>(U16(file_, off + i)));
-    e.left = U32(file_, off + 68);
-    e.right = U32(file_, off + 72);
-    e.child = U32(file_, off + 76);
-    e.start = U32(file_, off + 116);
-    e.size = U32(file_, off + 120);
-    if (ss_ == 4096) e.size |= static_cast<std::uint64_t>(U32(file_, off + 124)) << 32;
+    for (std::uint32_t i = 0; i + 2 < name_bytes; i += 2) e.name.push_back(static_cast<char16_t>(Le16(file_, off + i)));
+    e.left = Le32(file_, off + 68);
+    e.right = Le32(file_, off + 72);
+    e.child = Le32(file_, off + 76);
+    e.start = Le32(file_, off + 116);
+    e.size = Le32(file_, off + 120);
+    if (ss_ == 4096) e.size |= static_cast<std::uint64_t>(Le32(file_, off + 124)) << 32;
     return e;
   }
 
@@ -284,7 +277,7 @@ class Parser {
 }  // namespace
 
 void CheckFileSize(std::span<const std::uint8_t> head, std::uint64_t size) {
-  if (head.size() >= 32 && U16(head, 26) == 3 && size > (std::uint64_t{2} << 30))
+  if (head.size() >= 32 && Le16(head, 26) == 3 && size > (std::uint64_t{2} << 30))
     Fail("a version 3 compound file cannot be larger than 2 GiB");
   if (size > kMaxFileSize) Fail("compound files larger than 4 GiB are not supported");
 }

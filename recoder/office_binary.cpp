@@ -4,18 +4,12 @@
 #include <algorithm>
 #include <string>
 
+#include "read_bytes.h"
+
 namespace uy::recode::office {
 namespace {
 
 
-std::uint16_t U16(std::span<const std::uint8_t> b, std::uint64_t off) {
-  if (off + 2 > b.size()) throw DocumentError("a record is cut short");
-  return static_cast<std::uint16_t>(b[off] | b[off + 1] << 8);
-}
-std::uint32_t U32(std::span<const std::uint8_t> b, std::uint64_t off) {
-  if (off + 4 > b.size()) throw DocumentError("a record is cut short");
-  return static_cast<std::uint32_t>(U16(b, off)) | static_cast<std::uint32_t>(U16(b, off + 2)) << 16;
-}
 
 // The data of one record and the CONTINUE records after it, read as one sequence whose
 // pieces are separate runs of the stream.
@@ -120,12 +114,12 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
   std::uint64_t pos = 0;
   bool first = true;
   while (pos + 4 <= wb.size()) {
-    const std::uint16_t type = U16(wb, pos);
-    const std::uint16_t len = U16(wb, pos + 2);
+    const std::uint16_t type = Le16(wb, pos);
+    const std::uint16_t len = Le16(wb, pos + 2);
     const std::uint64_t data = pos + 4;
     if (data + len > wb.size()) throw DocumentError("a record runs past the end of the workbook");
     if (first) {
-      if (type != 0x0809 || len < 4 || U16(wb, data) != 0x0600)
+      if (type != 0x0809 || len < 4 || Le16(wb, data) != 0x0600)
         throw DocumentError("not a BIFF8 workbook");
       first = false;
     }
@@ -142,14 +136,14 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
       case 0x00FC: {  // SST and its CONTINUE records
         Segments seg(wb);
         seg.Add({data, len});
-        while (next + 4 <= wb.size() && U16(wb, next) == 0x003C) {
-          const std::uint16_t clen = U16(wb, next + 2);
+        while (next + 4 <= wb.size() && Le16(wb, next) == 0x003C) {
+          const std::uint16_t clen = Le16(wb, next + 2);
           if (next + 4 + clen > wb.size()) throw DocumentError("a record runs past the end of the workbook");
           seg.Add({next + 4, clen});
           next += 4 + clen;
         }
         if (len < 8) throw DocumentError("a shared string table is cut short");
-        const std::uint32_t unique = U32(wb, data + 4);
+        const std::uint32_t unique = Le32(wb, data + 4);
         seg.Advance(8);
         for (std::uint32_t i = 0; i < unique; ++i) {
           if (seg.AtPieceEnd() && !seg.NextPiece()) break;  // fewer strings than announced
@@ -160,10 +154,10 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
       }
       case 0x01B6: {  // TXO: a text box or comment; its text is in the CONTINUE records after it
         if (len < 14) throw DocumentError("a text object is cut short");
-        const std::uint16_t count = U16(wb, data + 10);
+        const std::uint16_t count = Le16(wb, data + 10);
         Segments seg(wb);
-        while (next + 4 <= wb.size() && U16(wb, next) == 0x003C) {
-          const std::uint16_t clen = U16(wb, next + 2);
+        while (next + 4 <= wb.size() && Le16(wb, next) == 0x003C) {
+          const std::uint16_t clen = Le16(wb, next + 2);
           if (next + 4 + clen > wb.size()) throw DocumentError("a record runs past the end of the workbook");
           seg.Add({next + 4, clen});
           next += 4 + clen;
@@ -215,10 +209,10 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
 }
 
 const char* TableStreamName(std::span<const std::uint8_t> wd) {
-  if (wd.size() < 34 || U16(wd, 0) != 0xA5EC) throw DocumentError("no word-processor file information block");
-  const std::uint16_t flags = U16(wd, 0x0A);
+  if (wd.size() < 34 || Le16(wd, 0) != 0xA5EC) throw DocumentError("no word-processor file information block");
+  const std::uint16_t flags = Le16(wd, 0x0A);
   if (flags & 0x0100) throw DocumentError("the document is encrypted", DocumentError::Cause::kEncrypted);
-  if (U16(wd, 2) < 0x00C1) throw DocumentError("a word-processor format older than 97");
+  if (Le16(wd, 2) < 0x00C1) throw DocumentError("a word-processor format older than 97");
   return (flags & 0x0200) ? "1Table" : "0Table";
 }
 
@@ -226,15 +220,15 @@ std::vector<UnitRange> WordText(std::span<const std::uint8_t> wd, std::span<cons
   TableStreamName(wd);
   // The block: 32 fixed bytes, then counted arrays of 16-bit, 32-bit and 64-bit fields.
   std::uint64_t at = 32;
-  const std::uint16_t csw = U16(wd, at);
+  const std::uint16_t csw = Le16(wd, at);
   at += 2 + 2ull * csw;
-  const std::uint16_t cslw = U16(wd, at);
+  const std::uint16_t cslw = Le16(wd, at);
   at += 2 + 4ull * cslw;
-  const std::uint16_t pairs = U16(wd, at);
+  const std::uint16_t pairs = Le16(wd, at);
   at += 2;
   if (pairs < 34) throw DocumentError("the file information block has no piece table entry");
-  const std::uint32_t fc_clx = U32(wd, at + 33 * 8);
-  const std::uint32_t lcb_clx = U32(wd, at + 33 * 8 + 4);
+  const std::uint32_t fc_clx = Le32(wd, at + 33 * 8);
+  const std::uint32_t lcb_clx = Le32(wd, at + 33 * 8 + 4);
   if (static_cast<std::uint64_t>(fc_clx) + lcb_clx > table.size()) throw DocumentError("the piece table lies outside the table stream");
 
   std::vector<UnitRange> out;
@@ -243,17 +237,17 @@ std::vector<UnitRange> WordText(std::span<const std::uint8_t> wd, std::span<cons
   while (p < end) {
     const std::uint8_t kind = table[p];
     if (kind == 0x01) {  // property modifiers: skip
-      p += 3 + U16(table, p + 1);
+      p += 3 + Le16(table, p + 1);
     } else if (kind == 0x02) {  // the piece table
-      const std::uint32_t lcb = U32(table, p + 1);
+      const std::uint32_t lcb = Le32(table, p + 1);
       const std::uint64_t plc = p + 5;
       if (plc + lcb > end || lcb < 4 || (lcb - 4) % 12) throw DocumentError("a bad piece table");
       const std::uint64_t n = (lcb - 4) / 12;
       for (std::uint64_t i = 0; i < n; ++i) {
-        const std::uint32_t cp0 = U32(table, plc + 4 * i);
-        const std::uint32_t cp1 = U32(table, plc + 4 * (i + 1));
+        const std::uint32_t cp0 = Le32(table, plc + 4 * i);
+        const std::uint32_t cp1 = Le32(table, plc + 4 * (i + 1));
         if (cp1 < cp0) throw DocumentError("a bad piece table");
-        const std::uint32_t fc = U32(table, plc + 4 * (n + 1) + 8 * i + 2);
+        const std::uint32_t fc = Le32(table, plc + 4 * (n + 1) + 8 * i + 2);
         if (fc & 0x40000000) continue;  // 8-bit characters: no Arabic units
         const std::uint64_t count = cp1 - cp0;
         if (fc + 2 * count > wd.size()) throw DocumentError("a text piece lies outside the document stream");
@@ -272,9 +266,9 @@ std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> doc) {
   std::uint64_t pos = 0;
   // Records: version/instance, type, length; containers (version 0xF) hold records.
   while (pos + 8 <= doc.size()) {
-    const std::uint16_t ver = U16(doc, pos) & 0x000F;
-    const std::uint16_t type = U16(doc, pos + 2);
-    const std::uint32_t len = U32(doc, pos + 4);
+    const std::uint16_t ver = Le16(doc, pos) & 0x000F;
+    const std::uint16_t type = Le16(doc, pos + 2);
+    const std::uint32_t len = Le32(doc, pos + 4);
     if (pos + 8 + len > doc.size()) throw DocumentError("a record runs past the end of the presentation");
     if (type == 0x2F14) throw DocumentError("the presentation is encrypted", DocumentError::Cause::kEncrypted);
     if (ver == 0xF) {
@@ -294,7 +288,7 @@ void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t
     throw DocumentError("the document is encrypted", DocumentError::Cause::kEncrypted);
   if (const cfb::Stream* user = file.Find("Current User")) {
     const auto data = cfb::CompoundFile::Read(bytes, *user);
-    if (data.size() >= 16 && U32(data, 12) == 0xF3D1C4DFu) throw DocumentError("the presentation is encrypted", DocumentError::Cause::kEncrypted);
+    if (data.size() >= 16 && Le32(data, 12) == 0xF3D1C4DFu) throw DocumentError("the presentation is encrypted", DocumentError::Cause::kEncrypted);
   }
 }
 

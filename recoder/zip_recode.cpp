@@ -23,6 +23,7 @@
 #include "core/file_io.h"
 #include "formats.h"
 #include "formats_internal.h"
+#include "read_bytes.h"
 
 namespace uy::recode::detail {
 
@@ -72,14 +73,6 @@ std::string ErrorText(int code) {
 // libzip's own allocation failures are ours as well.
 void ThrowIfNoMemory(int zip_code) {
   if (zip_code == ZIP_ER_MEMORY) throw std::bad_alloc();
-}
-
-// An XML part: after an optional UTF-8 mark and blanks, it starts with '<'.
-bool LooksLikeXml(std::string_view data) {
-  std::size_t i = 0;
-  if (data.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-  while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n')) ++i;
-  return i < data.size() && data[i] == '<';
 }
 
 File OpenPart(zip_t* z, zip_uint64_t index, zip_flags_t flags, const char* name) {
@@ -455,7 +448,7 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
       if (st.encryption_method != ZIP_EM_NONE && (st.valid & ZIP_STAT_ENCRYPTION_METHOD))
         throw DocumentError(std::string("the part ") + st.name + " of the archive is encrypted");
       // Only XML parts (by content) are read whole; pictures and the like are not touched.
-      e.xml = LooksLikeXml(Peek(z.get(), static_cast<zip_uint64_t>(i), st.name));
+      e.xml = IsMarkup(Peek(z.get(), static_cast<zip_uint64_t>(i), st.name));
       if (e.xml) xml += st.size;
     }
 

@@ -109,6 +109,41 @@ void KeepEachByteOnce(std::vector<UnitRange>& ranges) {
   ranges.resize(kept);
 }
 
+namespace {
+
+// Records holding one string at a fixed place: its character count takes `count_bytes`.
+// One shorter than `min_length` is damage when it has a message, otherwise passed over.
+struct StringRecord {
+  std::uint16_t type;
+  std::uint16_t min_length;
+  std::uint16_t string_offset;
+  int count_bytes;
+  const char* short_message;
+};
+constexpr StringRecord kStringRecords[] = {
+    {0x0204, 9, 6, 2, "a label is cut short"},         // LABEL: row, column, format, string
+    {0x0207, 3, 0, 2, nullptr},                        // STRING: a formula's string result
+    {0x0085, 8, 6, 1, "a sheet record is cut short"},  // BOUNDSHEET: position, state, kind, name
+    {0x001C, 11, 8, 2, nullptr},                       // NOTE: row, column, options, object id, author
+    {0x100D, 4, 2, 1, nullptr},                        // SERIESTEXT: a chart's title or series name
+    {0x0014, 3, 0, 2, nullptr},                        // HEADER
+    {0x0015, 3, 0, 2, nullptr},                        // FOOTER
+};
+
+// Adds the data of the CONTINUE records from `next` on to `seg`; returns where the
+// record after them starts.
+std::uint64_t GatherContinues(std::span<const std::uint8_t> wb, std::uint64_t next, Segments& seg) {
+  while (next + 4 <= wb.size() && Le16(wb, next) == 0x003C) {
+    const std::uint16_t clen = Le16(wb, next + 2);
+    if (next + 4 + clen > wb.size()) throw DocumentError("a record runs past the end of the workbook");
+    seg.Add({next + 4, clen});
+    next += 4 + clen;
+  }
+  return next;
+}
+
+}  // namespace
+
 std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
   std::vector<UnitRange> out;
   std::uint64_t pos = 0;
@@ -136,12 +171,7 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
       case 0x00FC: {  // SST and its CONTINUE records
         Segments seg(wb);
         seg.Add({data, len});
-        while (next + 4 <= wb.size() && Le16(wb, next) == 0x003C) {
-          const std::uint16_t clen = Le16(wb, next + 2);
-          if (next + 4 + clen > wb.size()) throw DocumentError("a record runs past the end of the workbook");
-          seg.Add({next + 4, clen});
-          next += 4 + clen;
-        }
+        next = GatherContinues(wb, next, seg);
         if (len < 8) throw DocumentError("a shared string table is cut short");
         const std::uint32_t unique = Le32(wb, data + 4);
         seg.Advance(8);
@@ -156,12 +186,7 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
         if (len < 14) throw DocumentError("a text object is cut short");
         const std::uint16_t count = Le16(wb, data + 10);
         Segments seg(wb);
-        while (next + 4 <= wb.size() && Le16(wb, next) == 0x003C) {
-          const std::uint16_t clen = Le16(wb, next + 2);
-          if (next + 4 + clen > wb.size()) throw DocumentError("a record runs past the end of the workbook");
-          seg.Add({next + 4, clen});
-          next += 4 + clen;
-        }
+        next = GatherContinues(wb, next, seg);
         if (count == 0) break;
         seg.Add({next, 0});  // keeps the reader valid when no CONTINUE follows
         // Each CONTINUE holding characters starts with their width, like a continued string.
@@ -178,28 +203,15 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
         }
         break;
       }
-      case 0x0204:  // LABEL: row, column, format, string
-        if (len < 9) throw DocumentError("a label is cut short");
-        single(data + 6, 2);
-        break;
-      case 0x0207:  // STRING: a formula's string result
-        if (len >= 3) single(data, 2);
-        break;
-      case 0x0085:  // BOUNDSHEET: position, state, kind, short string
-        if (len < 8) throw DocumentError("a sheet record is cut short");
-        single(data + 6, 1);
-        break;
-      case 0x001C:  // NOTE: row, column, options, object id, author
-        if (len >= 11) single(data + 8, 2);
-        break;
-      case 0x100D:  // SERIESTEXT: a chart's title or series name
-        if (len >= 4) single(data + 2, 1);
-        break;
-      case 0x0014:  // HEADER
-      case 0x0015:  // FOOTER
-        if (len >= 3) single(data, 2);
-        break;
       default:
+        for (const StringRecord& r : kStringRecords) {
+          if (r.type != type) continue;
+          if (len < r.min_length) {
+            if (r.short_message) throw DocumentError(r.short_message);
+          } else {
+            single(data + r.string_offset, r.count_bytes);
+          }
+        }
         break;
     }
     pos = next;

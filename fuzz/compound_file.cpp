@@ -3,7 +3,7 @@
 // interface (the only one there is) in a private folder. The direction is the sum of
 // the bytes, modulo 8.
 //
-// Properties: parsing fails only with ParseError; a parsed layout lies inside the file,
+// Properties: parsing fails only with DocumentError; a parsed layout lies inside the file,
 // its extents add up to each stream's size and no stream shares bytes with the
 // container's own sectors or with another stream. Recoding fails only with FileError, and then leaves nothing
 // behind; it never succeeds on what does not parse. A recoded file has the input's
@@ -58,7 +58,7 @@ std::vector<std::string> Listing() {
 std::optional<cfb::CompoundFile> Parse(std::span<const std::uint8_t> bytes) {
   try {
     return cfb::CompoundFile::Parse(bytes);
-  } catch (const cfb::ParseError&) {
+  } catch (const uy::recode::DocumentError&) {
     return std::nullopt;
   }
 }

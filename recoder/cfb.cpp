@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/utf.h"
+#include "read_bytes.h"
 
 namespace uy::recode::cfb {
 namespace {
@@ -16,15 +17,42 @@ constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
 constexpr std::uint32_t kDirEntrySize = 128;
 constexpr std::uint32_t kMiniSectorSize = 64;
 
-std::uint16_t U16(std::span<const std::uint8_t> b, std::uint64_t off) {
-  return static_cast<std::uint16_t>(b[off] | b[off + 1] << 8);
-}
-std::uint32_t U32(std::span<const std::uint8_t> b, std::uint64_t off) {
-  return static_cast<std::uint32_t>(b[off]) | static_cast<std::uint32_t>(b[off + 1]) << 8 |
-         static_cast<std::uint32_t>(b[off + 2]) << 16 | static_cast<std::uint32_t>(b[off + 3]) << 24;
-}
+// The header: its fields' offsets and the values this reader takes.
+constexpr std::uint64_t kHeaderMinSize = 512;
+constexpr std::uint64_t kHeaderMajorVersion = 0x1A;
+constexpr std::uint64_t kHeaderByteOrder = 0x1C;
+constexpr std::uint64_t kHeaderSectorShift = 0x1E;
+constexpr std::uint64_t kHeaderMiniSectorShift = 0x20;
+constexpr std::uint64_t kHeaderFatCount = 0x2C;
+constexpr std::uint64_t kHeaderDirectoryStart = 0x30;
+constexpr std::uint64_t kHeaderMiniCutoff = 0x38;
+constexpr std::uint64_t kHeaderMiniFatStart = 0x3C;
+constexpr std::uint64_t kHeaderMiniFatCount = 0x40;
+constexpr std::uint64_t kHeaderDifatStart = 0x44;
+constexpr std::uint64_t kHeaderDifatSlots = 0x4C;  // the first FAT sector numbers
+constexpr std::uint32_t kHeaderDifatSlotCount = 109;
+constexpr std::uint16_t kByteOrderMark = 0xFFFE;
+constexpr std::uint16_t kMiniSectorShift = 6;
+constexpr std::uint32_t kMiniCutoff = 4096;
+constexpr std::uint64_t kMaxVersion3Size = std::uint64_t{2} << 30;
 
-[[noreturn]] void Fail(const std::string& why) { throw ParseError(why); }
+// A directory entry: its fields' offsets and types.
+constexpr std::uint64_t kEntryName = 0x00;  // UTF-16, at most 32 units with the terminator
+constexpr std::uint32_t kEntryNameMaxBytes = 64;
+constexpr std::uint64_t kEntryNameLength = 0x40;
+constexpr std::uint64_t kEntryType = 0x42;
+constexpr std::uint64_t kEntryLeft = 0x44;
+constexpr std::uint64_t kEntryRight = 0x48;
+constexpr std::uint64_t kEntryChild = 0x4C;
+constexpr std::uint64_t kEntryStart = 0x74;
+constexpr std::uint64_t kEntrySize = 0x78;
+constexpr std::uint64_t kEntrySizeHigh = 0x7C;  // version 4 only
+constexpr std::uint8_t kTypeEmpty = 0;
+constexpr std::uint8_t kTypeStorage = 1;
+constexpr std::uint8_t kTypeStream = 2;
+constexpr std::uint8_t kTypeRoot = 5;
+
+[[noreturn]] void Fail(const std::string& why) { throw DocumentError(why); }
 
 struct DirEntry {
   std::u16string name;
@@ -42,82 +70,113 @@ class Parser {
  public:
   explicit Parser(std::span<const std::uint8_t> file) : file_(file) {}
 
+  // Each step reads one part of the container, in this order; every sector a step takes
+  // is claimed for one owner, so that no two parts can share a sector.
   void Run(std::vector<Stream>& streams, std::vector<Extent>& structures, std::uint32_t& ss) {
-    if (file_.size() < 512 || std::memcmp(file_.data(), kSignature, 8) != 0)
+    ReadHeader();
+    ss = ss_;
+    ReadFat();
+    const std::vector<DirEntry> dir = ReadDirectory();
+    const MiniStream mini = ReadMiniStream(dir[0]);
+    streams = WalkTree(dir, mini);
+    structures = std::move(structures_);
+  }
+
+ private:
+  // The mini FAT and the mini stream (the root entry's stream) whose sectors it maps.
+  struct MiniStream {
+    std::vector<std::uint32_t> fat;
+    std::vector<Extent> sectors;  // one extent per sector, for lookups by position
+    std::uint64_t size = 0;
+  };
+
+  // The header: version and sector sizes; sets up the owners of the file's sectors.
+  void ReadHeader() {
+    if (file_.size() < kHeaderMinSize || std::memcmp(file_.data(), kSignature, 8) != 0)
       Fail("no compound file signature");
-    const std::uint16_t major = U16(file_, 26);
-    const std::uint16_t shift = U16(file_, 30);
-    if (U16(file_, 28) != 0xFFFE) Fail("unknown byte order mark");
+    const std::uint16_t major = Le16(file_, kHeaderMajorVersion);
+    const std::uint16_t shift = Le16(file_, kHeaderSectorShift);
+    if (Le16(file_, kHeaderByteOrder) != kByteOrderMark) Fail("unknown byte order mark");
     if (!((major == 3 && shift == 9) || (major == 4 && shift == 12)))
       Fail("unknown version or sector size");
-    if (U16(file_, 32) != 6) Fail("unknown mini sector size");
+    if (Le16(file_, kHeaderMiniSectorShift) != kMiniSectorShift) Fail("unknown mini sector size");
     ss_ = 1u << shift;
-    ss = ss_;
-    cutoff_ = U32(file_, 56);
-    if (cutoff_ != 4096) Fail("unknown mini stream cutoff");
+    cutoff_ = Le32(file_, kHeaderMiniCutoff);
+    if (cutoff_ != kMiniCutoff) Fail("unknown mini stream cutoff");
     if (file_.size() < ss_) Fail("the file ends inside its header");
     // Every sector that begins inside the file (the last may be cut short) has one owner;
     // a sector claimed twice is damage, whether by one chain (a loop) or by two.
     owners_.assign((file_.size() - 1) / ss_, kNobody);
-    structures.push_back({0, ss_});  // the header (a whole sector in version 4)
+    structures_.push_back({0, ss_});  // the header (a whole sector in version 4)
+  }
 
+  void ReadFat() {
     // The FAT: its sector numbers come from the header's 109 slots, then the DIFAT chain.
     // It cannot have more sectors than the file.
-    const std::uint32_t fat_count = U32(file_, 44);
+    const std::uint32_t fat_count = Le32(file_, kHeaderFatCount);
     if (fat_count > owners_.size()) Fail("the header counts more FAT sectors than the file holds");
     std::vector<std::uint32_t> fat_sectors;
-    for (std::uint32_t i = 0; i < 109 && fat_sectors.size() < fat_count; ++i)
-      fat_sectors.push_back(U32(file_, 76 + 4 * i));
-    std::uint32_t difat = U32(file_, 68);
+    for (std::uint32_t i = 0; i < kHeaderDifatSlotCount && fat_sectors.size() < fat_count; ++i)
+      fat_sectors.push_back(Le32(file_, kHeaderDifatSlots + 4 * i));
+    std::uint32_t difat = Le32(file_, kHeaderDifatStart);
     const std::uint32_t per_difat = ss_ / 4 - 1;
     while (fat_sectors.size() < fat_count) {
       NeedSector(difat, "DIFAT");
       Claim(owners_, difat, kDifat, "DIFAT chain");
       const std::uint64_t off = Offset(difat);
-      structures.push_back({off, ss_});
+      structures_.push_back({off, ss_});
       for (std::uint32_t i = 0; i < per_difat && fat_sectors.size() < fat_count; ++i)
-        fat_sectors.push_back(U32(file_, off + 4 * i));
-      difat = U32(file_, off + 4 * per_difat);
+        fat_sectors.push_back(Le32(file_, off + 4 * i));
+      difat = Le32(file_, off + 4 * per_difat);
     }
     fat_.reserve(static_cast<std::size_t>(fat_count) * (ss_ / 4));
     for (std::uint32_t s : fat_sectors) {
       NeedSector(s, "FAT");
       Claim(owners_, s, kFat, "FAT");
       const std::uint64_t off = Offset(s);
-      structures.push_back({off, ss_});
-      for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(U32(file_, off + 4 * i));
+      structures_.push_back({off, ss_});
+      for (std::uint32_t i = 0; i < ss_ / 4; ++i) fat_.push_back(Le32(file_, off + 4 * i));
     }
+  }
 
-    // The directory.
-    const std::vector<std::uint32_t> dir_chain = Chain(U32(file_, 48), fat_, owners_, kDirectory, "directory chain");
+  std::vector<DirEntry> ReadDirectory() {
+    const std::vector<std::uint32_t> dir_chain = Chain(Le32(file_, kHeaderDirectoryStart), fat_, owners_, kDirectory, "directory chain");
     if (dir_chain.empty()) Fail("the directory is empty");
     std::vector<DirEntry> dir;
     dir.reserve(dir_chain.size() * (ss_ / kDirEntrySize));
     for (std::uint32_t s : dir_chain) {
       NeedSector(s, "directory");
       const std::uint64_t off = Offset(s);
-      structures.push_back({off, ss_});
+      structures_.push_back({off, ss_});
       for (std::uint32_t e = 0; e < ss_ / kDirEntrySize; ++e) dir.push_back(Entry(off + e * kDirEntrySize));
     }
-    if (dir[0].type != 5) Fail("the first directory entry is not the root");
+    if (dir[0].type != kTypeRoot) Fail("the first directory entry is not the root");
+    return dir;
+  }
 
-    // The mini FAT and the mini stream (the root entry's stream).
-    std::vector<std::uint32_t> minifat;
-    const std::uint32_t minifat_count = U32(file_, 64);
+  MiniStream ReadMiniStream(const DirEntry& root) {
+    MiniStream mini;
+    std::vector<std::uint32_t>& minifat = mini.fat;
+    const std::uint32_t minifat_count = Le32(file_, kHeaderMiniFatCount);
     if (minifat_count > 0) {
-      const std::vector<std::uint32_t> chain = Chain(U32(file_, 60), fat_, owners_, kMiniFat, "mini FAT chain");
+      const std::vector<std::uint32_t> chain = Chain(Le32(file_, kHeaderMiniFatStart), fat_, owners_, kMiniFat, "mini FAT chain");
       minifat.reserve(chain.size() * (ss_ / 4));
       for (std::uint32_t s : chain) {
         NeedSector(s, "mini FAT");
         const std::uint64_t off = Offset(s);
-        structures.push_back({off, ss_});
-        for (std::uint32_t i = 0; i < ss_ / 4; ++i) minifat.push_back(U32(file_, off + 4 * i));
+        structures_.push_back({off, ss_});
+        for (std::uint32_t i = 0; i < ss_ / 4; ++i) minifat.push_back(Le32(file_, off + 4 * i));
       }
     }
-    std::vector<Extent> ministream;  // one extent per sector, for lookups by position
-    if (dir[0].size > 0) ministream = Regular(dir[0], kMiniStream, "mini stream", false);
-    std::vector<std::uint32_t> mini_owners(minifat.size(), kNobody);
+    if (root.size > 0) mini.sectors = Regular(root, kMiniStream, "mini stream", false);
+    mini.size = root.size;
+    return mini;
+  }
 
+  // Every stream reachable from the root, with its path, sorted by path.
+  std::vector<Stream> WalkTree(const std::vector<DirEntry>& dir, const MiniStream& mini) {
+    std::vector<Stream> streams;
+    std::vector<std::uint32_t> mini_owners(mini.fat.size(), kNobody);
     // Every stream reachable from the root, with its path. The paths together may not
     // outgrow the file (a deep nest of storages would make their lengths quadratic).
     const std::uint64_t path_budget = 2 * static_cast<std::uint64_t>(file_.size());
@@ -143,14 +202,14 @@ class Parser {
       path_bytes += path.size();
       if (path_bytes > path_budget) Fail("the directory nests storages too deeply");
       const std::uint32_t owner = kFirstEntry + item.id;
-      if (e.type == 1) {
+      if (e.type == kTypeStorage) {
         if (e.child != kNoStream) todo.push_back({e.child, path + "/"});
-      } else if (e.type == 2) {
+      } else if (e.type == kTypeStream) {
         Stream s{path, e.size, e.start, e.size < cutoff_, {}};
         if (s.size == 0) {
           // no bytes
         } else if (s.mini) {
-          s.extents = Mini(e, minifat, mini_owners, owner, "stream " + path, ministream, dir[0].size);
+          s.extents = Mini(e, mini.fat, mini_owners, owner, "stream " + path, mini.sectors, mini.size);
         } else {
           s.extents = Regular(e, owner, "stream " + path, true);
         }
@@ -161,9 +220,9 @@ class Parser {
     }
     std::sort(streams.begin(), streams.end(),
               [](const Stream& a, const Stream& b) { return a.path < b.path; });
+    return streams;
   }
 
- private:
   std::uint64_t Offset(std::uint32_t sector) const {
     return (static_cast<std::uint64_t>(sector) + 1) * ss_;
   }
@@ -198,17 +257,17 @@ class Parser {
 
   DirEntry Entry(std::uint64_t off) const {
     DirEntry e;
-    const std::uint16_t name_bytes = U16(file_, off + 64);
-    e.type = file_[off + 66];
-    if (e.type == 0) return e;
-    if (name_bytes < 2 || name_bytes > 64 || name_bytes % 2) Fail("a directory entry has a bad name length");
-    for (std::uint32_t i = 0; i + 2 < name_bytes; i += 2) e.name.push_back(static_cast<char16_t>(U16(file_, off + i)));
-    e.left = U32(file_, off + 68);
-    e.right = U32(file_, off + 72);
-    e.child = U32(file_, off + 76);
-    e.start = U32(file_, off + 116);
-    e.size = U32(file_, off + 120);
-    if (ss_ == 4096) e.size |= static_cast<std::uint64_t>(U32(file_, off + 124)) << 32;
+    const std::uint16_t name_bytes = Le16(file_, off + kEntryNameLength);
+    e.type = file_[off + kEntryType];
+    if (e.type == kTypeEmpty) return e;
+    if (name_bytes < 2 || name_bytes > kEntryNameMaxBytes || name_bytes % 2) Fail("a directory entry has a bad name length");
+    for (std::uint32_t i = 0; i + 2 < name_bytes; i += 2) e.name.push_back(static_cast<char16_t>(Le16(file_, off + kEntryName + i)));
+    e.left = Le32(file_, off + kEntryLeft);
+    e.right = Le32(file_, off + kEntryRight);
+    e.child = Le32(file_, off + kEntryChild);
+    e.start = Le32(file_, off + kEntryStart);
+    e.size = Le32(file_, off + kEntrySize);
+    if (ss_ == 4096) e.size |= static_cast<std::uint64_t>(Le32(file_, off + kEntrySizeHigh)) << 32;
     return e;
   }
 
@@ -279,12 +338,13 @@ class Parser {
   std::uint32_t cutoff_ = 4096;
   std::vector<std::uint32_t> fat_;
   std::vector<std::uint32_t> owners_;  // of each sector of the file
+  std::vector<Extent> structures_;     // the container's own sectors
 };
 
 }  // namespace
 
 void CheckFileSize(std::span<const std::uint8_t> head, std::uint64_t size) {
-  if (head.size() >= 32 && U16(head, 26) == 3 && size > (std::uint64_t{2} << 30))
+  if (head.size() >= 32 && Le16(head, kHeaderMajorVersion) == 3 && size > kMaxVersion3Size)
     Fail("a version 3 compound file cannot be larger than 2 GiB");
   if (size > kMaxFileSize) Fail("compound files larger than 4 GiB are not supported");
 }

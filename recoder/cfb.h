@@ -10,15 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "document_error.h"
+
 namespace uy::recode::cfb {
 
 inline constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
-// The file is not a compound file we can read; the text says why.
-class ParseError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // A run of bytes of the file.
 struct Extent {
@@ -35,14 +32,14 @@ struct Stream {
 };
 
 // Compound files are read whole into memory. Version 3 files (512-byte sectors) end at
-// 2 GiB; files of either version beyond kMaxFileSize are not taken. Throws ParseError for
+// 2 GiB; files of either version beyond kMaxFileSize are not taken. Throws DocumentError for
 // a file of `size` bytes whose first bytes are `head` (at least 32 of them to tell).
 inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{4} << 30;
 void CheckFileSize(std::span<const std::uint8_t> head, std::uint64_t size);
 
 class CompoundFile {
  public:
-  // Throws ParseError when the container is damaged or not a compound file.
+  // Throws DocumentError when the container is damaged or not a compound file.
   static CompoundFile Parse(std::span<const std::uint8_t> file);
 
   const std::vector<Stream>& streams() const { return streams_; }

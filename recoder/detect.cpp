@@ -16,6 +16,7 @@
 #include "core/utf.h"
 #include "formats.h"
 #include "office_binary.h"
+#include "read_bytes.h"
 #include "tables.h"
 
 namespace uy::recode {
@@ -320,12 +321,6 @@ void RtfUnits(std::string_view rtf, std::u16string& out) {
   out.push_back(u' ');
 }
 
-bool IsMarkup(std::string_view b) {
-  std::size_t i = b.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n')) ++i;
-  return i < b.size() && b[i] == '<';
-}
-
 // Reads the rest of `in` in pieces of at most kChunk bytes, handing each to `use`, until
 // `use` returns false or `budget` bytes were read.
 template <typename Use>
@@ -429,10 +424,8 @@ bool DetectCompound(const std::string& file, Detector& d) {
       }
     }
     return true;
-  } catch (const cfb::ParseError&) {
-    return false;
-  } catch (const office::EncryptedError&) {
-    return true;  // nothing to read: unknown
+  } catch (const DocumentError& e) {
+    return e.encrypted();  // encrypted: nothing to read, unknown; damaged: not this kind
   }
 }
 

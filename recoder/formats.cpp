@@ -18,7 +18,6 @@ namespace uy::recode {
 namespace {
 
 namespace fs = std::filesystem;
-using detail::FormatError;
 
 using detail::Progress;
 
@@ -66,21 +65,14 @@ class Meter {
 std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
                          int direction, Meter& meter) {
   constexpr std::uint64_t kChunk = 1 << 12;  // units between progress reports
+  const auto& map = LowByteMap(direction);
   std::size_t changed = 0;
   for (const office::UnitRange& r : ranges) {
     for (std::uint64_t k = 0; k < r.count;) {
       const std::uint64_t stop = std::min(r.count, k + kChunk);
       meter.Add(2 * (stop - k));
-      for (; k < stop; ++k) {
-        std::uint8_t* p = stream.data() + r.offset + 2 * k;
-        if (p[1] != 0x06) continue;
-        const char16_t u = static_cast<char16_t>(0x0600 | p[0]);
-        const char16_t v = RecodeUnit(direction, u);
-        if (v != u) {
-          p[0] = static_cast<std::uint8_t>(v & 0xFF);
-          ++changed;
-        }
-      }
+      changed += RecodeArabicUnits({stream.data() + r.offset + 2 * k, static_cast<std::size_t>(2 * (stop - k))}, map);
+      k = stop;
     }
   }
   return changed;
@@ -110,13 +102,13 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       c.ranges = office::WorkbookText(c.data);
       read += wb->size;
       changes.push_back(std::move(c));
-      summary.handling = "spreadsheet strings";
+      summary.handling = Handling::kSpreadsheetStrings;
     } else if (const cfb::Stream* book = cf.Find("Book")) {
       // An older (BIFF5) workbook: its strings are 8-bit, so no unit of it is text.
       const auto data = cfb::CompoundFile::Read(bytes, *book);
       if (data.size() < 6 || data[0] != 0x09 || data[1] != 0x08 || data[4] != 0x00 || data[5] != 0x05)
         return false;
-      summary.handling = "spreadsheet strings";
+      summary.handling = Handling::kSpreadsheetStrings;
     } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
       Change c{wd, cfb::CompoundFile::Read(bytes, *wd), {}};
       const cfb::Stream* table = cf.Find(office::TableStreamName(c.data));
@@ -124,21 +116,20 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       c.ranges = office::WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
       read += wd->size + table->size;
       changes.push_back(std::move(c));
-      summary.handling = "word-processor text";
+      summary.handling = Handling::kWordProcessorText;
     } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
       Change c{pp, cfb::CompoundFile::Read(bytes, *pp), {}};
       c.ranges = office::PresentationText(c.data);
       read += pp->size;
       changes.push_back(std::move(c));
-      summary.handling = "presentation text";
+      summary.handling = Handling::kPresentationText;
     } else {
       return false;
     }
-  } catch (const cfb::ParseError&) {
-    summary.handling.clear();
+  } catch (const DocumentError& e) {
+    if (e.encrypted()) throw;
+    summary.handling = Handling::kNone;
     return false;
-  } catch (const office::EncryptedError& e) {
-    throw FormatError(e.what());
   }
   std::uint64_t total = read;
   for (Change& c : changes) {
@@ -161,16 +152,12 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
   cfb::CompoundFile cf;
   try {
     cf = cfb::CompoundFile::Parse(Bytes(file));
-  } catch (const cfb::ParseError& e) {
-    throw FormatError(std::string("a damaged compound file: ") + e.what());
+  } catch (const DocumentError& e) {
+    throw DocumentError(std::string("a damaged compound file: ") + e.what());
   }
-  try {
-    office::RefuseEncrypted(cf, Bytes(file));
-  } catch (const office::EncryptedError& e) {
-    throw FormatError(e.what());
-  }
+  office::RefuseEncrypted(cf, Bytes(file));
   if (RecodeKnownCompound(file, cf, direction, summary, progress)) return cf;
-  summary.handling = "compound file streams";
+  summary.handling = Handling::kCompoundStreams;
   std::uint64_t total = 0;
   for (const cfb::Stream& s : cf.streams()) total += s.size / 2 * 2;
   Meter meter(progress, total);
@@ -190,7 +177,7 @@ void CheckCompoundSize(InputFile& in, std::span<const std::uint8_t> head8) {
   const std::size_t n = head8.size() + in.Read(head + head8.size(), sizeof head - head8.size());
   try {
     cfb::CheckFileSize({head, n}, in.size());
-  } catch (const cfb::ParseError& e) {
+  } catch (const DocumentError& e) {
     throw FileError(FileError::Kind::Read, in.path(), e.what());
   }
 }
@@ -226,24 +213,24 @@ void VerifyCompound(const std::string& written, const std::string& original, con
   cfb::CompoundFile after;
   try {
     after = cfb::CompoundFile::Parse(Bytes(written));
-  } catch (const cfb::ParseError& e) {
-    throw FormatError(std::string("the written compound file does not parse: ") + e.what());
+  } catch (const DocumentError& e) {
+    throw DocumentError(std::string("the written compound file does not parse: ") + e.what());
   }
   const auto& a = before.streams();
   const auto& b = after.streams();
-  if (a.size() != b.size()) throw FormatError("the written compound file has other streams");
+  if (a.size() != b.size()) throw DocumentError("the written compound file has other streams");
   std::vector<cfb::Extent> inside;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i].path != b[i].path || a[i].size != b[i].size || a[i].start != b[i].start || a[i].mini != b[i].mini)
-      throw FormatError("the written compound file's stream " + a[i].path + " differs");
+      throw DocumentError("the written compound file's stream " + a[i].path + " differs");
     inside.insert(inside.end(), a[i].extents.begin(), a[i].extents.end());
   }
-  if (written.size() != original.size()) throw FormatError("the written compound file has another size");
+  if (written.size() != original.size()) throw DocumentError("the written compound file has another size");
   std::sort(inside.begin(), inside.end(), [](const cfb::Extent& x, const cfb::Extent& y) { return x.offset < y.offset; });
   std::uint64_t pos = 0;
   auto same = [&](std::uint64_t from, std::uint64_t to) {
     if (to > from && std::memcmp(written.data() + from, original.data() + from, to - from) != 0)
-      throw FormatError("the written compound file's container structures differ");
+      throw DocumentError("the written compound file's container structures differ");
   };
   for (const cfb::Extent& x : inside) {
     if (x.offset > pos) same(pos, x.offset);
@@ -281,76 +268,95 @@ std::string_view KindName(DocumentKind kind) {
 
 namespace {
 
-RecodeSummary Recode(const fs::path& input, const fs::path& output, int direction, Progress& progress) {
-  RecodeSummary summary;
-  std::string data;
-  {
-    InputFile in(input);
-    if (SameFile(input, output))
-      throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
-    std::uint8_t head[8];
-    const std::size_t n = in.Read(head, sizeof head);
-    summary.kind = DetectKind({head, n}, n == in.size());
-    if (summary.kind == DocumentKind::kCompound) CheckCompoundSize(in, {head, n});
-    if (summary.kind == DocumentKind::kZip) {
-      detail::RecodeZipFile(in, output, direction, progress, summary);
-      progress.Set(100);
-      return summary;
-    }
-    // Unmarked files of any size are read through in pieces to tell UTF-8 text.
-    if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
-      summary.kind = DocumentKind::kUtf8Text;
-    if (summary.kind == DocumentKind::kCompound) data = ReadWholeFile(input);
-  }
-  if (IsTextKind(summary.kind)) {  // recoded in pieces, in bounded memory
-    summary.handling = TextHandling(summary.kind);
-    AtomicFileWriter out(output, PermissionsOf(input));
-    summary.changed = RecodeTextStream(input, out, summary.kind, direction, progress.Step(0, 99));
-    out.Commit();
-    progress.Set(100);
-    return summary;
-  }
-  if (summary.kind == DocumentKind::kOther) {
-    summary.handling = "unit pass";
-    ClampingSink clamp(progress);
-    RecodeDocument(input, output, direction, &clamp);
-    progress.Set(100);
-    return summary;
-  }
-  progress.Set(5);
+// What a handler is given: the open document and where its recoding goes.
+struct Job {
+  InputFile& in;
+  const fs::path& input;
+  const fs::path& output;
+  int direction;
+  Progress& progress;
+};
 
-  const std::string original = summary.kind == DocumentKind::kCompound ? data : std::string();
+// Each handler recodes a document of its kind into a new file at the output, checks
+// what it wrote before that replaces anything, and fills the summary.
+using Handler = void (*)(const Job& job, RecodeSummary& summary);
+
+void RecodeZip(const Job& job, RecodeSummary& summary) {
+  detail::RecodeZipFile(job.in, job.output, job.direction, job.progress, summary);
+}
+
+// Text is recoded in pieces, in bounded memory.
+void RecodeText(const Job& job, RecodeSummary& summary) {
+  summary.handling = TextHandling(summary.kind);
+  AtomicFileWriter out(job.output, PermissionsOf(job.input));
+  summary.changed = RecodeTextStream(job.input, out, summary.kind, job.direction, job.progress.Step(0, 99));
+  out.Commit();
+}
+
+void RecodeOther(const Job& job, RecodeSummary& summary) {
+  summary.handling = Handling::kUnitPass;
+  ClampingSink clamp(job.progress);
+  RecodeDocument(job.input, job.output, job.direction, &clamp);
+}
+
+// Compound files are read and recoded whole; the written file must parse with the same
+// layout and keep every byte outside the streams.
+void RecodeCompoundFile(const Job& job, RecodeSummary& summary) {
+  std::string data = ReadWholeFile(job.input);
+  job.progress.Set(5);
+  const std::string original = data;
   cfb::CompoundFile layout;
   try {
-    switch (summary.kind) {
-      case DocumentKind::kCompound:
-        layout = RecodeCompound(data, direction, summary, progress.Step(5, 80));
-        break;
-      default:  // zip and text documents were recoded in pieces above
-        break;
-    }
-  } catch (const FormatError& e) {
-    throw FileError(FileError::Kind::Read, input, e.what());
+    layout = RecodeCompound(data, job.direction, summary, job.progress.Step(5, 80));
+  } catch (const DocumentError& e) {
+    throw FileError(FileError::Kind::Read, job.input, e.what());
   }
-  progress.Set(80);
+  job.progress.Set(80);
 
-  AtomicFileWriter out(output, PermissionsOf(input));
+  AtomicFileWriter out(job.output, PermissionsOf(job.input));
   out.Write(data.data(), data.size());
-  progress.Set(90);
+  job.progress.Set(90);
   try {
     const std::string written = ReadWholeFile(out.temp_path());
-    if (written != data) throw FormatError("the written file differs from the recoded document");
-    if (summary.kind == DocumentKind::kCompound) detail::VerifyCompound(written, original, layout);
-  } catch (const FormatError& e) {
-    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
+    if (written != data) throw DocumentError("the written file differs from the recoded document");
+    detail::VerifyCompound(written, original, layout);
+  } catch (const DocumentError& e) {
+    throw FileError(FileError::Kind::Write, job.output, std::string("check failed, nothing written: ") + e.what());
   } catch (const FileError& e) {
-    throw FileError(FileError::Kind::Write, output, "check failed, nothing written: " + e.reason());
+    throw FileError(FileError::Kind::Write, job.output, "check failed, nothing written: " + e.reason());
   }
   out.Commit();
+}
+
+struct KindHandler {
+  DocumentKind kind;
+  Handler recode;
+};
+constexpr KindHandler kHandlers[] = {
+    {DocumentKind::kZip, RecodeZip},        {DocumentKind::kCompound, RecodeCompoundFile},
+    {DocumentKind::kUtf16Text, RecodeText}, {DocumentKind::kUtf8Text, RecodeText},
+    {DocumentKind::kRtf, RecodeText},       {DocumentKind::kOther, RecodeOther},
+};
+
+// Detects the kind by content and hands the document to that kind's handler.
+RecodeSummary Recode(const fs::path& input, const fs::path& output, int direction, Progress& progress) {
+  RecodeSummary summary;
+  InputFile in(input);
+  if (SameFile(input, output))
+    throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
+  std::uint8_t head[8];
+  const std::size_t n = in.Read(head, sizeof head);
+  summary.kind = DetectKind({head, n}, n == in.size());
+  if (summary.kind == DocumentKind::kCompound) CheckCompoundSize(in, {head, n});
+  // Unmarked files of any size are read through in pieces to tell UTF-8 text.
+  if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
+    summary.kind = DocumentKind::kUtf8Text;
+  const Job job{in, input, output, direction, progress};
+  for (const KindHandler& h : kHandlers)
+    if (h.kind == summary.kind) h.recode(job, summary);
   progress.Set(100);
   return summary;
 }
-
 }  // namespace
 
 RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int direction,

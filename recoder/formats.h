@@ -29,10 +29,24 @@ enum class DocumentKind {
 DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file);
 std::string_view KindName(DocumentKind kind);
 
+// How RecodeByContent treated the document.
+enum class Handling {
+  kNone,                 // not recoded (yet)
+  kUnitPass,             // the plain unit pass of pass.h
+  kUtf8Characters,       // UTF-8 text
+  kUtf16Units,           // UTF-16 text
+  kRtfEscapes,           // rich text
+  kXmlParts,             // the XML parts of a zip container
+  kSpreadsheetStrings,   // a binary workbook's strings
+  kWordProcessorText,    // a binary word-processor document's text
+  kPresentationText,     // a binary presentation's text
+  kCompoundStreams,      // every unit of every stream of another compound file
+};
+
 // What RecodeByContent found and did.
 struct RecodeSummary {
   DocumentKind kind = DocumentKind::kOther;
-  std::string handling;     // "spreadsheet strings", "compound file streams", "unit pass", ...
+  Handling handling = Handling::kNone;
   std::size_t changed = 0;  // characters recoded
 };
 

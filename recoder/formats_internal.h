@@ -20,12 +20,6 @@ class InputFile;
 
 namespace uy::recode::detail {
 
-// The document cannot be recoded safely; the text says why.
-class FormatError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Reports a share of one step's work, 0.0 to 1.0.
 using StepProgress = std::function<void(double)>;
 
@@ -82,19 +76,19 @@ void RecodeZipFile(InputFile& in, const std::filesystem::path& output, int direc
 
 // Opens the archive at `path` (with libzip's consistency checks when `strict`), reads
 // every entry through its CRC and compares names, sizes and CRCs with `checks`.
-// `progress`, when set, is told the bytes read so far. Throws FormatError; its message
+// `progress`, when set, is told the bytes read so far. Throws DocumentError; its message
 // calls the archive `label`.
 void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryCheck>& checks, bool strict = true,
                std::string_view label = "the written archive",
                const std::function<void(std::uint64_t)>& progress = {});
 
 // The same reading of every entry, against what the archive's own directory claims:
-// tells a damaged document from a fault of ours. Throws FormatError.
+// tells a damaged document from a fault of ours. Throws DocumentError.
 void VerifyZipAsClaimed(const std::filesystem::path& path);
 
 // The written compound file must parse with the same streams at the same places as
 // `before` (the layout of `original`), and every byte outside the streams must be the
-// original's. Throws FormatError.
+// original's. Throws DocumentError.
 void VerifyCompound(const std::string& written, const std::string& original, const cfb::CompoundFile& before);
 
 }  // namespace uy::recode::detail

@@ -4,19 +4,12 @@
 #include <algorithm>
 #include <string>
 
+#include "read_bytes.h"
+
 namespace uy::recode::office {
 namespace {
 
-using cfb::ParseError;
 
-std::uint16_t U16(std::span<const std::uint8_t> b, std::uint64_t off) {
-  if (off + 2 > b.size()) throw ParseError("a record is cut short");
-  return static_cast<std::uint16_t>(b[off] | b[off + 1] << 8);
-}
-std::uint32_t U32(std::span<const std::uint8_t> b, std::uint64_t off) {
-  if (off + 4 > b.size()) throw ParseError("a record is cut short");
-  return static_cast<std::uint32_t>(U16(b, off)) | static_cast<std::uint32_t>(U16(b, off + 2)) << 16;
-}
 
 // The data of one record and the CONTINUE records after it, read as one sequence whose
 // pieces are separate runs of the stream.
@@ -41,13 +34,13 @@ class Segments {
   std::uint64_t Left() const { return pieces_[index_].length - pos_; }
   std::uint64_t Here() const { return pieces_[index_].offset + pos_; }
   std::uint8_t Byte() {
-    if (AtPieceEnd()) throw ParseError("a string runs past its record");
+    if (AtPieceEnd()) throw DocumentError("a string runs past its record");
     const std::uint8_t b = s_[Here()];
     ++pos_;
     return b;
   }
   std::uint64_t Take(int bytes) {  // little-endian, within the current piece
-    if (Left() < static_cast<std::uint64_t>(bytes)) throw ParseError("a string header is split");
+    if (Left() < static_cast<std::uint64_t>(bytes)) throw DocumentError("a string header is split");
     std::uint64_t v = 0;
     for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint64_t>(s_[Here() + i]) << (8 * i);
     pos_ += bytes;
@@ -56,7 +49,7 @@ class Segments {
   // Skips bytes that may run on into the next pieces (formatting runs, phonetic data).
   void Skip(std::uint64_t n) {
     while (n > 0) {
-      if (AtPieceEnd() && !NextPiece()) throw ParseError("a string runs past its records");
+      if (AtPieceEnd() && !NextPiece()) throw DocumentError("a string runs past its records");
       const std::uint64_t k = std::min(n, Left());
       pos_ += k;
       n -= k;
@@ -87,7 +80,7 @@ void ReadXlString(Segments& seg, std::uint64_t count, std::vector<UnitRange>& ou
     seg.Advance(wide ? 2 * n : n);
     left -= n;
     if (left == 0) break;
-    if (!continued || !seg.NextPiece()) throw ParseError("a string runs past its record");
+    if (!continued || !seg.NextPiece()) throw DocumentError("a string runs past its record");
     flags = seg.Byte();  // the characters go on, possibly in the other width
   }
   seg.Skip(4 * runs + phonetic);
@@ -116,18 +109,53 @@ void KeepEachByteOnce(std::vector<UnitRange>& ranges) {
   ranges.resize(kept);
 }
 
+namespace {
+
+// Records holding one string at a fixed place: its character count takes `count_bytes`.
+// One shorter than `min_length` is damage when it has a message, otherwise passed over.
+struct StringRecord {
+  std::uint16_t type;
+  std::uint16_t min_length;
+  std::uint16_t string_offset;
+  int count_bytes;
+  const char* short_message;
+};
+constexpr StringRecord kStringRecords[] = {
+    {0x0204, 9, 6, 2, "a label is cut short"},         // LABEL: row, column, format, string
+    {0x0207, 3, 0, 2, nullptr},                        // STRING: a formula's string result
+    {0x0085, 8, 6, 1, "a sheet record is cut short"},  // BOUNDSHEET: position, state, kind, name
+    {0x001C, 11, 8, 2, nullptr},                       // NOTE: row, column, options, object id, author
+    {0x100D, 4, 2, 1, nullptr},                        // SERIESTEXT: a chart's title or series name
+    {0x0014, 3, 0, 2, nullptr},                        // HEADER
+    {0x0015, 3, 0, 2, nullptr},                        // FOOTER
+};
+
+// Adds the data of the CONTINUE records from `next` on to `seg`; returns where the
+// record after them starts.
+std::uint64_t GatherContinues(std::span<const std::uint8_t> wb, std::uint64_t next, Segments& seg) {
+  while (next + 4 <= wb.size() && Le16(wb, next) == 0x003C) {
+    const std::uint16_t clen = Le16(wb, next + 2);
+    if (next + 4 + clen > wb.size()) throw DocumentError("a record runs past the end of the workbook");
+    seg.Add({next + 4, clen});
+    next += 4 + clen;
+  }
+  return next;
+}
+
+}  // namespace
+
 std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
   std::vector<UnitRange> out;
   std::uint64_t pos = 0;
   bool first = true;
   while (pos + 4 <= wb.size()) {
-    const std::uint16_t type = U16(wb, pos);
-    const std::uint16_t len = U16(wb, pos + 2);
+    const std::uint16_t type = Le16(wb, pos);
+    const std::uint16_t len = Le16(wb, pos + 2);
     const std::uint64_t data = pos + 4;
-    if (data + len > wb.size()) throw ParseError("a record runs past the end of the workbook");
+    if (data + len > wb.size()) throw DocumentError("a record runs past the end of the workbook");
     if (first) {
-      if (type != 0x0809 || len < 4 || U16(wb, data) != 0x0600)
-        throw ParseError("not a BIFF8 workbook");
+      if (type != 0x0809 || len < 4 || Le16(wb, data) != 0x0600)
+        throw DocumentError("not a BIFF8 workbook");
       first = false;
     }
     auto single = [&](std::uint64_t at, int count_bytes) {
@@ -139,18 +167,13 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
     std::uint64_t next = data + len;
     switch (type) {
       case 0x002F:  // FILEPASS
-        throw EncryptedError("the workbook is encrypted");
+        throw DocumentError("the workbook is encrypted", DocumentError::Cause::kEncrypted);
       case 0x00FC: {  // SST and its CONTINUE records
         Segments seg(wb);
         seg.Add({data, len});
-        while (next + 4 <= wb.size() && U16(wb, next) == 0x003C) {
-          const std::uint16_t clen = U16(wb, next + 2);
-          if (next + 4 + clen > wb.size()) throw ParseError("a record runs past the end of the workbook");
-          seg.Add({next + 4, clen});
-          next += 4 + clen;
-        }
-        if (len < 8) throw ParseError("a shared string table is cut short");
-        const std::uint32_t unique = U32(wb, data + 4);
+        next = GatherContinues(wb, next, seg);
+        if (len < 8) throw DocumentError("a shared string table is cut short");
+        const std::uint32_t unique = Le32(wb, data + 4);
         seg.Advance(8);
         for (std::uint32_t i = 0; i < unique; ++i) {
           if (seg.AtPieceEnd() && !seg.NextPiece()) break;  // fewer strings than announced
@@ -160,15 +183,10 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
         break;
       }
       case 0x01B6: {  // TXO: a text box or comment; its text is in the CONTINUE records after it
-        if (len < 14) throw ParseError("a text object is cut short");
-        const std::uint16_t count = U16(wb, data + 10);
+        if (len < 14) throw DocumentError("a text object is cut short");
+        const std::uint16_t count = Le16(wb, data + 10);
         Segments seg(wb);
-        while (next + 4 <= wb.size() && U16(wb, next) == 0x003C) {
-          const std::uint16_t clen = U16(wb, next + 2);
-          if (next + 4 + clen > wb.size()) throw ParseError("a record runs past the end of the workbook");
-          seg.Add({next + 4, clen});
-          next += 4 + clen;
-        }
+        next = GatherContinues(wb, next, seg);
         if (count == 0) break;
         seg.Add({next, 0});  // keeps the reader valid when no CONTINUE follows
         // Each CONTINUE holding characters starts with their width, like a continued string.
@@ -177,49 +195,36 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
           const std::uint8_t flags = seg.Byte();
           const bool wide = flags & 0x01;
           const std::uint64_t n = std::min(left, wide ? seg.Left() / 2 : seg.Left());
-          if (n == 0) throw ParseError("a text object's text is cut short");
+          if (n == 0) throw DocumentError("a text object's text is cut short");
           if (wide) out.push_back({seg.Here(), n});
           seg.Advance(wide ? 2 * n : n);
           left -= n;
-          if (left > 0 && !seg.NextPiece()) throw ParseError("a text object's text is cut short");
+          if (left > 0 && !seg.NextPiece()) throw DocumentError("a text object's text is cut short");
         }
         break;
       }
-      case 0x0204:  // LABEL: row, column, format, string
-        if (len < 9) throw ParseError("a label is cut short");
-        single(data + 6, 2);
-        break;
-      case 0x0207:  // STRING: a formula's string result
-        if (len >= 3) single(data, 2);
-        break;
-      case 0x0085:  // BOUNDSHEET: position, state, kind, short string
-        if (len < 8) throw ParseError("a sheet record is cut short");
-        single(data + 6, 1);
-        break;
-      case 0x001C:  // NOTE: row, column, options, object id, author
-        if (len >= 11) single(data + 8, 2);
-        break;
-      case 0x100D:  // SERIESTEXT: a chart's title or series name
-        if (len >= 4) single(data + 2, 1);
-        break;
-      case 0x0014:  // HEADER
-      case 0x0015:  // FOOTER
-        if (len >= 3) single(data, 2);
-        break;
       default:
+        for (const StringRecord& r : kStringRecords) {
+          if (r.type != type) continue;
+          if (len < r.min_length) {
+            if (r.short_message) throw DocumentError(r.short_message);
+          } else {
+            single(data + r.string_offset, r.count_bytes);
+          }
+        }
         break;
     }
     pos = next;
   }
-  if (first) throw ParseError("not a BIFF8 workbook");
+  if (first) throw DocumentError("not a BIFF8 workbook");
   return out;
 }
 
 const char* TableStreamName(std::span<const std::uint8_t> wd) {
-  if (wd.size() < 34 || U16(wd, 0) != 0xA5EC) throw ParseError("no word-processor file information block");
-  const std::uint16_t flags = U16(wd, 0x0A);
-  if (flags & 0x0100) throw EncryptedError("the document is encrypted");
-  if (U16(wd, 2) < 0x00C1) throw ParseError("a word-processor format older than 97");
+  if (wd.size() < 34 || Le16(wd, 0) != 0xA5EC) throw DocumentError("no word-processor file information block");
+  const std::uint16_t flags = Le16(wd, 0x0A);
+  if (flags & 0x0100) throw DocumentError("the document is encrypted", DocumentError::Cause::kEncrypted);
+  if (Le16(wd, 2) < 0x00C1) throw DocumentError("a word-processor format older than 97");
   return (flags & 0x0200) ? "1Table" : "0Table";
 }
 
@@ -227,16 +232,16 @@ std::vector<UnitRange> WordText(std::span<const std::uint8_t> wd, std::span<cons
   TableStreamName(wd);
   // The block: 32 fixed bytes, then counted arrays of 16-bit, 32-bit and 64-bit fields.
   std::uint64_t at = 32;
-  const std::uint16_t csw = U16(wd, at);
+  const std::uint16_t csw = Le16(wd, at);
   at += 2 + 2ull * csw;
-  const std::uint16_t cslw = U16(wd, at);
+  const std::uint16_t cslw = Le16(wd, at);
   at += 2 + 4ull * cslw;
-  const std::uint16_t pairs = U16(wd, at);
+  const std::uint16_t pairs = Le16(wd, at);
   at += 2;
-  if (pairs < 34) throw ParseError("the file information block has no piece table entry");
-  const std::uint32_t fc_clx = U32(wd, at + 33 * 8);
-  const std::uint32_t lcb_clx = U32(wd, at + 33 * 8 + 4);
-  if (static_cast<std::uint64_t>(fc_clx) + lcb_clx > table.size()) throw ParseError("the piece table lies outside the table stream");
+  if (pairs < 34) throw DocumentError("the file information block has no piece table entry");
+  const std::uint32_t fc_clx = Le32(wd, at + 33 * 8);
+  const std::uint32_t lcb_clx = Le32(wd, at + 33 * 8 + 4);
+  if (static_cast<std::uint64_t>(fc_clx) + lcb_clx > table.size()) throw DocumentError("the piece table lies outside the table stream");
 
   std::vector<UnitRange> out;
   std::uint64_t p = fc_clx;
@@ -244,28 +249,28 @@ std::vector<UnitRange> WordText(std::span<const std::uint8_t> wd, std::span<cons
   while (p < end) {
     const std::uint8_t kind = table[p];
     if (kind == 0x01) {  // property modifiers: skip
-      p += 3 + U16(table, p + 1);
+      p += 3 + Le16(table, p + 1);
     } else if (kind == 0x02) {  // the piece table
-      const std::uint32_t lcb = U32(table, p + 1);
+      const std::uint32_t lcb = Le32(table, p + 1);
       const std::uint64_t plc = p + 5;
-      if (plc + lcb > end || lcb < 4 || (lcb - 4) % 12) throw ParseError("a bad piece table");
+      if (plc + lcb > end || lcb < 4 || (lcb - 4) % 12) throw DocumentError("a bad piece table");
       const std::uint64_t n = (lcb - 4) / 12;
       for (std::uint64_t i = 0; i < n; ++i) {
-        const std::uint32_t cp0 = U32(table, plc + 4 * i);
-        const std::uint32_t cp1 = U32(table, plc + 4 * (i + 1));
-        if (cp1 < cp0) throw ParseError("a bad piece table");
-        const std::uint32_t fc = U32(table, plc + 4 * (n + 1) + 8 * i + 2);
+        const std::uint32_t cp0 = Le32(table, plc + 4 * i);
+        const std::uint32_t cp1 = Le32(table, plc + 4 * (i + 1));
+        if (cp1 < cp0) throw DocumentError("a bad piece table");
+        const std::uint32_t fc = Le32(table, plc + 4 * (n + 1) + 8 * i + 2);
         if (fc & 0x40000000) continue;  // 8-bit characters: no Arabic units
         const std::uint64_t count = cp1 - cp0;
-        if (fc + 2 * count > wd.size()) throw ParseError("a text piece lies outside the document stream");
+        if (fc + 2 * count > wd.size()) throw DocumentError("a text piece lies outside the document stream");
         if (count > 0) out.push_back({fc, count});
       }
       return out;
     } else {
-      throw ParseError("a bad piece table");
+      throw DocumentError("a bad piece table");
     }
   }
-  throw ParseError("no piece table");
+  throw DocumentError("no piece table");
 }
 
 std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> doc) {
@@ -273,11 +278,11 @@ std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> doc) {
   std::uint64_t pos = 0;
   // Records: version/instance, type, length; containers (version 0xF) hold records.
   while (pos + 8 <= doc.size()) {
-    const std::uint16_t ver = U16(doc, pos) & 0x000F;
-    const std::uint16_t type = U16(doc, pos + 2);
-    const std::uint32_t len = U32(doc, pos + 4);
-    if (pos + 8 + len > doc.size()) throw ParseError("a record runs past the end of the presentation");
-    if (type == 0x2F14) throw EncryptedError("the presentation is encrypted");
+    const std::uint16_t ver = Le16(doc, pos) & 0x000F;
+    const std::uint16_t type = Le16(doc, pos + 2);
+    const std::uint32_t len = Le32(doc, pos + 4);
+    if (pos + 8 + len > doc.size()) throw DocumentError("a record runs past the end of the presentation");
+    if (type == 0x2F14) throw DocumentError("the presentation is encrypted", DocumentError::Cause::kEncrypted);
     if (ver == 0xF) {
       pos += 8;
       continue;
@@ -286,16 +291,16 @@ std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> doc) {
     if ((type == 0x0FA0 || type == 0x0FBA) && len >= 2) out.push_back({pos + 8, len / 2});
     pos += 8 + len;
   }
-  if (pos != doc.size()) throw ParseError("the presentation ends inside a record header");
+  if (pos != doc.size()) throw DocumentError("the presentation ends inside a record header");
   return out;
 }
 
 void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t> bytes) {
   if (file.Find("EncryptedPackage") || file.Find("EncryptionInfo"))
-    throw EncryptedError("the document is encrypted");
+    throw DocumentError("the document is encrypted", DocumentError::Cause::kEncrypted);
   if (const cfb::Stream* user = file.Find("Current User")) {
     const auto data = cfb::CompoundFile::Read(bytes, *user);
-    if (data.size() >= 16 && U32(data, 12) == 0xF3D1C4DFu) throw EncryptedError("the presentation is encrypted");
+    if (data.size() >= 16 && Le32(data, 12) == 0xF3D1C4DFu) throw DocumentError("the presentation is encrypted", DocumentError::Cause::kEncrypted);
   }
 }
 

@@ -24,16 +24,10 @@ struct UnitRange {
 // an even one), the unit straddling the earlier range's end is dropped. O(n log n).
 void KeepEachByteOnce(std::vector<UnitRange>& ranges);
 
-// The document is encrypted: its text cannot be found, and recoding it would damage it.
-class EncryptedError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Spreadsheet ("Workbook" stream, BIFF8): the 16-bit characters of the shared strings
 // (continued records included), cell labels, formula string results, sheet names, page
 // headers and footers, text boxes, comments and their authors, chart texts. Throws
-// cfb::ParseError when the records do not parse.
+// DocumentError when the records do not parse.
 std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> workbook);
 
 // Word-processor ("WordDocument" stream and its table stream): the uncompressed pieces
@@ -47,7 +41,7 @@ const char* TableStreamName(std::span<const std::uint8_t> word_document);
 // Presentation ("PowerPoint Document" stream): the text atoms and strings of its records.
 std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> document);
 
-// Throws EncryptedError when the compound file holds an encrypted document: an encrypted
+// Throws DocumentError (encrypted) when the compound file holds an encrypted document: an encrypted
 // package of a zip-based document, or a presentation whose "Current User" says so. (The
 // other binary documents say it inside their main stream.)
 void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t> bytes);

@@ -3,6 +3,8 @@
 // 16-bit unit at an even offset recoded through one direction's table.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -33,6 +35,12 @@ std::string OutputFileName(std::string_view name, int direction);
 // Recodes, in place, the whole units of a buffer that starts at a unit boundary; a
 // trailing odd byte is left alone.
 void RecodeUnits(std::span<std::uint8_t> units, int direction);
+
+// The one loop over units: recodes, through `map` (a LowByteMap), the low byte of every
+// whole unit of `units` whose high byte is 0x06, little- or big-endian; a trailing odd
+// byte is left alone. Returns the number of units changed.
+std::size_t RecodeArabicUnits(std::span<std::uint8_t> units, const std::array<std::uint8_t, 256>& map,
+                              bool big_endian = false);
 
 // The pass over a whole document held in memory: the header stays, the rest is recoded.
 void RecodeBuffer(std::span<std::uint8_t> document, int direction);

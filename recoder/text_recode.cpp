@@ -74,18 +74,10 @@ std::uint64_t Utf8::Scan(Window w, bool final, const Map& map, std::size_t& chan
 }
 
 std::uint64_t Utf16::Scan(Window w, bool final, const Map& map, std::size_t& changed) {
-  const int lo = big_endian ? 1 : 0, hi = 1 - lo;
-  std::uint64_t i = pos;
-  for (; i + 1 < w.end; i += 2) {
-    if (w[i + hi] != 0x06) continue;
-    const std::uint8_t low = w[i + lo];
-    if (map[low] != low) {
-      w[i + lo] = map[low];
-      ++changed;
-    }
-  }
-  pos = i;
-  return final || i >= w.end ? w.end : i;
+  const std::uint64_t whole = w.end > pos ? (w.end - pos) & ~std::uint64_t{1} : 0;
+  if (whole > 0) changed += RecodeArabicUnits({&w[pos], static_cast<std::size_t>(whole)}, map, big_endian);
+  pos += whole;
+  return final || pos >= w.end ? w.end : pos;
 }
 
 std::uint64_t References::Scan(Window w, bool final, const Map& map, std::size_t& changed) {
@@ -351,12 +343,12 @@ bool IsTextKind(DocumentKind kind) {
   return kind == DocumentKind::kUtf8Text || kind == DocumentKind::kUtf16Text || kind == DocumentKind::kRtf;
 }
 
-std::string TextHandling(DocumentKind kind) {
+Handling TextHandling(DocumentKind kind) {
   switch (kind) {
-    case DocumentKind::kUtf8Text: return "UTF-8 characters";
-    case DocumentKind::kUtf16Text: return "UTF-16 units";
-    case DocumentKind::kRtf: return "rich-text escapes";
-    default: return {};
+    case DocumentKind::kUtf8Text: return Handling::kUtf8Characters;
+    case DocumentKind::kUtf16Text: return Handling::kUtf16Units;
+    case DocumentKind::kRtf: return Handling::kRtfEscapes;
+    default: return Handling::kNone;
   }
 }
 

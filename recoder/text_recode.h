@@ -122,7 +122,7 @@ class Utf8TextProbe {
 bool IsUtf8TextFile(InputFile& in, std::span<const std::uint8_t> head);
 
 // What the text kinds' handling is called in a RecodeSummary.
-std::string TextHandling(DocumentKind kind);
+Handling TextHandling(DocumentKind kind);
 bool IsTextKind(DocumentKind kind);
 
 // Recodes the text document at `input` into `out` in pieces, then reads the written file

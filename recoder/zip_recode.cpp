@@ -23,6 +23,7 @@
 #include "core/file_io.h"
 #include "formats.h"
 #include "formats_internal.h"
+#include "read_bytes.h"
 
 namespace uy::recode::detail {
 
@@ -74,19 +75,11 @@ void ThrowIfNoMemory(int zip_code) {
   if (zip_code == ZIP_ER_MEMORY) throw std::bad_alloc();
 }
 
-// An XML part: after an optional UTF-8 mark and blanks, it starts with '<'.
-bool LooksLikeXml(std::string_view data) {
-  std::size_t i = 0;
-  if (data.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
-  while (i < data.size() && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n')) ++i;
-  return i < data.size() && data[i] == '<';
-}
-
 File OpenPart(zip_t* z, zip_uint64_t index, zip_flags_t flags, const char* name) {
   File f(zip_fopen_index(z, index, flags), &zip_fclose);
   if (!f) {
     ThrowIfNoMemory(zip_error_code_zip(zip_get_error(z)));
-    throw FormatError(std::string("cannot open the part ") + name + " of the archive: " + zip_strerror(z));
+    throw DocumentError(std::string("cannot open the part ") + name + " of the archive: " + zip_strerror(z));
   }
   return f;
 }
@@ -96,7 +89,7 @@ std::string Peek(zip_t* z, zip_uint64_t index, const char* name) {
   File f = OpenPart(z, index, 0, name);
   std::string head(256, '\0');
   const zip_int64_t n = zip_fread(f.get(), head.data(), head.size());
-  if (n < 0) throw FormatError(std::string("cannot read the part ") + name + " of the archive: " + zip_file_strerror(f.get()));
+  if (n < 0) throw DocumentError(std::string("cannot read the part ") + name + " of the archive: " + zip_file_strerror(f.get()));
   head.resize(static_cast<std::size_t>(n));
   return head;
 }
@@ -112,7 +105,7 @@ class RecodedPart {
   bool done() const { return done_; }
   std::size_t changed() const { return recoder_.changed(); }
 
-  // The next recoded bytes; empty once done(). Throws FormatError.
+  // The next recoded bytes; empty once done(). Throws DocumentError.
   std::span<const std::uint8_t> Next() {
     if (done_) return {};
     std::memmove(buf_.data(), buf_.data() + ready_, end_ - ready_);
@@ -122,14 +115,14 @@ class RecodedPart {
       const zip_int64_t n = zip_fread(file_.get(), buf_.data() + end_, buf_.size() - end_);
       if (n < 0) {
         ThrowIfNoMemory(zip_error_code_zip(zip_file_get_error(file_.get())));
-        throw FormatError("cannot read the part " + name_ + " of the archive: " + zip_file_strerror(file_.get()));
+        throw DocumentError("cannot read the part " + name_ + " of the archive: " + zip_file_strerror(file_.get()));
       }
       if (static_cast<std::uint64_t>(n) > size_ - read_)
-        throw FormatError("the part " + name_ + " of the archive is longer than it says");
+        throw DocumentError("the part " + name_ + " of the archive is longer than it says");
       read_ += static_cast<std::uint64_t>(n);
       end_ += static_cast<std::size_t>(n);
       const bool last = n == 0;
-      if (last && read_ != size_) throw FormatError("the part " + name_ + " of the archive is cut short");
+      if (last && read_ != size_) throw DocumentError("the part " + name_ + " of the archive is cut short");
       ready_ = recoder_.RecodePiece({buf_.data(), end_}, last);
       done_ = last;
       if (ready_ > 0 || last) return {buf_.data(), ready_};
@@ -386,11 +379,11 @@ void CopyWhole(InputFile& in, AtomicFileWriter& out, Run& run) {
     run.Add(n);
   }
   InputFile written(out.temp_path());
-  if (written.size() != at) throw FormatError("the written file differs from the document");
+  if (written.size() != at) throw DocumentError("the written file differs from the document");
   for (std::uint64_t pos = 0; pos < at;) {
     const std::size_t n = ReadAt(in.fd(), buf.data(), buf.size(), pos, in.path());
     if (written.Read(back.data(), n) != n || std::memcmp(buf.data(), back.data(), n) != 0)
-      throw FormatError("the written file differs from the document");
+      throw DocumentError("the written file differs from the document");
     pos += n;
     run.Add(n);
   }
@@ -407,7 +400,7 @@ struct Entry {
 void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progress& progress,
                    RecodeSummary& summary) {
   const fs::path& input = in.path();
-  summary.handling = "XML parts";
+  summary.handling = Handling::kXmlParts;
   auto damaged = [&](const std::string& why) { return FileError(FileError::Kind::Read, input, why); };
 
   Run run;
@@ -444,18 +437,18 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
       Entry& e = entries[static_cast<std::size_t>(i)];
       zip_stat_t& st = e.st;
       if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0)
-        throw FormatError(std::string("cannot read the archive's directory: ") + zip_strerror(z.get()));
+        throw DocumentError(std::string("cannot read the archive's directory: ") + zip_strerror(z.get()));
       const zip_uint64_t need = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
-      if ((st.valid & need) != need) throw FormatError("the archive's directory is incomplete");
+      if ((st.valid & need) != need) throw DocumentError("the archive's directory is incomplete");
       if (!names.insert(st.name).second)
-        throw FormatError(std::string("the document is damaged: two of its parts are named ") + st.name);
+        throw DocumentError(std::string("the document is damaged: two of its parts are named ") + st.name);
       checks.push_back({st.name, st.size, st.crc});
       all += st.size;
       if (st.size == 0 || std::string_view(st.name).ends_with('/')) continue;
       if (st.encryption_method != ZIP_EM_NONE && (st.valid & ZIP_STAT_ENCRYPTION_METHOD))
-        throw FormatError(std::string("the part ") + st.name + " of the archive is encrypted");
+        throw DocumentError(std::string("the part ") + st.name + " of the archive is encrypted");
       // Only XML parts (by content) are read whole; pictures and the like are not touched.
-      e.xml = LooksLikeXml(Peek(z.get(), static_cast<zip_uint64_t>(i), st.name));
+      e.xml = IsMarkup(Peek(z.get(), static_cast<zip_uint64_t>(i), st.name));
       if (e.xml) xml += st.size;
     }
 
@@ -475,7 +468,7 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
       summary.changed += part.changed();
       checks[i].crc = static_cast<std::uint32_t>(crc);
     }
-  } catch (const FormatError& e) {
+  } catch (const DocumentError& e) {
     throw damaged(e.what());
   }
 
@@ -503,13 +496,13 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
         }
         if (zip_file_replace(z.get(), i, s, 0) != 0) {
           zip_source_free(s);
-          throw FormatError(std::string("cannot replace the part ") + st.name + ": " + zip_strerror(z.get()));
+          throw DocumentError(std::string("cannot replace the part ") + st.name + ": " + zip_strerror(z.get()));
         }
         // Keep the part's compression method and time stamp.
         const zip_int32_t method = (st.comp_method == ZIP_CM_STORE) ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
         if (zip_set_file_compression(z.get(), i, method, 0) != 0 ||
             ((st.valid & ZIP_STAT_MTIME) && zip_file_set_mtime(z.get(), i, st.mtime, 0) != 0))
-          throw FormatError(std::string("cannot set the part ") + st.name + ": " + zip_strerror(z.get()));
+          throw DocumentError(std::string("cannot set the part ") + st.name + ": " + zip_strerror(z.get()));
       }
       io.out_fd = out.fd();
       io.count_reads = true;
@@ -520,7 +513,7 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
       }
       z.release();  // closed
     }
-  } catch (const FormatError& e) {
+  } catch (const DocumentError& e) {
     throw damaged(e.what());
   }
 
@@ -531,12 +524,12 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
     const std::uint64_t before = run.done;
     VerifyZip(out.temp_path(), checks, !copy, "the written archive",
               [&](std::uint64_t n) { run.Add(before + n - run.done); });
-  } catch (const FormatError& e) {
+  } catch (const DocumentError& e) {
     // Damage that the document itself carries (a part that does not match its own
     // directory) is copied, not made: name the document rather than the result.
     try {
       VerifyZipAsClaimed(input);
-    } catch (const FormatError& why) {
+    } catch (const DocumentError& why) {
       throw damaged(std::string("the document is damaged: ") + why.what());
     }
     throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
@@ -553,11 +546,11 @@ void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryChec
   Archive z(zip_open(path.c_str(), ZIP_RDONLY | (strict ? ZIP_CHECKCONS : 0), &code));
   if (!z) {
     ThrowIfNoMemory(code);
-    throw FormatError(what + " fails its check: " + ErrorText(code));
+    throw DocumentError(what + " fails its check: " + ErrorText(code));
   }
   const zip_int64_t count = zip_get_num_entries(z.get(), 0);
   if (count < 0 || static_cast<std::size_t>(count) != checks.size())
-    throw FormatError(what + " has a different number of parts");
+    throw DocumentError(what + " has a different number of parts");
   std::vector<char> buf(1 << 16);
   std::uint64_t total = 0;
   for (zip_int64_t i = 0; i < count; ++i) {
@@ -565,16 +558,16 @@ void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryChec
     zip_stat_t st;
     if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || want.name != st.name ||
         st.size != want.size || st.crc != want.crc)
-      throw FormatError(what + "'s part " + want.name + " differs from what was meant");
+      throw DocumentError(what + "'s part " + want.name + " differs from what was meant");
     File f(zip_fopen_index(z.get(), static_cast<zip_uint64_t>(i), 0), &zip_fclose);
-    if (!f) throw FormatError(what + "'s part " + want.name + " cannot be opened: " + zip_strerror(z.get()));
+    if (!f) throw DocumentError(what + "'s part " + want.name + " cannot be opened: " + zip_strerror(z.get()));
     std::uint64_t got = 0;
     for (zip_int64_t n; (n = zip_fread(f.get(), buf.data(), buf.size())) != 0; got += static_cast<std::uint64_t>(n)) {
-      if (n < 0) throw FormatError(what + "'s part " + want.name + " is damaged: " + zip_file_strerror(f.get()));
+      if (n < 0) throw DocumentError(what + "'s part " + want.name + " is damaged: " + zip_file_strerror(f.get()));
       total += static_cast<std::uint64_t>(n);
       if (progress) progress(total);
     }
-    if (got != want.size) throw FormatError(what + "'s part " + want.name + " has the wrong size");
+    if (got != want.size) throw DocumentError(what + "'s part " + want.name + " has the wrong size");
   }
 }
 
@@ -583,12 +576,12 @@ void VerifyZipAsClaimed(const std::filesystem::path& path) {
   std::vector<ZipEntryCheck> claimed;
   {
     Archive z(zip_open(path.c_str(), ZIP_RDONLY, &code));
-    if (!z) throw FormatError("the archive cannot be opened: " + ErrorText(code));
+    if (!z) throw DocumentError("the archive cannot be opened: " + ErrorText(code));
     const zip_int64_t count = zip_get_num_entries(z.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
       zip_stat_t st;
       if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0)
-        throw FormatError(std::string("cannot read the archive's directory: ") + zip_strerror(z.get()));
+        throw DocumentError(std::string("cannot read the archive's directory: ") + zip_strerror(z.get()));
       claimed.push_back({st.name, st.size, st.crc});
     }
   }

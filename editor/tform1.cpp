@@ -513,15 +513,12 @@ void TForm1::ToolButton4Click() {
 
 std::optional<QString> TForm1::TntMemo1KeyPress(const QString& typed) {
   keyboard_.set_uyghur_mode(ToolButton11->isChecked());
-  QString insert;
   bool handled = false;
-  for (const QChar c : typed) {
-    const uy::KeyOutcome outcome = keyboard_.Press(c.unicode());
-    handled |= outcome.Handled();
-    insert += QString::fromStdU16String(outcome.Text(c.unicode()));
-  }
+  const std::u16string insert = keyboard_.PressAll(
+      std::u16string_view(reinterpret_cast<const char16_t*>(typed.utf16()), static_cast<std::size_t>(typed.size())),
+      &handled);
   if (!handled) return std::nullopt;
-  return insert;
+  return QString::fromStdU16String(insert);
 }
 
 void TForm1::ComboBox1Change() {

@@ -163,11 +163,8 @@ int RunRecode(const Args& args) {
   rc::BatchCallbacks callbacks;
   if (tty) callbacks.progress = &progress;
   callbacks.on_current = [&](std::size_t i) { progress.Start(files[i]); };
-  fs::path last_output;
-  callbacks.on_last_output = [&](const fs::path& p) { last_output = p; };
   callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
     const fs::path target = output ? *output : out;
-    last_output = target;
     if (!force) RefuseContradiction(in, dir);
     try {
       if (raw)

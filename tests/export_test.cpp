@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/letters.h"
+#include "editor/keyboard.h"
 #include "export/shaper.h"
 #include "export/visual.h"
 #include "export_model.h"
@@ -83,7 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
     Lists, ShapeCases,
     testing::Values(CaseList{"shape_run.tests", [](std::u16string_view s) { return ShapeRun(s); }},
                     CaseList{"convert_line.tests", [](std::u16string_view s) { return ConvertLine(s); }},
-                    CaseList{"visual_line.tests", [](std::u16string_view s) { return VisualLine(s); }}),
+                    CaseList{"visual_line.tests", [](std::u16string_view s) { return VisualLine(s); }},
+                    CaseList{"keyboard.tests",
+                             [](std::u16string_view keys) {
+                               uy::PhoneticKeyboard keyboard;  // Uyghur mode, at a word start
+                               return keyboard.PressAll(keys);
+                             }}),
     [](const testing::TestParamInfo<CaseList>& info) {
       return std::string(info.param.file).substr(0, std::string(info.param.file).find('.'));
     });

@@ -23,7 +23,7 @@
 #include "editor/tform1.h"
 #include "editor/uy_memo.h"
 #include "export/visual.h"
-#include "gui/fake_dialogs.h"
+#include "tests/fake_dialogs.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 namespace uy {
 namespace {
 
-enum class Kind : unsigned char { kNone, kSingle, kVowel, kPhrase, kPhraseL, kBracket };
+enum class Kind : unsigned char { kNone, kSingle, kVowel, kPhrase, kBracket };
 
 struct Entry {
   Kind kind = Kind::kNone;
@@ -56,7 +56,7 @@ constexpr std::array<Entry, 128> BuildKeyMap() {
   map['W'] = {Kind::kPhrase, kPhraseW};
   map['X'] = {Kind::kPhrase, kPhraseX};
   map['Z'] = {Kind::kPhrase, kPhraseZ};
-  map['L'] = {Kind::kPhraseL, kPhraseL};
+  map['L'] = {Kind::kPhrase, kPhraseL};
   return map;
 }
 
@@ -112,8 +112,7 @@ KeyOutcome HandleKey(char16_t unit, bool uyghur_mode, bool word_start) {
       out.insert = word_start ? std::u16string_view(kHamzaVowels[unit].data(), 2) : entry.text;
       out.word_start = false;
       break;
-    case Kind::kPhrase:
-    case Kind::kPhraseL:  // ends set too: the last letter it inserts sets the flag again
+    case Kind::kPhrase:  // L's phrase too: the last letter it inserts sets the flag again
       out.typed = KeyOutcome::Typed::kSwallowed;
       out.insert = entry.text;
       out.word_start = true;

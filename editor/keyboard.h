@@ -43,10 +43,17 @@ class PhoneticKeyboard {
     return out;
   }
   // Several units at once (an input method's commit string): the text they give together,
-  // to be inserted as one edit.
-  std::u16string PressAll(std::u16string_view units) {
+  // to be inserted as one edit. `handled`, when given, tells whether the keyboard changed
+  // any of them (when not, the text area inserts the units itself).
+  std::u16string PressAll(std::u16string_view units, bool* handled = nullptr) {
     std::u16string text;
-    for (const char16_t unit : units) text += Press(unit).Text(unit);
+    bool any = false;
+    for (const char16_t unit : units) {
+      const KeyOutcome out = Press(unit);
+      any |= out.Handled();
+      text += out.Text(unit);
+    }
+    if (handled) *handled = any;
     return text;
   }
   bool uyghur_mode() const { return uyghur_mode_; }

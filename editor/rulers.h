@@ -26,7 +26,6 @@ class RulerBar : public QWidget {
   Q_OBJECT
  public:
   RulerBar(Qt::Orientation orientation, QWidget* parent = nullptr);
-  Qt::Orientation orientation() const { return orientation_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -16,7 +16,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QScreen>
-#include <QShortcut>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTextOption>
@@ -356,21 +355,30 @@ void TForm1::ConnectHandlers() {
   connect(ComboBox1, &QComboBox::editTextChanged, this, [this] { Run([this] { ComboBox1Change(); }); });
   connect(ComboBox2, &QComboBox::editTextChanged, this, [this] { Run([this] { ComboBox2Change(); }); });
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { Run([this] { TrackBar1Change(); }); });
-  connect(ToolButton1, &QToolButton::clicked, this, [this] { Run([this] { ToolButton1Click(); }); });
-  connect(FileNew1, &QAction::triggered, this, [this] { Run([this] { ToolButton1Click(); }); });
-  connect(ToolButton2, &QToolButton::clicked, this, [this] { Run([this] { ToolButton2Click(); }); });
-  connect(FileOpen1, &QAction::triggered, this, [this] { Run([this] { ToolButton2Click(); }); });
-  connect(ToolButton3, &QToolButton::clicked, this, [this] { Run([this] { ToolButton3Click(); }); });
-  connect(FileSave1, &QAction::triggered, this, [this] { Run([this] { ToolButton3Click(); }); });
-  connect(ToolButton8, &QToolButton::clicked, this, [this] { Run([this] { ToolButton8Click(); }); });
-  connect(ToolButton4, &QToolButton::clicked, this, [this] { Run([this] { ToolButton4Click(); }); });
-  // Shortcuts a user of a small editor expects.
-  connect(new QShortcut(QKeySequence::New, this), &QShortcut::activated, this,
-          [this] { Run([this] { ToolButton1Click(); }); });
-  connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
-          [this] { Run([this] { ToolButton2Click(); }); });
-  connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
-          [this] { Run([this] { ToolButton3Click(); }); });
+  // One action per document command: its tool button shows it, the file menu lists the
+  // first three, and it carries the shortcut a user of a small editor expects.
+  auto* colour = new QAction(ImageList1[11], QStringLiteral("Colour"), this);
+  auto* export_text = new QAction(ImageList1[3], QStringLiteral("Export"), this);
+  const struct {
+    QAction* action;
+    QToolButton* button;
+    QKeySequence::StandardKey key;
+    void (TForm1::*handler)();
+  } commands[] = {
+      {FileNew1, ToolButton1, QKeySequence::New, &TForm1::ToolButton1Click},
+      {FileOpen1, ToolButton2, QKeySequence::Open, &TForm1::ToolButton2Click},
+      {FileSave1, ToolButton3, QKeySequence::Save, &TForm1::ToolButton3Click},
+      {colour, ToolButton8, QKeySequence::UnknownKey, &TForm1::ToolButton8Click},
+      {export_text, ToolButton4, QKeySequence::UnknownKey, &TForm1::ToolButton4Click},
+  };
+  for (const auto& command : commands) {
+    command.action->setToolTip(command.button->toolTip());
+    if (command.key != QKeySequence::UnknownKey) command.action->setShortcut(command.key);
+    command.button->setDefaultAction(command.action);
+    addAction(command.action);  // the shortcut works wherever the focus is in the window
+    connect(command.action, &QAction::triggered, this,
+            [this, handler = command.handler] { Run([this, handler] { (this->*handler)(); }); });
+  }
 }
 
 void TForm1::Run(const std::function<void()>& handler) {
@@ -505,15 +513,12 @@ void TForm1::ToolButton4Click() {
 
 std::optional<QString> TForm1::TntMemo1KeyPress(const QString& typed) {
   keyboard_.set_uyghur_mode(ToolButton11->isChecked());
-  QString insert;
   bool handled = false;
-  for (const QChar c : typed) {
-    const uy::KeyOutcome outcome = keyboard_.Press(c.unicode());
-    handled |= outcome.Handled();
-    insert += QString::fromStdU16String(outcome.Text(c.unicode()));
-  }
+  const std::u16string insert = keyboard_.PressAll(
+      std::u16string_view(reinterpret_cast<const char16_t*>(typed.utf16()), static_cast<std::size_t>(typed.size())),
+      &handled);
   if (!handled) return std::nullopt;
-  return insert;
+  return QString::fromStdU16String(insert);
 }
 
 void TForm1::ComboBox1Change() {

@@ -33,14 +33,12 @@
 #include <QUrl>
 
 #include "core/letters.h"
+#include "core/version.h"
 #include "gui/guard.h"
 #include "recoder/button_images.h"
 #include "recoder/detect.h"
 #include "recoder/tables.h"
 
-#ifndef UY_VERSION
-#define UY_VERSION "0"
-#endif
 
 namespace uy::recode {
 namespace {

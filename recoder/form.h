@@ -96,9 +96,6 @@ class TForm1 : public QWidget {
   // The picked document of a list entry: its own folder and its name.
   QString EntryPath(int row) const;
 
-  // Replaces what recodes one document (by default the recoder that tells documents by content).
-  void SetDocumentRecoder(DocumentRecoder recoder) { recoder_ = std::move(recoder); }
-
   // A pick: appends the files to the list, as the open dialog and a drop do.
   void AddDocuments(const QStringList& paths);
 

@@ -10,7 +10,7 @@
 #include <QListWidget>
 
 #include "core/utf.h"
-#include "gui/fake_dialogs.h"
+#include "tests/fake_dialogs.h"
 #include "recoder/form.h"
 #include "recoder/tables.h"
 #include "test_util.h"

@@ -17,7 +17,7 @@
 #include <QTest>
 #include <QUrl>
 
-#include "gui/fake_dialogs.h"
+#include "tests/fake_dialogs.h"
 #include "recoder/form.h"
 #include "recoder/pass.h"
 #include "recoder/tables.h"

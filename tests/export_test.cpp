@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/letters.h"
+#include "editor/keyboard.h"
 #include "export/shaper.h"
 #include "export/visual.h"
 #include "export_model.h"
@@ -34,6 +37,62 @@ std::string Hex(const std::u16string& s) {
 #define EXPECT_U16(actual, ...) EXPECT_EQ(Hex(actual), Hex(__VA_ARGS__))
 
 const char16_t kBeh = u'\u0628';
+
+// The case lists under data/shape: "input;expected" a line, code points as U+XXXX joined
+// by commas, '#' comments. Each file is run through the function it is named after.
+std::u16string CodePoints(const std::string& field) {
+  std::u16string out;
+  for (std::size_t at = 0; at < field.size();) {
+    const std::size_t end = std::min(field.find(',', at), field.size());
+    const char32_t c = static_cast<char32_t>(std::stoul(field.substr(at + 2, end - at - 2), nullptr, 16));
+    if (c > 0xFFFF) {
+      out += static_cast<char16_t>(0xD7C0 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    at = end + 1;
+  }
+  return out;
+}
+
+struct CaseList {
+  const char* file;
+  std::u16string (*run)(std::u16string_view);
+};
+
+class ShapeCases : public testing::TestWithParam<CaseList> {};
+
+TEST_P(ShapeCases, MatchTheList) {
+  std::ifstream in(std::filesystem::path(UY_TEST_DATA) / "shape" / GetParam().file);
+  ASSERT_TRUE(in) << GetParam().file;
+  int cases = 0, line_number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++line_number;
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t semicolon = line.find(';');
+    ASSERT_NE(semicolon, std::string::npos) << GetParam().file << ':' << line_number;
+    const std::u16string input = CodePoints(line.substr(0, semicolon));
+    EXPECT_U16(GetParam().run(input), CodePoints(line.substr(semicolon + 1)))
+        << GetParam().file << ':' << line_number;
+    ++cases;
+  }
+  EXPECT_GT(cases, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ShapeCases,
+    testing::Values(CaseList{"shape_run.tests", [](std::u16string_view s) { return ShapeRun(s); }},
+                    CaseList{"convert_line.tests", [](std::u16string_view s) { return ConvertLine(s); }},
+                    CaseList{"visual_line.tests", [](std::u16string_view s) { return VisualLine(s); }},
+                    CaseList{"keyboard.tests",
+                             [](std::u16string_view keys) {
+                               uy::PhoneticKeyboard keyboard;  // Uyghur mode, at a word start
+                               return keyboard.PressAll(keys);
+                             }}),
+    [](const testing::TestParamInfo<CaseList>& info) {
+      return std::string(info.param.file).substr(0, std::string(info.param.file).find('.'));
+    });
 
 TEST(ShapeTable, RegularRowsFollowThePresentationFormLayout) {
   // The usual layout of the presentation-form blocks: isolated, final, initial, medial
@@ -69,66 +128,17 @@ TEST(ShapeRun, FormsByPositionForEveryRow) {
                joins_on ? std::u16string{u'\uFE91', r.medial, u'\uFE90'}
                         : std::u16string{u'\uFE91', r.final, u'\uFE8F'});
   }
-  EXPECT_U16(ShapeRun(u""), u"");
-}
-
-TEST(ShapeRun, IrregularRows) {
-  EXPECT_U16(ShapeRun(u"\u0626"), u"\uFE8B");
-  EXPECT_U16(ShapeRun(u"\u0626\u0627"), u"\uFE8B\uFE8E");
-  EXPECT_U16(ShapeRun(u"\u0628\u0626"), u"\uFE91\uFE8C");
-  EXPECT_U16(ShapeRun(u"\u0628\u06BE\u0628"), u"\uFE91\uFBAB\uFE90");
-  EXPECT_U16(ShapeRun(u"\u06BE\u06D5\u06BE"), u"\uFBAC\uFEEA\uFBAA");
-  EXPECT_U16(ShapeRun(u"\u0628\u06BE"), u"\uFE91\uFBAD");
-  EXPECT_U16(ShapeRun(u"\u06D5"), u"\uFEE9");
-  EXPECT_U16(ShapeRun(u"\u06C9"), u"\uFBE2");
-  EXPECT_U16(ShapeRun(u"\u0628\u06C9"), u"\uFE91\uFBE2");
-  EXPECT_U16(ShapeRun(u"\u0643\u0649\u062A\u0627\u0628"), u"\uFEDB\uFBE9\uFE98\uFE8E\uFE8F");
-  EXPECT_U16(ShapeRun(u"\u062A\u0649\u0644\u0649"), u"\uFE97\uFBE9\uFEE0\uFEF0");
 }
 
 TEST(ShapeRun, LamAlef) {
-  EXPECT_U16(ShapeRun(u"\u0644\u0627"), u"\uFEFB");
-  EXPECT_U16(ShapeRun(u"\u0628\u0644\u0627"), u"\uFE91\uFEFC");
-  EXPECT_U16(ShapeRun(u"\u062F\u0644\u0627"), u"\uFEA9\uFEFB");
-  EXPECT_U16(ShapeRun(u"\u0644\u0627\u0627"), u"\uFEFB\uFE8D");
-  EXPECT_U16(ShapeRun(u"\u0628\u0627\u0644\u0627\u0020"), u"\uFE91\uFE8E\uFEFB\u0020");
-  EXPECT_U16(ShapeRun(u"\u0633\u0627\u0644\u0627\u0645"), u"\uFEB3\uFE8E\uFEFB\uFEE1");
-  EXPECT_U16(ShapeRun(u"\u0644\u0627\u0628\u0628"), u"\uFEFB\uFE91\uFE90");
   // Several ligatures: every placeholder goes, whatever stands between them.
-  EXPECT_U16(ShapeRun(u"\u0644\u0627\u0644\u0627\u0644\u0627"), u"\uFEFB\uFEFB\uFEFB");
   EXPECT_U16(ShapeRun(u"\u0628\u0644\u0627 (\u0644\u0627) \u0644\u0644\u0627\u0628"),
              u"\uFE91\uFEFC )\uFEFB( \uFEDF\uFEFC\uFE8F");
-  EXPECT_U16(ShapeRun(u"\u0644\u0644\u0644\u0627"), u"\uFEDF\uFEE0\uFEFC");
   // An alef at position 0 is an ordinary alef; so is a lam with no alef after it.
-  EXPECT_U16(ShapeRun(u"\u0627\u0644"), u"\uFE8D\uFEDD");
-}
-
-TEST(ShapeRun, Tatweel) {
-  EXPECT_U16(ShapeRun(u"\u0628\u0640"), u"\uFE91\u0640");
-  EXPECT_U16(ShapeRun(u"\u0640\u0628"), u"\u0640\uFE90");
-  EXPECT_U16(ShapeRun(u"\u0640"), u"\u0640");
-  EXPECT_U16(ShapeRun(u"\u0628\u0640\u0640\u0628"), u"\uFE91\u0640\u0640\uFE90");
-}
-
-TEST(ShapeRun, CharactersWithoutARowBreakJoiningOnBothSides) {
-  EXPECT_U16(ShapeRun(u"\u0628-\u0628"), u"\uFE8F-\uFE8F");
-  EXPECT_U16(ShapeRun(u"\u0628\u0647\u0628"), u"\uFE8F\u0647\uFE8F");
-  EXPECT_U16(ShapeRun(u"\u0628\u0628 \u0628\u0628"), u"\uFE91\uFE90 \uFE91\uFE90");
-  EXPECT_U16(ShapeRun(u"\u0626 \u0628"), u"\uFE8B \uFE8F");
-  EXPECT_U16(ShapeRun(u"a\u0644\u0627b"), u"a\uFEFBb");
-}
-
-TEST(ShapeRun, BracketsAreMirroredByInput) {
-  EXPECT_U16(ShapeRun(u"(\u0628)"), u")\uFE8F(");
-  EXPECT_U16(ShapeRun(u"()[]{}\u00AB\u00BB\u2039\u203A"), u")(][}{\u00BB\u00AB\u203A\u2039");
-  EXPECT_U16(ShapeRun(u"<\u0628>"), u"<\uFE8F>");
 }
 
 TEST(ShapeRun, UnitsWithoutARowAreNeverTurned) {
   // Text exported once and exported again keeps its presentation forms.
-  EXPECT_U16(ShapeRun(u"\u0628\uFE91"), u"\uFE8F\uFE91");
-  EXPECT_U16(ShapeRun(u"\u0628\uFE92"), u"\uFE8F\uFE92");
-  EXPECT_U16(ShapeRun(u"\u0628\u0628\uFE92\uFE91"), u"\uFE91\uFE90\uFE92\uFE91");
   // U+0000 after a right-joining letter stays U+0000.
   EXPECT_U16(ShapeRun(std::u16string(u"\u0631\0x", 3)), std::u16string(u"\uFEAD\0x", 3));
   EXPECT_U16(ShapeRun(std::u16string(u"\u0631\0", 2)), std::u16string(u"\uFEAD\0", 2));
@@ -144,34 +154,6 @@ TEST(IsRtlRunChar, HoldsExactlyTheFiftyFiveUnits) {
     EXPECT_EQ(rtl, exportmodel::IsRtl(static_cast<char16_t>(c))) << c;
   }
   EXPECT_EQ(count, 55);
-}
-
-TEST(ConvertLine, ShapesEveryRtlRunOnItsOwnInLogicalOrder) {
-  EXPECT_U16(ConvertLine(u""), u"");
-  EXPECT_U16(ConvertLine(u"\u0628\u0627\u0644\u0627 2011"), u"\uFE91\uFE8E\uFEFB 2011");
-  // Runs start unjoined: an LTR run between two letters breaks joining and lam-alef.
-  EXPECT_U16(ConvertLine(u"\u0628x\u0628"), u"\uFE8Fx\uFE8F");
-  EXPECT_U16(ConvertLine(u"\u06440\u0627"), u"\uFEDD0\uFE8D");
-  EXPECT_U16(ConvertLine(u"AB \u0628\u0628, C"), u"AB \uFE91\uFE90, C");
-  // Brackets are mirrored by the ordering, where they end up right to left.
-  EXPECT_U16(ConvertLine(u"(\u0628)"), u"(\uFE8F)");
-  EXPECT_U16(ConvertLine(u"\u0628"), u"\uFE8F");
-}
-
-TEST(VisualLine, ShortLinesAreUnchanged) {
-  EXPECT_U16(VisualLine(u""), u"");
-  EXPECT_U16(VisualLine(u"\u0628"), u"\u0628");
-  EXPECT_U16(VisualLine(u"("), u"(");
-}
-
-TEST(VisualLine, WordsRightToLeftNumbersLeftToRight) {
-  EXPECT_U16(VisualLine(u"\u0644\u0627"), u"\uFEFB");
-  EXPECT_U16(VisualLine(u"\u0628\u0644\u0627"), u"\uFEFC\uFE91");
-  EXPECT_U16(VisualLine(u"\u0628\u0627\u0644\u0627 2011"), u"2011 \uFEFB\uFE8E\uFE91");
-  EXPECT_U16(VisualLine(u"(\u0628\u0627\u0644\u0627)"), u"(\uFEFB\uFE8E\uFE91)");
-  EXPECT_U16(VisualLine(u"\u0633\u0627\u0644\u0627\u0645!"), u"!\uFEE1\uFEFB\uFE8E\uFEB3");
-  EXPECT_U16(VisualLine(u"AB \u0628\u0628, C"), u"C ,\uFE90\uFE91 AB");
-  EXPECT_U16(VisualLine(u"()"), u"()");
 }
 
 // Lines are ordered as a right-to-left paragraph shows them (the editor's display), not

@@ -12,7 +12,7 @@
 
 #include "gui/app_setup.h"
 #include "gui/dialogs.h"
-#include "gui/fake_dialogs.h"
+#include "tests/fake_dialogs.h"
 #include "gui/guard.h"
 #include "test_util.h"
 

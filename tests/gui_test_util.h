@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "editor/tform1.h"
-#include "gui/fake_dialogs.h"
+#include "tests/fake_dialogs.h"
 
 // Readable QStrings in test failures.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }

@@ -15,22 +15,6 @@ using uy::HandleKey;
 using uy::KeyOutcome;
 using Typed = KeyOutcome::Typed;
 
-// Types keys in Uyghur mode from a given flag; returns the text and leaves the flag.
-std::u16string Type(std::u16string_view keys, bool& flag) {
-  std::u16string text;
-  for (char16_t k : keys) {
-    const KeyOutcome out = HandleKey(k, true, flag);
-    text += out.Text(k);
-    flag = out.word_start;
-  }
-  return text;
-}
-
-std::u16string TypeFromStart(std::u16string_view keys) {
-  bool flag = true;
-  return Type(keys, flag);
-}
-
 TEST(Keyboard, FlagAfterEveryKindOfKeystroke) {
   struct Case {
     char16_t key;
@@ -55,27 +39,6 @@ TEST(Keyboard, FlagAfterEveryKindOfKeystroke) {
       EXPECT_EQ(en.word_start, flag);
     }
   }
-}
-
-TEST(Keyboard, TypingSequences) {
-  EXPECT_EQ(TypeFromStart(u"ee"), u"\u0626\u06D0\u06D0");
-  EXPECT_EQ(TypeFromStart(u"be"), u"\u0628\u06D0");
-  EXPECT_EQ(TypeFromStart(u"b f"), u"\u0628 \u0626\u0627");
-  EXPECT_EQ(TypeFromStart(u"b3h"), u"\u06283\u0626\u0649");
-  EXPECT_EQ(TypeFromStart(u"K"), u"\u06C6");
-  EXPECT_EQ(TypeFromStart(u"Ke"), u"\u06C6\u06D0");
-  EXPECT_EQ(TypeFromStart(u"/e"), u"\u0626\u06D0");
-  EXPECT_EQ(TypeFromStart(u"Lh"), u"\u0644\u0627\u0626\u0649");
-  EXPECT_EQ(TypeFromStart(u"Wf"), u"\u06CB\u06D5 \u0626\u0627");
-  EXPECT_EQ(TypeFromStart(u"b (e"), u"\u0628 )\u0626\u06D0");
-  EXPECT_EQ(TypeFromStart(u"b(e"), u"\u0628)\u06D0");
-  EXPECT_EQ(TypeFromStart(u"[]{}()"), u"\u00BB\u00AB}{)(");
-  EXPECT_EQ(TypeFromStart(u"<>,;?"), u"\u203A\u2039\u060C\u061B\u061F");
-  EXPECT_EQ(TypeFromStart(u"ACEIMNOPRSTUVY"),
-            u"\u2190\u3011\u201C\u25C6\u2026\u2116\u25CF\u00A7\u201D\u2212\u25A0\u25B2\u3010\u2605");
-  EXPECT_EQ(TypeFromStart(u"DFGHJ"), u"\u0698\u0641\u06AF\u062E\u062C");
-  // Characters without an entry stay as typed.
-  EXPECT_EQ(TypeFromStart(u"09 \"'`!#$%&*+-.:=@\\^_|~"), u"09 \"'`!#$%&*+-.:=@\\^_|~");
 }
 
 TEST(Keyboard, LetterKeysShareTheScriptCoreTable) {

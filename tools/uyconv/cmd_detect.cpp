@@ -7,21 +7,6 @@
 #include "recoder/detect.h"
 
 namespace uyconv {
-namespace {
-
-void PrintDetectHelp() {
-  std::cout << "Usage: uyconv detect FILE...\n\n"
-               "Tells which encoding the Uyghur text of each document is in, from its content\n"
-               "(only as much of it as needed is read). Prints one line per document: the\n"
-               "path, a tab, the verdict, a tab, a confidence between 0 and 1. The verdict is\n"
-               "\"unicode\", \"direction N\" (the lowest direction, 0, 2, 4 or 6, whose table\n"
-               "recodes the document to Unicode; see 'uyconv recode --list') or \"unknown\"\n"
-               "(no Uyghur text, or too little to tell).\n\n"
-               "Exit status: 0 when every document got a verdict, 1 when one is unknown or\n"
-               "cannot be read, 2 for a usage error.\n";
-}
-
-}  // namespace
 
 int RunDetect(const Args& args) {
   std::vector<std::string> files;
@@ -32,8 +17,7 @@ int RunDetect(const Args& args) {
     } else if (a == "--") {
       options_done = true;
     } else if (a == "--help" || a == "-h") {
-      PrintDetectHelp();
-      return 0;
+      return PrintUsage("detect");
     } else {
       return UsageError("detect: unknown option '" + a + "'");
     }

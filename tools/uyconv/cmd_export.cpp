@@ -19,19 +19,6 @@
 namespace uyconv {
 namespace {
 
-void PrintExportHelp() {
-  std::cout << "Usage: uyconv export [--utf16] [FILE]\n\n"
-               "Turns every line of FILE (standard input without FILE, or with -) into its\n"
-               "export line: Uyghur letters in their presentation forms, the line in the\n"
-               "order in which a right-to-left paragraph shows it (left to right), as pasted\n"
-               "into programs that cannot shape or lay out Arabic.\n"
-               "The input is UTF-8 text or a \".uyt\" file (UTF-16 with its mark).\n"
-               "Lines end at LF, CR LF, a lone CR or U+2028. The input is read line by line:\n"
-               "files of any size are exported in memory bounded by the longest line.\n\n"
-               "  --utf16  write the clipboard text: UTF-16LE, CR LF after every line\n"
-               "           (default: UTF-8, LF after every line)\n";
-}
-
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 
 // A growable array of trivially copyable units that is never zero-filled.
@@ -314,8 +301,7 @@ int RunExport(const Args& args) {
     if (!options_done && a == "--") {
       options_done = true;
     } else if (!options_done && (a == "--help" || a == "-h")) {
-      PrintExportHelp();
-      return 0;
+      return PrintUsage("export");
     } else if (!options_done && a == "--utf16") {
       utf16 = true;
     } else if (!options_done && a.size() > 1 && a[0] == '-') {

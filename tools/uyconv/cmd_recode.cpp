@@ -25,30 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 namespace rc = uy::recode;
 
-void PrintRecodeHelp() {
-  std::cout << "Usage: uyconv recode [-d N] [-o OUT] [--raw] [--force] FILE...\n"
-               "       uyconv recode -r [-d N] [--out-dir OUT] [--jobs N] [--overwrite] DIR...\n"
-               "       uyconv recode --list\n\n"
-               "Recodes the Uyghur text of each document in direction N (default 0) and\n"
-               "writes the result beside it, the name marked \"(Unicode)\" or \"(Korveli)\".\n"
-               "The documents themselves are never changed. The kind of document is told by its\n"
-               "content: the text of zip containers (.docx .xlsx .odt ...), compound files\n"
-               "(.doc .xls .ppt) and UTF-8, UTF-16 and rich text files is recoded, and nothing\n"
-               "else; other files get the 16-bit unit pass. A document whose content is\n"
-               "clearly Unicode already (for a direction into Unicode) or clearly legacy text\n"
-               "(for a direction out of it) is not recoded: it is reported as failed.\n\n"
-               "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
-               "  -o, --output OUT   write the result to OUT (one document only)\n"
-               "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
-               "      --force        recode even when the content says the direction is wrong\n"
-               "      --list         print the eight directions\n"
-               "  -r, --recursive    walk the folders given, recoding every document in them;\n"
-               "                     outputs of earlier runs and hidden files are left out\n"
-               "      --out-dir OUT  write the outputs under OUT, mirroring the folders\n"
-               "      --jobs N       recode N documents at a time (default: the processors)\n"
-               "      --overwrite    replace outputs that exist (default: skip their documents)\n";
-}
-
 void PrintDirections() {
   for (int d = 0; d < rc::kDirectionCount; ++d) {
     const rc::Direction& dir = rc::GetDirection(d);
@@ -119,8 +95,7 @@ int RunRecode(const Args& args) {
     } else if (a == "--") {
       options_done = true;
     } else if (a == "--help" || a == "-h") {
-      PrintRecodeHelp();
-      return 0;
+      return PrintUsage("recode");
     } else if (a == "--raw") {
       raw = true;
     } else if (a == "-r" || a == "--recursive") {
@@ -188,11 +163,8 @@ int RunRecode(const Args& args) {
   rc::BatchCallbacks callbacks;
   if (tty) callbacks.progress = &progress;
   callbacks.on_current = [&](std::size_t i) { progress.Start(files[i]); };
-  fs::path last_output;
-  callbacks.on_last_output = [&](const fs::path& p) { last_output = p; };
   callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
     const fs::path target = output ? *output : out;
-    last_output = target;
     if (!force) RefuseContradiction(in, dir);
     try {
       if (raw)

@@ -9,8 +9,6 @@
 namespace uyconv {
 namespace {
 
-bool WantsHelp(const Args& args) { return !args.empty() && (args[0] == "--help" || args[0] == "-h"); }
-
 int FileFailure(const uy::TextFileError& e) {
   Error(std::string(e.what()) + (e.reason().empty() ? "" : ": " + e.reason()));
   return 1;
@@ -19,15 +17,6 @@ int FileFailure(const uy::TextFileError& e) {
 }  // namespace
 
 int RunCat(const Args& args) {
-  if (WantsHelp(args)) {
-    std::cout << "Usage: uyconv cat FILE\n\n"
-                 "Prints a text file as UTF-8, reading it as the editor opens it: UTF-16\n"
-                 "with either byte-order mark, UTF-8 with its mark, or unmarked text (UTF-8\n"
-                 "when valid, else code page 936). Line breaks print as LF. Malformed or\n"
-                 "unmappable bytes, and UTF-16 surrogates without their other half, print as\n"
-                 "U+FFFD and are counted in a warning on stderr.\n";
-    return 0;
-  }
   if (args.size() != 1) return UsageError("cat: give exactly one FILE");
   try {
     const uy::DecodedText loaded = uy::LoadFromFile(args[0]);
@@ -51,14 +40,6 @@ int RunCat(const Args& args) {
 }
 
 int RunSave(const Args& args) {
-  if (WantsHelp(args)) {
-    std::cout << "Usage: uyconv save FILE\n\n"
-                 "Writes UTF-8 text from standard input to FILE as the editor saves it:\n"
-                 "byte-order mark FF FE, then little-endian UTF-16 with CR LF line breaks.\n"
-                 "An existing FILE is replaced only once everything was written; on a\n"
-                 "failure it stays as it was.\n";
-    return 0;
-  }
   if (args.size() != 1) return UsageError("save: give exactly one FILE");
   const std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
   std::size_t replaced = 0;

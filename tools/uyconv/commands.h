@@ -12,7 +12,8 @@ using Args = std::vector<std::string>;
 
 struct Command {
   const char* name;
-  const char* summary;
+  const char* summary;  // one line, for uyconv --help
+  const char* usage;    // uyconv COMMAND --help
   int (*run)(const Args& args);
 };
 
@@ -26,6 +27,10 @@ int RunType(const Args& args);
 int RunCat(const Args& args);
 int RunSave(const Args& args);
 
+// Prints the usage text of the command `name`; returns 0. A command's first argument
+// --help or -h shows it before the command runs; commands with options show it for a
+// --help among them too.
+int PrintUsage(const std::string& name);
 // Prints "uyconv: MESSAGE" and a hint to stderr; returns 2.
 int UsageError(const std::string& message);
 // Prints "uyconv: MESSAGE" to stderr.

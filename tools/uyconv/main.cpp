@@ -12,24 +12,99 @@
 
 #include "commands.h"
 #include "core/signals.h"
+#include "core/version.h"
 
-#ifndef UY_VERSION
-#define UY_VERSION "0.0.0"
-#endif
 
 namespace uyconv {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"recode", "recode documents between Unicode and the legacy Uyghur encodings", RunRecode},
-      {"detect", "tell which encoding documents are in: Unicode or a legacy one", RunDetect},
-      {"keys", "convert key strings to Uyghur text", RunKeys},
-      {"export", "shape lines into presentation forms in visual order", RunExport},
-      {"type", "type Latin keys on the phonetic keyboard, print Uyghur text", RunType},
-      {"cat", "print a text file of any accepted encoding as UTF-8", RunCat},
-      {"save", "save UTF-8 from stdin as a .uyt text file", RunSave},
+      {"recode", "recode documents between Unicode and the legacy Uyghur encodings",
+       "Usage: uyconv recode [-d N] [-o OUT] [--raw] [--force] FILE...\n"
+       "       uyconv recode -r [-d N] [--out-dir OUT] [--jobs N] [--overwrite] DIR...\n"
+       "       uyconv recode --list\n\n"
+       "Recodes the Uyghur text of each document in direction N (default 0) and\n"
+       "writes the result beside it, the name marked \"(Unicode)\" or \"(Korveli)\".\n"
+       "The documents themselves are never changed. The kind of document is told by its\n"
+       "content: the text of zip containers (.docx .xlsx .odt ...), compound files\n"
+       "(.doc .xls .ppt) and UTF-8, UTF-16 and rich text files is recoded, and nothing\n"
+       "else; other files get the 16-bit unit pass. A document whose content is\n"
+       "clearly Unicode already (for a direction into Unicode) or clearly legacy text\n"
+       "(for a direction out of it) is not recoded: it is reported as failed.\n\n"
+       "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
+       "  -o, --output OUT   write the result to OUT (one document only)\n"
+       "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
+       "      --force        recode even when the content says the direction is wrong\n"
+       "      --list         print the eight directions\n"
+       "  -r, --recursive    walk the folders given, recoding every document in them;\n"
+       "                     outputs of earlier runs and hidden files are left out\n"
+       "      --out-dir OUT  write the outputs under OUT, mirroring the folders\n"
+       "      --jobs N       recode N documents at a time (default: the processors)\n"
+       "      --overwrite    replace outputs that exist (default: skip their documents)\n",
+       RunRecode},
+      {"detect", "tell which encoding documents are in: Unicode or a legacy one",
+       "Usage: uyconv detect FILE...\n\n"
+       "Tells which encoding the Uyghur text of each document is in, from its content\n"
+       "(only as much of it as needed is read). Prints one line per document: the\n"
+       "path, a tab, the verdict, a tab, a confidence between 0 and 1. The verdict is\n"
+       "\"unicode\", \"direction N\" (the lowest direction, 0, 2, 4 or 6, whose table\n"
+       "recodes the document to Unicode; see 'uyconv recode --list') or \"unknown\"\n"
+       "(no Uyghur text, or too little to tell).\n\n"
+       "Exit status: 0 when every document got a verdict, 1 when one is unknown or\n"
+       "cannot be read, 2 for a usage error.\n",
+       RunDetect},
+      {"keys", "convert key strings to Uyghur text",
+       "Usage: uyconv keys STRING...\n\n"
+       "Prints each key string converted to Uyghur text (UTF-8), one per line.\n"
+       "Key strings spell Uyghur letters with Latin keys: / is the hamza carrier,\n"
+       "a-z and D F G H J K are letters, everything else stands for itself.\n",
+       RunKeys},
+      {"export", "shape lines into presentation forms in visual order",
+       "Usage: uyconv export [--utf16] [FILE]\n\n"
+       "Turns every line of FILE (standard input without FILE, or with -) into its\n"
+       "export line: Uyghur letters in their presentation forms, the line in the\n"
+       "order in which a right-to-left paragraph shows it (left to right), as pasted\n"
+       "into programs that cannot shape or lay out Arabic.\n"
+       "The input is UTF-8 text or a \".uyt\" file (UTF-16 with its mark).\n"
+       "Lines end at LF, CR LF, a lone CR or U+2028. The input is read line by line:\n"
+       "files of any size are exported in memory bounded by the longest line.\n\n"
+       "  --utf16  write the clipboard text: UTF-16LE, CR LF after every line\n"
+       "           (default: UTF-8, LF after every line)\n",
+       RunExport},
+      {"type", "type Latin keys on the phonetic keyboard, print Uyghur text",
+       "Usage: uyconv type [TEXT]\n\n"
+       "Types TEXT (or standard input) on the editor's phonetic keyboard in Uyghur\n"
+       "mode and prints the resulting text as UTF-8. Every character is one\n"
+       "keystroke: letters, punctuation and the capitals' symbols and phrases are\n"
+       "mapped, brackets are swapped, a vowel at a word start gets the hamza carrier.\n"
+       "Backspace (0x08) deletes the character before it; a newline (LF, CR or\n"
+       "CR LF) is Enter and prints as LF; other control characters insert nothing.\n"
+       "A TEXT argument is followed by a newline in the output; standard input is\n"
+       "printed exactly as typed.\n",
+       RunType},
+      {"cat", "print a text file of any accepted encoding as UTF-8",
+       "Usage: uyconv cat FILE\n\n"
+       "Prints a text file as UTF-8, reading it as the editor opens it: UTF-16\n"
+       "with either byte-order mark, UTF-8 with its mark, or unmarked text (UTF-8\n"
+       "when valid, else code page 936). Line breaks print as LF. Malformed or\n"
+       "unmappable bytes, and UTF-16 surrogates without their other half, print as\n"
+       "U+FFFD and are counted in a warning on stderr.\n",
+       RunCat},
+      {"save", "save UTF-8 from stdin as a .uyt text file",
+       "Usage: uyconv save FILE\n\n"
+       "Writes UTF-8 text from standard input to FILE as the editor saves it:\n"
+       "byte-order mark FF FE, then little-endian UTF-16 with CR LF line breaks.\n"
+       "An existing FILE is replaced only once everything was written; on a\n"
+       "failure it stays as it was.\n",
+       RunSave},
   };
   return commands;
+}
+
+int PrintUsage(const std::string& name) {
+  for (const Command& c : Commands())
+    if (name == c.name) std::cout << c.usage;
+  return 0;
 }
 
 int UsageError(const std::string& message) {
@@ -68,6 +143,8 @@ int Dispatch(int argc, char** argv) {
   }
   for (const Command& c : Commands()) {
     if (first != c.name) continue;
+    if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0))
+      return PrintUsage(c.name);
     try {
       return c.run(Args(argv + 2, argv + argc));
     } catch (const std::exception& e) {

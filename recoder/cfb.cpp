@@ -72,9 +72,8 @@ class Parser {
 
   // Each step reads one part of the container, in this order; every sector a step takes
   // is claimed for one owner, so that no two parts can share a sector.
-  void Run(std::vector<Stream>& streams, std::vector<Extent>& structures, std::uint32_t& ss) {
+  void Run(std::vector<Stream>& streams, std::vector<Extent>& structures) {
     ReadHeader();
-    ss = ss_;
     ReadFat();
     const std::vector<DirEntry> dir = ReadDirectory();
     const MiniStream mini = ReadMiniStream(dir[0]);
@@ -351,7 +350,7 @@ void CheckFileSize(std::span<const std::uint8_t> head, std::uint64_t size) {
 
 CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> file) {
   CompoundFile cf;
-  Parser(file).Run(cf.streams_, cf.structures_, cf.sector_size_);
+  Parser(file).Run(cf.streams_, cf.structures_);
   return cf;
 }
 

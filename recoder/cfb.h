@@ -47,7 +47,6 @@ class CompoundFile {
   const Stream* Find(std::string_view path) const;
   // Header, FAT, DIFAT, mini FAT and directory sectors.
   const std::vector<Extent>& structures() const { return structures_; }
-  std::uint32_t sector_size() const { return sector_size_; }
 
   // A stream's bytes gathered from the file, and written back into it.
   static std::vector<std::uint8_t> Read(std::span<const std::uint8_t> file, const Stream& s);
@@ -57,7 +56,6 @@ class CompoundFile {
  private:
   std::vector<Stream> streams_;
   std::vector<Extent> structures_;
-  std::uint32_t sector_size_ = 512;
 };
 
 }  // namespace uy::recode::cfb

@@ -254,18 +254,6 @@ DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file) {
   return DocumentKind::kOther;
 }
 
-std::string_view KindName(DocumentKind kind) {
-  switch (kind) {
-    case DocumentKind::kZip: return "zip container";
-    case DocumentKind::kCompound: return "compound file";
-    case DocumentKind::kUtf16Text: return "UTF-16 text";
-    case DocumentKind::kUtf8Text: return "UTF-8 text";
-    case DocumentKind::kRtf: return "rich text";
-    case DocumentKind::kOther: return "other file";
-  }
-  return "other file";
-}
-
 namespace {
 
 // What a handler is given: the open document and where its recoding goes.

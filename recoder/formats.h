@@ -27,7 +27,6 @@ enum class DocumentKind {
 // Decides by content. `head` holds the first bytes of the file (or all of it); UTF-8
 // text is recognised only when `head` is the whole file.
 DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file);
-std::string_view KindName(DocumentKind kind);
 
 // How RecodeByContent treated the document.
 enum class Handling {

@@ -19,8 +19,8 @@
 #include <fribidi.h>
 #endif
 
-#include "core/letters.h"
-#include "export/visual.h"
+#include "letters.h"
+#include "visual.h"
 
 namespace {
 

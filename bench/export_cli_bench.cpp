@@ -15,8 +15,8 @@
 #include <random>
 #include <string>
 
-#include "core/letters.h"
-#include "core/utf.h"
+#include "letters.h"
+#include "utf.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "recoder/pass.h"
+#include "pass.h"
 
 extern char** environ;
 

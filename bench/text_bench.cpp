@@ -18,8 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "core/file_io.h"
-#include "recoder/formats.h"
+#include "file_io.h"
+#include "formats.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/bidi.h"
+#include "bidi.h"
 
 #include <unicode/ubidi.h>
 #include <unicode/uchar.h>

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "export/shaper.h"
+#include "shaper.h"
 
 namespace uy::shape::detail {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/shaper.h"
+#include "shaper.h"
 
-#include "export/shape_core.h"
+#include "shape_core.h"
 
 namespace uy::shape {
 

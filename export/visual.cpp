@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/visual.h"
+#include "visual.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "export/bidi.h"
-#include "export/shape_core.h"
+#include "bidi.h"
+#include "shape_core.h"
 
 namespace uy::exporter {
 namespace {

@@ -24,10 +24,10 @@
 #include <system_error>
 #include <vector>
 
-#include "core/file_io.h"
-#include "fuzz/check.h"
-#include "recoder/cfb.h"
-#include "recoder/formats.h"
+#include "file_io.h"
+#include "check.h"
+#include "cfb.h"
+#include "formats.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/letters.h"
-#include "fuzz/check.h"
+#include "letters.h"
+#include "check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::string_view kKeys = "/abcdefghijklmnopqrstuvwxyzDFGHJK";

@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/letters.h"
-#include "editor/keyboard.h"
-#include "fuzz/check.h"
+#include "letters.h"
+#include "keyboard.h"
+#include "check.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fuzz/check.h"
-#include "recoder/pass.h"
-#include "recoder/tables.h"
+#include "check.h"
+#include "pass.h"
+#include "tables.h"
 
 namespace {
 

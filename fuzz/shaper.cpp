@@ -19,10 +19,10 @@
 
 #include <unicode/ubidi.h>
 
-#include "export/bidi.h"
-#include "export/shaper.h"
-#include "export/visual.h"
-#include "fuzz/check.h"
+#include "bidi.h"
+#include "shaper.h"
+#include "visual.h"
+#include "check.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "editor/text_file.h"
+#include "text_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/utf.h"
-#include "fuzz/check.h"
-#include "recoder/formats.h"
-#include "recoder/text_recode.h"
+#include "utf.h"
+#include "check.h"
+#include "formats.h"
+#include "text_recode.h"
 
 namespace {
 

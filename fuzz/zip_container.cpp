@@ -29,9 +29,9 @@
 
 #include <zip.h>
 
-#include "core/file_io.h"
-#include "fuzz/check.h"
-#include "recoder/formats.h"
+#include "file_io.h"
+#include "check.h"
+#include "formats.h"
 
 namespace {
 

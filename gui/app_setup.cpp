@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "gui/app_setup.h"
+#include "app_setup.h"
 
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QStringList>
 
-#include "core/signals.h"
+#include "signals.h"
 
 namespace uy::gui {
 

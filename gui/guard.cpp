@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "gui/guard.h"
+#include "guard.h"
 
 #include <stdexcept>
 
-#include "gui/dialogs.h"
+#include "dialogs.h"
 
 namespace uy::gui {
 

@@ -13,8 +13,8 @@ program=${1:-uyedit}
 bin=build/default
 case "$program" in
   uyconv) exec "$bin/tools/uyconv/uyconv" "$@" ;;
-  uyedit) exe="$bin/editor/uyedit" ;;
-  docrecode) exe="$bin/recoder/docrecode" ;;
+  uyedit) exe="$bin/editor/window/uyedit" ;;
+  docrecode) exe="$bin/recoder/window/docrecode" ;;
   *) echo "run.sh: unknown program '$program' (uyedit, docrecode or uyconv)" >&2; exit 2 ;;
 esac
 

@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "commands.h"
-#include "core/file_io.h"
-#include "recoder/detect.h"
+#include "file_io.h"
+#include "detect.h"
 
 namespace uyconv {
 

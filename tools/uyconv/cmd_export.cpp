@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "commands.h"
-#include "core/file_io.h"
-#include "export/visual.h"
+#include "file_io.h"
+#include "visual.h"
 
 namespace uyconv {
 namespace {

@@ -2,8 +2,8 @@
 #include <iostream>
 
 #include "commands.h"
-#include "core/letters.h"
-#include "core/utf.h"
+#include "letters.h"
+#include "utf.h"
 
 namespace uyconv {
 

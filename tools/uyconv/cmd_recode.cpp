@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 #include "commands.h"
-#include "core/utf.h"
-#include "recoder/batch.h"
-#include "recoder/detect.h"
-#include "recoder/formats.h"
-#include "recoder/tables.h"
+#include "utf.h"
+#include "batch.h"
+#include "detect.h"
+#include "formats.h"
+#include "tables.h"
 #include "recode_tree.h"
 
 namespace uyconv {

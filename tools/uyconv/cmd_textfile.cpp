@@ -3,8 +3,8 @@
 #include <iterator>
 
 #include "commands.h"
-#include "core/utf.h"
-#include "editor/text_file.h"
+#include "utf.h"
+#include "text_file.h"
 
 namespace uyconv {
 namespace {

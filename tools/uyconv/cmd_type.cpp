@@ -3,8 +3,8 @@
 #include <iterator>
 
 #include "commands.h"
-#include "core/utf.h"
-#include "editor/keyboard.h"
+#include "utf.h"
+#include "keyboard.h"
 
 namespace uyconv {
 

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "commands.h"
-#include "core/signals.h"
-#include "core/version.h"
+#include "signals.h"
+#include "version.h"
 
 
 namespace uyconv {

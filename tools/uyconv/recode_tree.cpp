@@ -4,7 +4,7 @@
 #include <iostream>
 
 #include "commands.h"
-#include "recoder/tables.h"
+#include "tables.h"
 
 namespace uyconv {
 

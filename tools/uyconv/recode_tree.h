@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "recoder/batch.h"
-#include "recoder/tree.h"
+#include "batch.h"
+#include "tree.h"
 
 namespace uyconv {
 

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// uyedit: a small Uyghur text editor with a phonetic keyboard and a shaped export.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QMessageBox>
+#include <QStringList>
+#include <exception>
+
+#include "version.h"
+#include "tform1.h"
+#include "app_setup.h"
+
+int main(int argc, char** argv) {
+  QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  QApplication app(argc, argv);
+  QApplication::setApplicationVersion(QStringLiteral(UY_VERSION));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("A small Uyghur text editor."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The text file to open."),
+                               QStringLiteral("[file]"));
+  parser.process(app);
+  try {
+    uy::gui::SetUpApplication();
+    uy::editor::TForm1 window;
+    uy::editor::Form1 = &window;
+    window.show();
+    // A file named on the command line (the desktop opens ".uyt" files this way)
+    // replaces the greeting.
+    const QStringList files = parser.positionalArguments();
+    if (!files.isEmpty()) window.OpenFileGuarded(files.first());
+    return app.exec();
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QStringLiteral("uyedit"), QString::fromUtf8(e.what()));
+  } catch (...) {
+    QMessageBox::critical(nullptr, QStringLiteral("uyedit"), QString());
+  }
+  return 1;
+}

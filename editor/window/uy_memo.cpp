@@ -1,0 +1,227 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "uy_memo.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QPlainTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+
+namespace uy::editor {
+
+namespace {
+
+// The characters a keystroke types, as a text area receives them. Ctrl combinations
+// type their control character (X11 sends it, QTest sends the plain letter); Delete
+// types nothing (X11 sends U+007F).
+QString TypedText(const QKeyEvent* event) {
+  const QString text = event->text();
+  if (text.isEmpty() || event->key() == Qt::Key_Delete) return {};
+  // Alt and Meta combinations are commands, not typing (AltGr is neither).
+  if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) return {};
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  if (ctrl && text.size() == 1 && text[0].unicode() >= 0x40 && text[0].unicode() < 0x80)
+    return QString(QChar(text[0].unicode() & 0x1F));
+  return text;
+}
+
+// The characters the text area cannot hold, each with its stand-in.
+struct StandIn {
+  char16_t held;
+  char32_t stand_in;
+};
+constexpr StandIn kStandIns[] = {
+    {u'\u2029', U'\U00102029'}, {u'\uFDD0', U'\U0010FDD0'}, {u'\uFDD1', U'\U0010FDD1'}};
+
+}  // namespace
+
+UyMemo::UyMemo(QWidget* parent) : QPlainTextEdit(parent) {}
+
+QString UyMemo::HeldText(const QString& file_text, qsizetype* stand_ins_in_file) {
+  qsizetype clashes = 0;
+  bool any = false;
+  for (qsizetype i = 0; i < file_text.size(); ++i) {
+    const char16_t c = file_text[i].unicode();
+    if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1 || c == 0xDBC8 || c == 0xDBFF) {
+      any = true;
+      break;
+    }
+  }
+  if (!any) {
+    if (stand_ins_in_file) *stand_ins_in_file = 0;
+    return file_text;
+  }
+  QString held;
+  held.reserve(file_text.size() + 64);
+  for (qsizetype i = 0; i < file_text.size(); ++i) {
+    const QChar c = file_text[i];
+    const StandIn* hit = nullptr;
+    for (const StandIn& s : kStandIns) {
+      if (c.unicode() == s.held) hit = &s;
+    }
+    if (hit) {
+      held += QChar(QChar::highSurrogate(hit->stand_in));
+      held += QChar(QChar::lowSurrogate(hit->stand_in));
+      continue;
+    }
+    if (c.isHighSurrogate() && i + 1 < file_text.size() && file_text[i + 1].isLowSurrogate()) {
+      const char32_t u = QChar::surrogateToUcs4(c, file_text[i + 1]);
+      for (const StandIn& s : kStandIns) clashes += u == s.stand_in;
+      held += c;
+      held += file_text[++i];
+      continue;
+    }
+    held += c;
+  }
+  if (stand_ins_in_file) *stand_ins_in_file = clashes;
+  return held;
+}
+
+QString UyMemo::FileText(QString held) {
+  // Every stand-in starts with one of two high surrogates.
+  qsizetype first = 0;
+  while (first < held.size() && held[first].unicode() != 0xDBC8 && held[first].unicode() != 0xDBFF) ++first;
+  if (first == held.size()) return held;
+  qsizetype out = first;
+  for (qsizetype i = first; i < held.size(); ++i) {
+    const QChar c = held[i];
+    if (c.isHighSurrogate() && i + 1 < held.size() && held[i + 1].isLowSurrogate()) {
+      const char32_t u = QChar::surrogateToUcs4(c, held[i + 1]);
+      const StandIn* hit = nullptr;
+      for (const StandIn& s : kStandIns) {
+        if (u == s.stand_in) hit = &s;
+      }
+      if (hit) {
+        held[out++] = QChar(hit->held);
+        ++i;
+        continue;
+      }
+    }
+    held[out++] = c;
+  }
+  held.truncate(out);
+  return held;
+}
+
+void UyMemo::ReplaceText(const QString& file_text) {
+  const QString held = HeldText(file_text);
+  // A large text goes in in pieces with the window's events handled in between (user
+  // input waits), so the window never hangs for long; joining each piece to the first
+  // keeps the whole replacement one step for Ctrl+Z.
+  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
+  constexpr qint64 kEventsEveryMs = 40;
+  QElapsedTimer since_events;
+  since_events.start();
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
+  cursor.select(QTextCursor::Document);
+  cursor.removeSelectedText();
+  for (qsizetype at = 0; at < held.size();) {
+    qsizetype end = held.size();
+    if (held.size() - at > kPiece) {  // a piece ends after a line feed: CR LF stays whole
+      const qsizetype lf = held.indexOf(u'\n', at + kPiece);
+      if (lf >= 0) end = lf + 1;
+    }
+    cursor.insertText(held.sliced(at, end - at));  // CR LF becomes a paragraph break
+    at = end;
+    if (at < held.size() && since_events.elapsed() >= kEventsEveryMs) {
+      cursor.endEditBlock();
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      since_events.restart();
+      cursor.joinPreviousEditBlock();
+    }
+  }
+  cursor.endEditBlock();
+  moveCursor(QTextCursor::Start);
+}
+
+void UyMemo::keyPressEvent(QKeyEvent* event) {
+  // Shift+Enter and Ctrl+Enter would put a line separator (U+2028) inside the paragraph,
+  // which looks like Enter but is not one: they type the same paragraph break as Enter.
+  const Qt::KeyboardModifiers enter_mods = Qt::ShiftModifier | Qt::ControlModifier;
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && (event->modifiers() & enter_mods) &&
+      !(event->modifiers() & (Qt::AltModifier | Qt::MetaModifier))) {
+    QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~enter_mods, QStringLiteral("\r"),
+                    event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    keyPressEvent(&plain);
+    event->setAccepted(plain.isAccepted());
+    return;
+  }
+  const QString typed = TypedText(event);
+  if (!typed.isEmpty() && typed_hook_) {
+    const std::optional<QString> insert = typed_hook_(typed);
+    if (insert && !(event->modifiers() & Qt::ControlModifier)) {
+      // One edit: replaces the selection like typing and undoes as one step.
+      insertPlainText(*insert);
+      event->accept();
+      return;
+    }
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void UyMemo::inputMethodEvent(QInputMethodEvent* event) {
+  if (!event->commitString().isEmpty() && typed_hook_) {
+    if (std::optional<QString> insert = typed_hook_(event->commitString())) {
+      QInputMethodEvent changed(event->preeditString(), event->attributes());
+      changed.setCommitString(*insert, event->replacementStart(), event->replacementLength());
+      QPlainTextEdit::inputMethodEvent(&changed);
+      event->accept();
+      return;
+    }
+  }
+  QPlainTextEdit::inputMethodEvent(event);
+}
+
+void UyMemo::VisitDisplayedParagraphs(
+    const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const {
+  QTextDocument* doc = document();
+  auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc->documentLayout());
+  std::vector<std::size_t> ends;
+  QString file_text;
+  for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+    const QString text = block.text();
+    if (!block.next().isValid() && text.isEmpty()) break;  // empty last line
+    if (layout) layout->blockBoundingRect(block);  // lays out blocks never shown
+    const QTextLayout* tl = block.layout();
+    const int count = tl ? tl->lineCount() : 0;
+    if (count <= 1) {
+      const QString whole = FileText(text);
+      ends.assign(1, static_cast<std::size_t>(whole.size()));
+      visit(whole, ends);
+      continue;
+    }
+    // Stand-ins are turned back line by line, so the ends stay those of the lines shown.
+    ends.clear();
+    file_text.clear();
+    for (int i = 0; i < count; ++i) {
+      const QTextLine line = tl->lineAt(i);
+      file_text += FileText(text.mid(line.textStart(), line.textLength()));
+      ends.push_back(static_cast<std::size_t>(file_text.size()));
+    }
+    visit(file_text, ends);
+  }
+}
+
+QStringList UyMemo::DisplayedLines() const {
+  QStringList lines;
+  VisitDisplayedParagraphs([&lines](const QString& text, std::span<const std::size_t> ends) {
+    std::size_t start = 0;
+    for (const std::size_t end : ends) {
+      lines.append(text.mid(static_cast<qsizetype>(start), static_cast<qsizetype>(end - start)));
+      start = end;
+    }
+  });
+  return lines;
+}
+
+QString UyMemo::TextCrLf() const {
+  QString text = document()->toRawText();
+  text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
+  return FileText(std::move(text));
+}
+
+}  // namespace uy::editor

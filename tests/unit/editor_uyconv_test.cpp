@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "utf.h"
+#include "text_file.h"
+#include "keyboard_model.h"
+#include "test_util.h"
+
+namespace {
+
+using uytest::ReadFile;
+using uytest::RunProgram;
+using uytest::TempDir;
+using uytest::WriteFile;
+using uytest::kUyconv;
+
+TEST(UyconvType, ArgumentAndStdin) {
+  auto arg = RunProgram({kUyconv, "type", "/ekin W(e)"});
+  EXPECT_EQ(arg.status, 0) << arg.err;
+  EXPECT_EQ(arg.out, uy::ToUtf8(u"\u0626\u06D0\u0643\u06AD\u0646 \u06CB\u06D5 )\u0626\u06D0(") + "\n");
+  auto in = RunProgram({kUyconv, "type"}, "kt\be\nLh\r\n\xC3\xA9");
+  EXPECT_EQ(in.status, 0) << in.err;
+  EXPECT_EQ(in.out, uy::ToUtf8(u"\u0643\u0626\u06D0\n\u0644\u0627\u0626\u0649\n\u00E9"));
+  EXPECT_EQ(RunProgram({kUyconv, "type", "a", "b"}).status, 2);
+  EXPECT_EQ(RunProgram({kUyconv, "type", "--help"}).status, 0);
+}
+
+TEST(UyconvType, MatchesTheModelOnLongRandomKeystrokes) {
+  std::mt19937 rng(42);
+  const std::string keys_pool =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 ,./;<>?()[]{}!\"#$%&'*+-:=@\\^_`|~\b\n\t";
+  for (int round = 0; round < 5; ++round) {
+    std::u16string keys;
+    const std::u16string_view others[] = {u"\u0626", u"\u00E9", u"\U0001F600"};
+    for (int i = 0; i < 20000; ++i) {
+      if (rng() % 100 == 0) keys += others[rng() % 3];
+      else keys += static_cast<char16_t>(keys_pool[rng() % keys_pool.size()]);
+    }
+    uytest::KeyboardModel model;
+    for (char16_t k : keys) model.Char(k == u'\n' ? char16_t{0x0D} : k);
+    auto r = RunProgram({kUyconv, "type"}, uy::ToUtf8(keys));
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.out, uy::ToUtf8(model.text)) << "round " << round;
+  }
+}
+
+TEST(UyconvCatSave, EndToEnd) {
+  TempDir dir;
+  // save: UTF-8 on stdin, the editor's bytes on disk, LF turned into CR LF.
+  auto save = RunProgram({kUyconv, "save", (dir / "a.uyt").string()}, "\xD8\xA6\nb\r\n\xF0\x9F\x98\x80");
+  ASSERT_EQ(save.status, 0) << save.err;
+  EXPECT_EQ(ReadFile(dir / "a.uyt"), uy::EncodeTextFile(u"\u0626\r\nb\r\n\U0001F600"));
+  // cat: any encoding, printed as UTF-8 with LF line breaks.
+  auto cat = RunProgram({kUyconv, "cat", (dir / "a.uyt").string()});
+  EXPECT_EQ(cat.status, 0);
+  EXPECT_EQ(cat.out, "\xD8\xA6\nb\n\xF0\x9F\x98\x80");
+  EXPECT_EQ(cat.err, "");
+  WriteFile(dir / "gbk.txt", "\xD3\xA2\xCE\xC4\r\n\x80");
+  EXPECT_EQ(RunProgram({kUyconv, "cat", (dir / "gbk.txt").string()}).out, "\xE8\x8B\xB1\xE6\x96\x87\n\xE2\x82\xAC");
+  WriteFile(dir / "bad.txt", "\xEF\xBB\xBF" "a\xC3(");
+  auto bad = RunProgram({kUyconv, "cat", (dir / "bad.txt").string()});
+  EXPECT_EQ(bad.status, 0);
+  EXPECT_EQ(bad.out, "a\xEF\xBF\xBD(");
+  EXPECT_NE(bad.err.find("U+FFFD"), std::string::npos);
+  // Lone surrogates (a high one at the end, a low one, a high one before a letter).
+  WriteFile(dir / "lone.uyt", uy::EncodeTextFile(u"a\xDC00" u"b\xD800" u"c\xD83D"));
+  auto lone = RunProgram({kUyconv, "cat", (dir / "lone.uyt").string()});
+  EXPECT_EQ(lone.status, 0);
+  EXPECT_EQ(lone.out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD");
+  EXPECT_NE(lone.err.find("3 lone UTF-16 surrogate(s) shown as U+FFFD"), std::string::npos) << lone.err;
+  // Failures: exit 1, a message naming the file, the old file intact.
+  auto missing = RunProgram({kUyconv, "cat", (dir / "none.uyt").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Cannot open file " + (dir / "none.uyt").string()), std::string::npos);
+  const std::string nowhere = (dir / "no" / "b.uyt").string();
+  auto create = RunProgram({kUyconv, "save", nowhere}, "x");
+  EXPECT_EQ(create.status, 1);
+  EXPECT_NE(create.err.find("Cannot create file " + nowhere), std::string::npos);
+  EXPECT_EQ(RunProgram({kUyconv, "save"}).status, 2);
+  EXPECT_EQ(RunProgram({kUyconv, "cat"}).status, 2);
+}
+
+}  // namespace

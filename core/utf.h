@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Conversions between UTF-8 bytes and UTF-16 text, for texts of any length.
+// Conversions between UTF-8 or UTF-16 bytes and UTF-16 text, for texts of any length.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,13 @@ std::u16string FromUtf8(std::string_view bytes, std::size_t* replaced = nullptr)
 
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
+
+// The 16-bit units of UTF-16 bytes in either byte order, taken as they are (surrogates
+// are not checked). out receives bytes.size() / 2 units, the number returned; an odd last
+// byte is left over.
+std::size_t DecodeUtf16Bytes(std::span<const std::uint8_t> bytes, bool big_endian, char16_t* out);
+// The same for bytes held as chars, into a string.
+std::u16string DecodeUtf16Bytes(std::string_view bytes, bool big_endian);
 
 // Checks UTF-8 well-formedness of bytes that arrive in pieces; a sequence may be split
 // anywhere between two pieces.

@@ -19,6 +19,7 @@
 
 #include <unicode/ubidi.h>
 
+#include "utf.h"
 #include "bidi.h"
 #include "shaper.h"
 #include "visual.h"
@@ -114,8 +115,7 @@ void CheckVisualLine(std::u16string_view in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::u16string text(size / 2, u'\0');
-  for (std::size_t i = 0; i < text.size(); ++i)
-    text[i] = static_cast<char16_t>(data[2 * i] | data[2 * i + 1] << 8);
+  uy::DecodeUtf16Bytes({data, size}, false, text.data());
   CheckShapeRun(text);
   CheckVisualLine(text);
   return 0;

@@ -14,14 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string Utf16Units(std::string_view bytes, bool big_endian) {
-  std::u16string out(bytes.size() / 2, u'\0');  // an odd last byte is ignored
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (std::size_t i = 0; i < out.size(); ++i, p += 2)
-    out[i] = big_endian ? static_cast<char16_t>(p[0] << 8 | p[1]) : static_cast<char16_t>(p[1] << 8 | p[0]);
-  return out;
-}
-
 // Substitutes U+FFFD like ICU's own callback and counts the substitutions.
 void CountingSubstitute(const void* context, UConverterToUnicodeArgs* args, const char* units,
                         int32_t length, UConverterCallbackReason reason, UErrorCode* err) {
@@ -109,7 +101,8 @@ DecodedText DecodeTextFile(std::string_view bytes) {
   switch (result.charset) {
     case CharacterSet::csUnicode:
     case CharacterSet::csUnicodeSwapped:
-      text = Utf16Units(body, result.charset == CharacterSet::csUnicodeSwapped);
+      // an odd last byte is ignored
+      text = DecodeUtf16Bytes(body, result.charset == CharacterSet::csUnicodeSwapped);
       break;
     case CharacterSet::csUtf8:
       text = FromUtf8(body, &result.replaced);

@@ -2,22 +2,21 @@
 // Images of the tool bar and the alignment menu, drawn at 16 × 16 pixels.
 #include <QApplication>
 #include <QPainter>
-#include <QPixmap>
 #include <QStyle>
 
 #include "tform1.h"
+#include "icon_painter.h"
 
 namespace uy::editor {
 
 namespace {
 
+// The drawings sit on the pixel grid: whole-pixel lines and rectangles, kept sharp.
 QIcon Draw(const std::function<void(QPainter&)>& paint) {
-  QPixmap pm(16, 16);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  paint(p);
-  p.end();
-  return QIcon(pm);
+  return gui::PaintIcon(16, [&](QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    paint(p);
+  });
 }
 
 QIcon Letters(const QString& text, QColor color) {

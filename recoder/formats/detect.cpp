@@ -334,14 +334,6 @@ void ReadPieces(InputFile& in, std::uint64_t budget, Use use) {
   }
 }
 
-// Little-endian (or big-endian) 16-bit units of `bytes`.
-void AddUnits(std::string_view bytes, bool big_endian, std::u16string& out) {
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-    out.push_back(static_cast<char16_t>(big_endian ? (a << 8) | b : (b << 8) | a));
-  }
-}
-
 void DetectUnits(InputFile& in, std::uint64_t skip, bool big_endian, Detector& d) {
   std::string carry;
   std::uint64_t to_skip = skip;
@@ -353,8 +345,7 @@ void DetectUnits(InputFile& in, std::uint64_t skip, bool big_endian, Detector& d
       piece.remove_prefix(s);
     }
     carry.append(piece);
-    units.clear();
-    AddUnits(carry, big_endian, units);
+    units = DecodeUtf16Bytes(carry, big_endian);
     carry.erase(0, carry.size() & ~std::size_t{1});
     d.Feed(units);
     return !d.Clear() && !d.Full();
@@ -395,11 +386,10 @@ bool DetectCompound(const std::string& file, Detector& d) {
     const cfb::CompoundFile cf = cfb::CompoundFile::Parse(bytes);
     office::RefuseEncrypted(cf, bytes);
     auto feed = [&](const std::vector<std::uint8_t>& data, const std::vector<office::UnitRange>& ranges) {
-      std::u16string units;
       for (const office::UnitRange& r : ranges) {
-        units.clear();
         const std::uint64_t count = std::min<std::uint64_t>(r.count, Detector::kMaxUnits);
-        AddUnits(std::string_view(reinterpret_cast<const char*>(data.data()) + r.offset, count * 2), false, units);
+        std::u16string units(count, u'\0');
+        DecodeUtf16Bytes(std::span(data).subspan(r.offset, count * 2), false, units.data());
         d.Feed(units);
         d.Break();
         if (d.Clear() || d.Full()) return;
@@ -525,8 +515,7 @@ Detection DetectDocument(const fs::path& path) {
     }
     case DocumentKind::kUtf16Text: {
       const bool big_endian = hb[0] == 0xFE;
-      std::u16string units;
-      AddUnits(std::string_view(head).substr(2, (head.size() - 2) & ~std::size_t{1}), big_endian, units);
+      const std::u16string units = DecodeUtf16Bytes(std::string_view(head).substr(2), big_endian);
       d.Feed(units);
       InputFile again(path);
       DetectUnits(again, 2 + ((head.size() - 2) & ~std::size_t{1}), big_endian, d);

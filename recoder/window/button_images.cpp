@@ -1,33 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "button_images.h"
 
-#include <functional>
-
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmap>
 #include <QPolygonF>
+
+#include "icon_painter.h"
 
 namespace uy::recode {
 namespace {
-
-using Drawing = std::function<void(QPainter&)>;
-
-// One icon from a drawing in logical pixels, at 1x and 2x for high-DPI screens.
-QIcon Draw(int size, const Drawing& drawing) {
-  QIcon icon;
-  for (int scale : {1, 2}) {
-    QPixmap pixmap(size * scale, size * scale);
-    pixmap.setDevicePixelRatio(scale);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawing(p);
-    p.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
 
 // A sheet with a folded top-right corner and a few lines of text.
 void DrawPage(QPainter& p, const QRectF& r) {
@@ -66,7 +47,7 @@ void DrawArrow(QPainter& p, QPointF from, QPointF to, const QColor& colour, qrea
 }  // namespace
 
 QIcon OpenFolderImage() {
-  return Draw(16, [](QPainter& p) {
+  return gui::PaintIcon(16, [](QPainter& p) {
     p.setPen(QPen(QColor(150, 110, 20), 1.0));
     p.setBrush(QColor(230, 190, 80));
     QPainterPath back;
@@ -85,18 +66,18 @@ QIcon OpenFolderImage() {
 }
 
 QIcon ConvertImage() {
-  return Draw(16, [](QPainter& p) {
+  return gui::PaintIcon(16, [](QPainter& p) {
     DrawPage(p, QRectF(1.5, 1.5, 9, 13));
     DrawArrow(p, QPointF(5, 8.5), QPointF(15.5, 8.5), QColor(210, 30, 30), 2.0);
   });
 }
 
 QIcon PageImage() {
-  return Draw(16, [](QPainter& p) { DrawPage(p, QRectF(2.5, 1.5, 11, 13)); });
+  return gui::PaintIcon(16, [](QPainter& p) { DrawPage(p, QRectF(2.5, 1.5, 11, 13)); });
 }
 
 QIcon RemoveImage() {
-  return Draw(16, [](QPainter& p) {
+  return gui::PaintIcon(16, [](QPainter& p) {
     DrawArrow(p, QPointF(14.5, 5), QPointF(1.5, 5), QColor(30, 90, 190), 1.8);
     p.setPen(QPen(QColor(60, 60, 60), 1.5, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QPointF(2, 12), QPointF(14, 12));
@@ -107,7 +88,7 @@ QIcon RemoveImage() {
 }
 
 QIcon HelpImage() {
-  return Draw(18, [](QPainter& p) {
+  return gui::PaintIcon(18, [](QPainter& p) {
     p.setPen(QPen(QColor(20, 70, 160), 1.0));
     p.setBrush(QColor(60, 120, 210));
     p.drawEllipse(QRectF(1.5, 1.5, 15, 15));
@@ -121,7 +102,7 @@ QIcon HelpImage() {
 }
 
 QIcon DoorImage() {
-  return Draw(18, [](QPainter& p) {
+  return gui::PaintIcon(18, [](QPainter& p) {
     // The frame with the dark opening, then the door swung half open towards the viewer.
     p.setPen(QPen(QColor(90, 60, 30), 1.0));
     p.setBrush(QColor(60, 45, 30));

@@ -12,22 +12,17 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
-#include <QStyleOptionToolButton>
-#include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QUrl>
@@ -35,8 +30,10 @@
 #include "letters.h"
 #include "version.h"
 #include "guard.h"
+#include "bar_sink.h"
 #include "button_images.h"
 #include "detect.h"
+#include "input_blocker.h"
 #include "tables.h"
 
 
@@ -82,32 +79,6 @@ QString FromPath(const std::filesystem::path& path) {
   return QFile::decodeName(QByteArray::fromStdString(path.native()));
 }
 
-// The local files (not folders) among dragged URLs, as absolute paths.
-QStringList DraggedFiles(const QMimeData* mime) {
-  QStringList files;
-  if (!mime || !mime->hasUrls()) return files;
-  for (const QUrl& url : mime->urls()) {
-    if (!url.isLocalFile()) continue;
-    const QFileInfo info(url.toLocalFile());
-    if (info.isFile()) files << info.absoluteFilePath();
-  }
-  return files;
-}
-
-// A drop only ever copies: accepting a file manager's proposed move would make it
-// delete the documents.
-bool AcceptAsCopy(QDropEvent* event) {
-  if (DraggedFiles(event->mimeData()).isEmpty()) return false;
-  if (event->possibleActions() & Qt::CopyAction)
-    event->setDropAction(Qt::CopyAction);
-  else if (event->possibleActions() & Qt::LinkAction)
-    event->setDropAction(Qt::LinkAction);
-  else
-    return false;
-  event->accept();
-  return true;
-}
-
 // List entries 16 pixels high.
 class FixedRowHeight : public QStyledItemDelegate {
  public:
@@ -148,146 +119,10 @@ class DirectionEntries : public QStyledItemDelegate {
   }
 };
 
-// While a conversion runs: the application takes no input (keys, mouse, drops and
-// close requests are dropped, not kept for later), but repaints and the window
-// system's other requests go on, so the progress bar and the list selection move.
-class InputBlocker : public QObject {
- public:
-  InputBlocker() {
-    qApp->installEventFilter(this);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    clock_.start();
-  }
-  ~InputBlocker() override {
-    QApplication::restoreOverrideCursor();
-    qApp->removeEventFilter(this);
-  }
-  InputBlocker(const InputBlocker&) = delete;
-  InputBlocker& operator=(const InputBlocker&) = delete;
-
-  // Delivers what is pending; unless forced at most every 15 ms, so that a long list of
-  // small documents is not slowed down by painting.
-  void Pump(bool force) {
-    if (!force && clock_.elapsed() < 15) return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    clock_.restart();
-  }
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->isInputEvent()) return true;
-    switch (event->type()) {
-      case QEvent::Close:
-        event->ignore();
-        return true;
-      case QEvent::DragEnter:
-      case QEvent::DragMove:
-      case QEvent::Drop:
-      case QEvent::Shortcut:
-      case QEvent::ShortcutOverride:
-        return true;
-      default:
-        return false;
-    }
-  }
-
- private:
-  QElapsedTimer clock_;
-};
-
-// ProgressBar1 as the pass's progress sink.
-class BarSink : public ProgressSink {
- public:
-  BarSink(QProgressBar* bar, InputBlocker* blocker) : bar_(bar), blocker_(blocker) {}
-  void SetRange(int minimum, int maximum) override {
-    bar_->setRange(minimum, maximum);
-    blocker_->Pump(false);
-  }
-  // The header step of a short document reports more than 100: the bar shows it full.
-  void SetPosition(int position) override {
-    bar_->setValue(std::clamp(position, bar_->minimum(), bar_->maximum()));
-    blocker_->Pump(false);
-  }
-
- private:
-  QProgressBar* bar_;
-  InputBlocker* blocker_;
-};
-
 // The most failures listed in the completion box; the rest are counted.
 constexpr std::size_t kListedFailures = 15;
 
 }  // namespace
-
-FlatButton::FlatButton(QWidget* parent) : QToolButton(parent) {
-  setAutoRaise(true);
-  setFocusPolicy(Qt::NoFocus);
-}
-
-void FlatButton::paintEvent(QPaintEvent*) {
-  QStylePainter painter(this);
-  QStyleOptionToolButton option;
-  initStyleOption(&option);
-  // The style draws the raised or sunken panel only; caption and image follow.
-  option.text.clear();
-  option.icon = QIcon();
-  painter.drawComplexControl(QStyle::CC_ToolButton, option);
-
-  const int spacing = text().isEmpty() || icon().isNull() ? 0 : 4;
-  const int text_width = fontMetrics().horizontalAdvance(text());
-  const QSize image = icon().isNull() ? QSize(0, 0) : iconSize();
-  int x = (width() - text_width - spacing - image.width()) / 2;
-  int shift = isDown() || isChecked() ? 1 : 0;
-  const QRect text_rect(x + shift, shift, text_width, height());
-  const QRect image_rect(x + text_width + spacing + shift, (height() - image.height()) / 2 + shift,
-                         image.width(), image.height());
-  if (!icon().isNull())
-    icon().paint(&painter, image_rect, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
-  style()->drawItemText(&painter, text_rect, Qt::AlignCenter, palette(), isEnabled(), text(),
-                        QPalette::ButtonText);
-}
-
-DocumentList::DocumentList(QWidget* parent) : QListWidget(parent) {
-  // Checked once the change is complete (a removal passes through states without one).
-  auto check = [this] {
-    QMetaObject::invokeMethod(this, [this] { KeepOneSelected(); }, Qt::QueuedConnection);
-  };
-  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, check);
-  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, check);
-  connect(model(), &QAbstractItemModel::rowsRemoved, this, check);
-}
-
-QItemSelectionModel::SelectionFlags DocumentList::selectionCommand(const QModelIndex& index,
-                                                                   const QEvent* event) const {
-  // Ctrl+click and Ctrl+Space would take the selection off the current entry.
-  QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
-  if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
-    command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
-  return command;
-}
-
-void DocumentList::KeepOneSelected() {
-  if (count() == 0) return;
-  const QList<QListWidgetItem*> selected = selectedItems();
-  if (selected.size() == 1 && selected.first() == currentItem()) return;
-  setCurrentRow(currentRow() >= 0 ? currentRow() : 0, QItemSelectionModel::ClearAndSelect);
-}
-
-void DocumentList::dragEnterEvent(QDragEnterEvent* event) {
-  if (!AcceptAsCopy(event)) event->ignore();
-}
-
-void DocumentList::dragMoveEvent(QDragMoveEvent* event) {
-  if (!AcceptAsCopy(event)) event->ignore();
-}
-
-void DocumentList::dropEvent(QDropEvent* event) {
-  if (!AcceptAsCopy(event)) {
-    event->ignore();
-    return;
-  }
-  emit FilesDropped(DraggedFiles(event->mimeData()));
-}
 
 TForm1::TForm1(gui::Dialogs* dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
   if (!dialogs_) {

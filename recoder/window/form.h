@@ -7,14 +7,14 @@
 #include <memory>
 #include <vector>
 
-#include <QListWidget>
 #include <QString>
 #include <QStringList>
-#include <QToolButton>
 #include <QWidget>
 
 #include "dialogs.h"
 #include "batch.h"
+#include "document_list.h"
+#include "flat_button.h"
 
 class QComboBox;
 class QGroupBox;
@@ -28,38 +28,6 @@ namespace uy::recode {
 
 // The program's name: the caption of its message boxes.
 inline constexpr char kProgramName[] = "docrecode";
-
-// The document list. Files dropped on it from a file manager are offered as a pick.
-// Whenever it has entries, exactly one is selected, and it is the current one: the
-// buttons act on the current entry, so it must be the one seen selected.
-class DocumentList : public QListWidget {
-  Q_OBJECT
- public:
-  explicit DocumentList(QWidget* parent = nullptr);
-
- signals:
-  void FilesDropped(const QStringList& paths);
-
- protected:
-  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                       const QEvent* event) const override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
-  void KeepOneSelected();
-};
-
-// A flat button that shows its caption and, right of it, its image, centred together.
-class FlatButton : public QToolButton {
-  Q_OBJECT
- public:
-  explicit FlatButton(QWidget* parent = nullptr);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-};
 
 class TForm1 : public QWidget {
   Q_OBJECT

@@ -70,9 +70,8 @@ std::u16string ArabicOnly(std::u16string_view text) {
 }
 
 std::u16string Units(std::span<const std::uint8_t> b, std::uint64_t offset, std::uint64_t count) {
-  std::u16string s;
-  for (std::uint64_t k = 0; k < count; ++k)
-    s.push_back(static_cast<char16_t>(b[offset + 2 * k] | b[offset + 2 * k + 1] << 8));
+  std::u16string s(count, u'\0');
+  uy::DecodeUtf16Bytes(b.subspan(offset, 2 * count), false, s.data());
   return s;
 }
 

@@ -14,6 +14,7 @@
 
 #include "commands.h"
 #include "file_io.h"
+#include "utf.h"
 #include "visual.h"
 
 namespace uyconv {
@@ -275,13 +276,7 @@ void Export(Source& source, Sink& sink) {
                          std::to_string(offset + taken) + ")");
       }
     } else {
-      const std::size_t units = (n - taken) / 2;
-      const unsigned char* p = bytes + taken;
-      if (kind == Kind::kUtf16Le) {
-        for (std::size_t i = 0; i < units; ++i) out[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
-      } else {
-        for (std::size_t i = 0; i < units; ++i) out[i] = static_cast<char16_t>(p[2 * i] << 8 | p[2 * i + 1]);
-      }
+      const std::size_t units = uy::DecodeUtf16Bytes({bytes + taken, n - taken}, kind == Kind::kUtf16Be, out);
       text.Grow(units);
       taken += 2 * units;
     }

@@ -91,6 +91,19 @@ TEST(Verification, WrittenFilesThatDifferFromTheIntentAreRejected) {
   EXPECT_THROW(d::VerifyZip(dir / "n.zip", checks), rc::DocumentError);
 }
 
+// The \uN characters of rich text, in order.
+std::u16string RtfText(const std::string& rtf) {
+  std::u16string out;
+  for (std::size_t i = 0; (i = rtf.find("\\u", i)) != std::string::npos; i += 2) {
+    if (i > 0 && rtf[i - 1] == '\\') continue;
+    std::size_t j = i + 2;
+    if (j < rtf.size() && rtf[j] == '-') ++j;
+    if (j >= rtf.size() || !std::isdigit(static_cast<unsigned char>(rtf[j]))) continue;
+    out.push_back(static_cast<char16_t>(std::stoi(rtf.substr(i + 2, 8))));
+  }
+  return out;
+}
+
 class FixtureTest : public testing::TestWithParam<Fixture> {};
 
 TEST_P(FixtureTest, RecodedTextIsUnicodeAndNothingElseChanged) {

@@ -17,6 +17,9 @@ namespace {
 
 using namespace uytest;
 
+std::vector<std::uint8_t> Buf(std::string_view s) { return {s.begin(), s.end()}; }
+std::string Str(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
+
 TEST(TextRecode, Utf8RecodesTwoByteArabicOnceAndKeepsEverythingElse) {
   // U+0638 U+0626 U+0639 U+0649 in direction 0: no second lookup in the chains.
   auto b = Buf("a\u0638\u0626 \u0639\u0649 \u4E2D\u0627\xF0\x9F\x98\x80");

@@ -2,7 +2,6 @@
 #include "support_formats.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -12,9 +11,18 @@
 #include "recoder/tables.h"
 
 namespace uytest {
+namespace {
 
-std::vector<std::uint8_t> Buf(std::string_view s) { return {s.begin(), s.end()}; }
-std::string Str(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
+// The characters of U+0600..U+06FF, in order: what a comparison of document text keeps
+// of it, free of the blanks, breaks and markup that each format places differently.
+std::u16string ArabicOnly(std::u16string_view text) {
+  std::u16string out;
+  for (char16_t c : text)
+    if (c >= 0x0600 && c <= 0x06FF) out.push_back(c);
+  return out;
+}
+
+}  // namespace
 
 void ExpectGoodProgress(const Recorder& r) {
   ASSERT_EQ(r.ranges, (std::vector<std::pair<int, int>>{{1, 100}}));
@@ -28,13 +36,6 @@ void ExpectGoodProgress(const Recorder& r) {
 std::u16string Map(std::u16string text, int direction) {
   for (char16_t& c : text) c = rc::RecodeUnit(direction, c);
   return text;
-}
-
-std::u16string ArabicOnly(std::u16string_view text) {
-  std::u16string out;
-  for (char16_t c : text)
-    if (c >= 0x0600 && c <= 0x06FF) out.push_back(c);
-  return out;
 }
 
 std::u16string Units(std::span<const std::uint8_t> b, std::uint64_t offset, std::uint64_t count) {
@@ -91,14 +92,6 @@ void Put32(std::string& b, std::uint32_t v) {
   Put16(b, static_cast<std::uint16_t>(v & 0xFFFF));
   Put16(b, static_cast<std::uint16_t>(v >> 16));
 }
-std::uint32_t Get32(const std::string& b, std::size_t o) {
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<std::uint8_t>(b[o + i]);
-  return v;
-}
-void Set32(std::string& b, std::size_t o, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[o + i] = static_cast<char>(v >> (8 * i));
-}
 
 void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<rc::cfb::Extent> allowed) {
   ASSERT_EQ(a.size(), b.size());
@@ -121,15 +114,6 @@ std::vector<rc::cfb::Extent> FileExtents(const rc::cfb::Stream& s, std::uint64_t
     pos += x.length;
   }
   return out;
-}
-
-bool FatHitsTableValues(const std::string& file) {
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(file));
-  for (const auto& x : cf.structures())
-    for (std::uint64_t o = x.offset; o + 2 <= x.offset + x.length; o += 2)
-      if (static_cast<std::uint8_t>(file[o + 1]) == 0x06 && rc::RecodeUnit(0, static_cast<char16_t>(0x0600 | static_cast<std::uint8_t>(file[o]))) != (0x0600 | static_cast<std::uint8_t>(file[o])))
-        return true;
-  return false;
 }
 
 TextAndExtents CompoundText(const std::string& file) {
@@ -156,18 +140,6 @@ TextAndExtents CompoundText(const std::string& file) {
     ADD_FAILURE() << "no known document stream";
   }
   return t;
-}
-
-std::u16string RtfText(const std::string& rtf) {
-  std::u16string out;
-  for (std::size_t i = 0; (i = rtf.find("\\u", i)) != std::string::npos; i += 2) {
-    if (i > 0 && rtf[i - 1] == '\\') continue;
-    std::size_t j = i + 2;
-    if (j < rtf.size() && rtf[j] == '-') ++j;
-    if (j >= rtf.size() || !std::isdigit(static_cast<unsigned char>(rtf[j]))) continue;
-    out.push_back(static_cast<char16_t>(std::stoi(rtf.substr(i + 2, 8))));
-  }
-  return out;
 }
 
 void PrintTo(const Fixture& f, std::ostream* os) { *os << f.name << " (direction " << f.direction << ")"; }

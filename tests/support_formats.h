@@ -9,7 +9,6 @@
 #include <ostream>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -31,18 +30,12 @@ using Recorder = RecordingSink;
 inline std::span<const std::uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
-std::vector<std::uint8_t> Buf(std::string_view s);
-std::string Str(const std::vector<std::uint8_t>& b);
 
 // Range 1..100 once, positions strictly rising from at least 1 to 100.
 void ExpectGoodProgress(const Recorder& r);
 
 // Every unit through the direction's table.
 std::u16string Map(std::u16string text, int direction);
-
-// The characters of U+0600..U+06FF, in order: what a comparison of document text keeps
-// of it, free of the blanks, breaks and markup that each format places differently.
-std::u16string ArabicOnly(std::u16string_view text);
 
 // `count` UTF-16LE units of `b` from byte `offset`.
 std::u16string Units(std::span<const std::uint8_t> b, std::uint64_t offset, std::uint64_t count);
@@ -73,8 +66,6 @@ std::vector<ZipEntry> ReadZip(const fs::path& path);
 
 void Put16(std::string& b, std::uint16_t v);
 void Put32(std::string& b, std::uint32_t v);
-std::uint32_t Get32(const std::string& b, std::size_t o);
-void Set32(std::string& b, std::size_t o, std::uint32_t v);
 
 // ---------------------------------------------------------------------------------------
 // Compound files
@@ -85,9 +76,6 @@ void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<r
 // File extents of a stream range.
 std::vector<rc::cfb::Extent> FileExtents(const rc::cfb::Stream& s, std::uint64_t offset, std::uint64_t length);
 
-// Some container sector holds a unit that direction 0 recodes: the unit pass would break it.
-bool FatHitsTableValues(const std::string& file);
-
 // The text of a compound document, by our own reading of its format, and the file
 // extents that hold it.
 struct TextAndExtents {
@@ -95,9 +83,6 @@ struct TextAndExtents {
   std::vector<rc::cfb::Extent> extents;
 };
 TextAndExtents CompoundText(const std::string& file);
-
-// The \uN characters of rich text, in order.
-std::u16string RtfText(const std::string& rtf);
 
 // ---------------------------------------------------------------------------------------
 // Documents written by LibreOffice (tests/data/formats, see scripts/make-fixtures.sh)

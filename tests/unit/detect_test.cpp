@@ -12,23 +12,17 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <gtest/gtest.h>
 
-#include "cfb_writer.h"
 #include "utf.h"
 #include "detect.h"
 #include "tables.h"
-#include "test_util.h"
+#include "support_formats.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-namespace rc = uy::recode;
-using uytest::ReadFile;
-using uytest::TempDir;
-using uytest::WriteFile;
+using namespace uytest;
 
 const std::vector<std::u16string>& Words() {
   static const std::vector<std::u16string> words = [] {
@@ -211,33 +205,14 @@ TEST(Detector, TextGarbledByAWrongDirectionIsNotClearUnicode) {
 
 // Documents
 
-void Put16(std::string& b, std::uint32_t v) {
-  b.push_back(static_cast<char>(v & 0xFF));
-  b.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-
-std::string Zip(const std::vector<std::pair<std::string, std::string>>& parts) {
-  TempDir dir;
-  int err = 0;
-  zip_t* z = zip_open((dir / "z.zip").c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
-  for (const auto& [name, data] : parts)
-    zip_file_add(z, name.c_str(), zip_source_buffer(z, data.data(), data.size(), 0), 0);
-  EXPECT_EQ(zip_close(z), 0);
-  return ReadFile(dir / "z.zip");
-}
-
 std::string Docx(const std::u16string& text) {
   std::string body;
   for (std::size_t at = 0; at < text.size(); at += 40)  // runs of 40 characters
     body += "<w:r><w:t xml:space=\"preserve\">" + uy::ToUtf8(text.substr(at, 40)) + "</w:t></w:r>";
-  return Zip({{"[Content_Types].xml", "<?xml version=\"1.0\"?><Types/>"},
-              {"word/styles.xml", "<?xml version=\"1.0\"?><w:styles/>"},
-              {"word/document.xml", "<?xml version=\"1.0\"?><w:document><w:body><w:p>" + body +
-                                        "</w:p></w:body></w:document>"}});
+  return MakeZip({{"[Content_Types].xml", "<?xml version=\"1.0\"?><Types/>"},
+                  {"word/styles.xml", "<?xml version=\"1.0\"?><w:styles/>"},
+                  {"word/document.xml", "<?xml version=\"1.0\"?><w:document><w:body><w:p>" + body +
+                                            "</w:p></w:body></w:document>"}});
 }
 
 // A word-processor document: its file information block points at one piece of 16-bit

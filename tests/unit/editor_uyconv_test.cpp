@@ -10,11 +10,7 @@
 
 namespace {
 
-using uytest::ReadFile;
-using uytest::RunProgram;
-using uytest::TempDir;
-using uytest::WriteFile;
-using uytest::kUyconv;
+using namespace uytest;
 
 TEST(UyconvType, ArgumentAndStdin) {
   auto arg = RunProgram({kUyconv, "type", "/ekin W(e)"});

@@ -18,11 +18,7 @@
 
 namespace {
 
-using uytest::ReadFile;
-using uytest::RunProgram;
-using uytest::TempDir;
-using uytest::WriteFile;
-using uytest::kUyconv;
+using namespace uytest;
 
 TEST(Uyconv, HelpVersionAndUsageErrors) {
   auto help = RunProgram({kUyconv, "--help"});

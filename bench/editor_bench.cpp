@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   std::mt19937 rng(12);
   uy::gui::RecordingDialogs dialogs;
-  uy::editor::TForm1 window(&dialogs);
+  uy::uyedit::TForm1 window(&dialogs);
   window.show();
   QApplication::processEvents();
   GapMeter gaps;
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
       text += MakeLine(rng, 60);
       text += u"\r\n";
     }
-    std::ofstream(path, std::ios::binary) << uy::EncodeTextFile(text);
+    std::ofstream(path, std::ios::binary) << uy::editor::EncodeTextFile(text);
   }
   const auto size = std::filesystem::file_size(path);
   const Timed open = Time(gaps, [&] { window.OpenFile(QString::fromStdString(path.string())); });

@@ -26,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 namespace rc = uy::recode;
+namespace fm = uy::formats;
 
 struct Run {
   double seconds;
@@ -82,13 +83,13 @@ int main(int argc, char** argv) {
              static_cast<char*>(nullptr));
     });
     fs::remove(out);
-    const Run recode = InChild([&] { rc::RecodeByContent(d.path, out, 0, nullptr); });
+    const Run recode = InChild([&] { fm::RecodeByContent(d.path, out, 0, nullptr); });
     fs::remove(out);
     const Run whole = InChild([&] {
       std::string data = uy::ReadWholeFile(d.path);
       std::span<std::uint8_t> b(reinterpret_cast<std::uint8_t*>(data.data()), data.size());
-      rc::RecodeUtf8(b, 0);
-      rc::RecodeCharacterReferences(b, 0);
+      fm::RecodeUtf8(b, 0);
+      fm::RecodeCharacterReferences(b, 0);
     });
     std::printf("%-18s %10.2f s %10ld KB      %10.2f s %10ld KB      %10.2f s %10ld KB\n", d.name,
                 recode.seconds, recode.peak_kb, cp.seconds, cp.peak_kb, whole.seconds, whole.peak_kb);

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace uy::bidi {
+namespace uy::exporter {
 namespace {
 
 // Bidi classes ordered here; kOther sends the line to ICU.
@@ -389,4 +389,4 @@ void RtlParagraph::AppendLine(std::size_t start, std::size_t end, std::u16string
   Reorder(InfoTable(), text_.data(), st.line_runs.data(), st.line_runs.size(), o);
 }
 
-}  // namespace uy::bidi
+}  // namespace uy::exporter

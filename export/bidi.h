@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace uy::bidi {
+namespace uy::exporter {
 
 // Appends the visual order of `line`, laid out as one right-to-left paragraph, to `out`:
 // exactly what ICU's ubidi_setPara(UBIDI_RTL) and ubidi_writeReordered(UBIDI_DO_MIRRORING
@@ -46,4 +46,4 @@ class RtlParagraph {
   std::unique_ptr<State> state_;
 };
 
-}  // namespace uy::bidi
+}  // namespace uy::exporter

@@ -10,7 +10,7 @@
 
 #include "shaper.h"
 
-namespace uy::shape::detail {
+namespace uy::exporter::detail {
 
 // 0: no row, outside RTL runs. 1..38: row index + 1. kRtlPlain: no row, inside RTL runs.
 // kBracketFirst + k: the k-th mirrored bracket (no row, inside RTL runs).
@@ -157,4 +157,4 @@ inline ShapeCount ShapeCore(const char16_t* in, std::size_t n, char16_t* out) {
   return {i, static_cast<std::size_t>(k)};
 }
 
-}  // namespace uy::shape::detail
+}  // namespace uy::exporter::detail

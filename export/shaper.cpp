@@ -3,7 +3,7 @@
 
 #include "shape_core.h"
 
-namespace uy::shape {
+namespace uy::exporter {
 
 const ShapeRow* FindRow(char16_t c) {
   const std::uint8_t cls = detail::ClassOf(c);
@@ -22,4 +22,4 @@ std::u16string ShapeRun(std::u16string_view run) {
   return out;
 }
 
-}  // namespace uy::shape
+}  // namespace uy::exporter

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace uy::shape {
+namespace uy::exporter {
 
 // One row of the shaping table: a base letter and the four forms it is drawn with.
 struct ShapeRow {
@@ -83,4 +83,4 @@ char16_t MirrorBracket(char16_t c);
 // one unit shorter per ligature. A run of any length is shaped whole.
 std::u16string ShapeRun(std::u16string_view run);
 
-}  // namespace uy::shape
+}  // namespace uy::exporter

@@ -10,9 +10,9 @@
 namespace uy::exporter {
 namespace {
 
-using shape::detail::ClassOf;
-using shape::detail::kLtr;
-using shape::detail::ShapeCore;
+using detail::ClassOf;
+using detail::kLtr;
+using detail::ShapeCore;
 
 // Shapes line into out[0..), which has room for line.size() units; returns the units
 // written.
@@ -71,7 +71,7 @@ void AppendVisualLine(std::u16string_view line, std::u16string& out) {
   thread_local std::u16string shaped;
   if (shaped.size() < line.size()) shaped.resize(line.size());
   const std::size_t n = ShapeLine(line, shaped.data());
-  bidi::AppendRtlVisual(std::u16string_view(shaped.data(), n), out);
+  AppendRtlVisual(std::u16string_view(shaped.data(), n), out);
 }
 
 void AppendVisualLines(std::u16string_view paragraph, std::span<const std::size_t> ends,
@@ -92,11 +92,11 @@ void AppendVisualLines(std::u16string_view paragraph, std::span<const std::size_
   for (std::size_t end : ends) {
     end = std::min(end, paragraph.size());
     for (; scanned + 1 < end; ++scanned)
-      ligatures += paragraph[scanned] == shape::kLam && paragraph[scanned + 1] == shape::kAlef;
+      ligatures += paragraph[scanned] == kLam && paragraph[scanned + 1] == kAlef;
     shaped_ends.push_back(std::min(n, std::max(end - ligatures, shaped_ends.empty() ? 0 : shaped_ends.back())));
   }
   std::size_t start = 0;
-  bidi::RtlParagraph ordered(std::u16string_view(shaped.data(), n));
+  RtlParagraph ordered(std::u16string_view(shaped.data(), n));
   std::size_t shaped_start = 0;
   for (std::size_t k = 0; k < ends.size(); ++k) {
     const std::size_t end = std::clamp(ends[k], start, paragraph.size());

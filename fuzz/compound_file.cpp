@@ -32,7 +32,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-namespace cfb = uy::recode::cfb;
+namespace cfb = uy::formats::cfb;
 
 // A folder of this process, removed at exit (so never destroyed before); tmpfs when
 // there is one, as every run writes and syncs a file.
@@ -58,7 +58,7 @@ std::vector<std::string> Listing() {
 std::optional<cfb::CompoundFile> Parse(std::span<const std::uint8_t> bytes) {
   try {
     return cfb::CompoundFile::Parse(bytes);
-  } catch (const uy::recode::DocumentError&) {
+  } catch (const uy::formats::DocumentError&) {
     return std::nullopt;
   }
 }
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const int direction = std::accumulate(data, data + size, 0u) % 8;
   try {
-    uy::recode::RecodeByContent(in, out, direction, nullptr);
+    uy::formats::RecodeByContent(in, out, direction, nullptr);
   } catch (const uy::FileError&) {
     FUZZ_CHECK(Listing() == std::vector<std::string>{"in.doc"});
     return 0;

@@ -77,7 +77,7 @@ bool CheckUyghurKey(char16_t key, bool flag, std::u16string_view text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  uy::PhoneticKeyboard keyboard;
+  uy::editor::PhoneticKeyboard keyboard;
   bool flag = true;
   std::u16string typed;  // the units typed in Uyghur mode, for TypeKeys
   for (std::size_t i = 0; i < size; ++i) {
@@ -101,6 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(keyboard.word_start() == flag);
   }
-  if (WellFormed(typed)) FUZZ_CHECK(WellFormed(uy::TypeKeys(typed)));
+  if (WellFormed(typed)) FUZZ_CHECK(WellFormed(uy::editor::TypeKeys(typed)));
   return 0;
 }

@@ -27,8 +27,8 @@
 
 namespace {
 
-using uy::shape::kAlef;
-using uy::shape::kLam;
+using uy::exporter::kAlef;
+using uy::exporter::kLam;
 
 std::size_t LamAlefCount(std::u16string_view s) {
   std::size_t n = 0;
@@ -36,8 +36,8 @@ std::size_t LamAlefCount(std::u16string_view s) {
   return n;
 }
 
-const uy::shape::ShapeRow* Row(char16_t c) {
-  for (const auto& row : uy::shape::kShapeTable)
+const uy::exporter::ShapeRow* Row(char16_t c) {
+  for (const auto& row : uy::exporter::kShapeTable)
     if (row.base == c) return &row;
   return nullptr;
 }
@@ -56,13 +56,13 @@ char16_t Partner(char16_t c) {
 }
 
 void CheckShapeRun(std::u16string_view in) {
-  const std::u16string out = uy::shape::ShapeRun(in);
+  const std::u16string out = uy::exporter::ShapeRun(in);
   FUZZ_CHECK(out.size() == in.size() - LamAlefCount(in));
   std::size_t j = 0;
   for (std::size_t i = 0; i < in.size(); ++i, ++j) {
     const char16_t o = out[j];
     if (in[i] == kLam && i + 1 < in.size() && in[i + 1] == kAlef) {
-      FUZZ_CHECK(o == uy::shape::kLamAlefIsolated || o == uy::shape::kLamAlefFinal);
+      FUZZ_CHECK(o == uy::exporter::kLamAlefIsolated || o == uy::exporter::kLamAlefFinal);
       ++i;
     } else if (const auto* row = Row(in[i])) {
       FUZZ_CHECK(o != 0 && (o == row->isolated || o == row->initial || o == row->medial || o == row->final));
@@ -92,7 +92,7 @@ void CheckVisualLine(std::u16string_view in) {
     if (!IsRtl(in[i]) || !Row(in[i])) FUZZ_CHECK(converted[j] == in[i]);
   }
   if (std::all_of(in.begin(), in.end(), IsRtl)) {
-    std::u16string shaped = uy::shape::ShapeRun(in);
+    std::u16string shaped = uy::exporter::ShapeRun(in);
     for (char16_t& c : shaped) c = Partner(c);  // brackets unmirrored
     FUZZ_CHECK(converted == shaped);
   }
@@ -107,7 +107,7 @@ void CheckVisualLine(std::u16string_view in) {
   if (WellFormed(in)) FUZZ_CHECK(WellFormed(out));
 
   std::u16string ordered;
-  uy::bidi::AppendRtlVisual(in, ordered);
+  uy::exporter::AppendRtlVisual(in, ordered);
   FUZZ_CHECK(ordered == IcuOrder(in));
 }
 

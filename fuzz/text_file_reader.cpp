@@ -10,11 +10,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const uy::DecodedText first = uy::DecodeTextFile(bytes);
-  const std::string saved = uy::EncodeTextFile(first.text);
+  const uy::editor::DecodedText first = uy::editor::DecodeTextFile(bytes);
+  const std::string saved = uy::editor::EncodeTextFile(first.text);
   if (saved.size() != 2 + 2 * first.text.size()) std::abort();
-  const uy::DecodedText again = uy::DecodeTextFile(saved);
-  if (again.charset != uy::CharacterSet::csUnicode || again.replaced != 0 || again.text != first.text)
+  const uy::editor::DecodedText again = uy::editor::DecodeTextFile(saved);
+  if (again.charset != uy::editor::CharacterSet::csUnicode || again.replaced != 0 || again.text != first.text)
     std::abort();
   return 0;
 }

@@ -35,16 +35,17 @@
 namespace {
 
 namespace rc = uy::recode;
+namespace fm = uy::formats;
 using Bytes = std::vector<std::uint8_t>;
 
 enum Mode { kUtf8, kUtf16, kReferences, kRtf };
 
 std::size_t Recode(Bytes& b, Mode mode, bool big_endian, int direction) {
   switch (mode) {
-    case kUtf8: return rc::RecodeUtf8(b, direction);
-    case kUtf16: return rc::RecodeUtf16(b, big_endian, direction);
-    case kReferences: return rc::RecodeCharacterReferences(b, direction);
-    case kRtf: return rc::RecodeRtfEscapes(b, direction);
+    case kUtf8: return fm::RecodeUtf8(b, direction);
+    case kUtf16: return fm::RecodeUtf16(b, big_endian, direction);
+    case kReferences: return fm::RecodeCharacterReferences(b, direction);
+    case kRtf: return fm::RecodeRtfEscapes(b, direction);
   }
   return 0;
 }
@@ -130,14 +131,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Pieces: the text as a whole document of the matching kind, cut twice.
-  const rc::DocumentKind kind = mode == kUtf16 ? rc::DocumentKind::kUtf16Text
-                                : mode == kRtf ? rc::DocumentKind::kRtf
-                                               : rc::DocumentKind::kUtf8Text;
+  const fm::DocumentKind kind = mode == kUtf16 ? fm::DocumentKind::kUtf16Text
+                                : mode == kRtf ? fm::DocumentKind::kRtf
+                                               : fm::DocumentKind::kUtf8Text;
   const std::size_t n = in.size();
   const std::size_t cut1 = n ? in[n - 1] % (n + 1) : 0;
   const std::size_t cut2 = n > 1 ? std::max(cut1, (in[n - 2] * 251u + cut1) % (n + 1)) : cut1;
   std::string whole, pieces;
-  rc::TextRecoder one(kind, direction), three(kind, direction);
+  fm::TextRecoder one(kind, direction), three(kind, direction);
   one.Feed(in, whole);
   one.Finish(whole);
   const std::span<const std::uint8_t> all(in);

@@ -37,6 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace rc = uy::recode;
+namespace fm = uy::formats;
 
 // A folder of this process, removed at exit; tmpfs when there is one.
 const fs::path& Folder() {
@@ -117,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t changed = 0;
   Sink sink;
   try {
-    changed = rc::RecodeByContent(in_path, out_path, direction, &sink).changed;
+    changed = fm::RecodeByContent(in_path, out_path, direction, &sink).changed;
   } catch (const uy::FileError&) {
     FUZZ_CHECK(!fs::exists(out_path) && std::distance(fs::directory_iterator(Folder()), fs::directory_iterator()) == 1);
     return 0;
@@ -158,8 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Read(in.get(), i, ZIP_FL_COMPRESSED) == Read(out.get(), i, ZIP_FL_COMPRESSED)) continue;
     FUZZ_CHECK(now.has_value() && text.has_value() && LooksLikeXml(*text));
     std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(text->data()), text->size());
-    recoded += rc::RecodeUtf8(bytes, direction);
-    recoded += rc::RecodeCharacterReferences(bytes, direction);
+    recoded += fm::RecodeUtf8(bytes, direction);
+    recoded += fm::RecodeCharacterReferences(bytes, direction);
     FUZZ_CHECK(*now == *text);
   }
   FUZZ_CHECK(recoded == changed);

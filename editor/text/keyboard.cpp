@@ -5,7 +5,7 @@
 
 #include "letters.h"
 
-namespace uy {
+namespace uy::editor {
 namespace {
 
 enum class Kind : unsigned char { kNone, kSingle, kVowel, kPhrase, kBracket };
@@ -152,4 +152,4 @@ std::u16string TypeKeys(std::u16string_view keystrokes) {
   return text;
 }
 
-}  // namespace uy
+}  // namespace uy::editor

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace uy {
+namespace uy::editor {
 
 // What becomes of one typed character.
 struct KeyOutcome {
@@ -73,4 +73,4 @@ class PhoneticKeyboard {
 // the keyboard like any typed character, so they set the flag.
 std::u16string TypeKeys(std::u16string_view keystrokes);
 
-}  // namespace uy
+}  // namespace uy::editor

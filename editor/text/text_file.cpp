@@ -9,7 +9,7 @@
 #include "file_io.h"
 #include "utf.h"
 
-namespace uy {
+namespace uy::editor {
 namespace {
 
 namespace fs = std::filesystem;
@@ -163,4 +163,4 @@ void SaveToFile(const fs::path& path, std::u16string_view text) {
   }
 }
 
-}  // namespace uy
+}  // namespace uy::editor

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <utility>
 
-namespace uy {
+namespace uy::editor {
 
 enum class CharacterSet { csAnsi = 0, csUnicode = 1, csUnicodeSwapped = 2, csUtf8 = 3 };
 
@@ -59,4 +59,4 @@ DecodedText LoadFromFile(const std::filesystem::path& path);
 // path) or "Stream write error".
 void SaveToFile(const std::filesystem::path& path, std::u16string_view text);
 
-}  // namespace uy
+}  // namespace uy::editor

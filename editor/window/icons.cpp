@@ -7,7 +7,7 @@
 #include "tform1.h"
 #include "icon_painter.h"
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 namespace {
 
@@ -91,4 +91,4 @@ QList<QIcon> MakeImageList2() {
           Paragraph(Qt::AlignJustify), Paragraph(Qt::AlignHCenter)};
 }
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

@@ -23,8 +23,8 @@ int main(int argc, char** argv) {
   parser.process(app);
   try {
     uy::gui::SetUpApplication();
-    uy::editor::TForm1 window;
-    uy::editor::Form1 = &window;
+    uy::uyedit::TForm1 window;
+    uy::uyedit::Form1 = &window;
     window.show();
     // A file named on the command line (the desktop opens ".uyt" files this way)
     // replaces the greeting.

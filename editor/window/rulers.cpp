@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPen>
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 QString FormatGeneral15(long long num, long long den, QChar decimal) {
   constexpr int kDigits = 15;
@@ -128,4 +128,4 @@ void RulerBar::paintEvent(QPaintEvent*) {
   }
 }
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

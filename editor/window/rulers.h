@@ -6,7 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 // Exact general format of num / den with at most 15 significant digits (rounded half
 // up), trailing zeros and a trailing separator dropped, `decimal` as the separator.
@@ -34,4 +34,4 @@ class RulerBar : public QWidget {
   Qt::Orientation orientation_;
 };
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

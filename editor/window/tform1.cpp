@@ -33,7 +33,7 @@
 #include "visual.h"
 #include "guard.h"
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 TForm1* Form1 = nullptr;
 
@@ -54,7 +54,7 @@ std::filesystem::path LocalPath(const QString& name) {
 
 // The reader's and writer's message, with the system's reason (and the file, where the
 // message does not name it) on a second line.
-[[noreturn]] void ThrowFileFailure(const uy::TextFileError& e, const QString& path) {
+[[noreturn]] void ThrowFileFailure(const uy::editor::TextFileError& e, const QString& path) {
   QString message = QString::fromUtf8(e.what());
   QString detail = QString::fromUtf8(e.reason());
   if (!message.contains(path)) detail = path + (detail.isEmpty() ? QString() : ": " + detail);
@@ -427,7 +427,7 @@ void TForm1::ToolButton2Click() {
 void TForm1::OpenFile(const QString& path) {
   const BusyCursor busy;
   struct Loaded {
-    uy::DecodedText decoded;
+    uy::editor::DecodedText decoded;
     QString text;
     qsizetype stand_ins = 0;
   };
@@ -435,16 +435,16 @@ void TForm1::OpenFile(const QString& path) {
   try {
     loaded = WhileHandlingEvents([file = LocalPath(path)] {
       Loaded l;
-      l.decoded = uy::LoadFromFile(file);
+      l.decoded = uy::editor::LoadFromFile(file);
       l.text = QString::fromStdU16String(l.decoded.text);
       l.decoded.text = {};
       UyMemo::HeldText(l.text, &l.stand_ins);
       return l;
     });
-  } catch (const uy::TextFileError& e) {
+  } catch (const uy::editor::TextFileError& e) {
     ThrowFileFailure(e, path);
   }
-  const uy::DecodedText& decoded = loaded.decoded;
+  const uy::editor::DecodedText& decoded = loaded.decoded;
   const QString& text = loaded.text;
   const qsizetype stand_ins = loaded.stand_ins;
   if (text != TntMemo1->TextCrLf()) TntMemo1->ReplaceText(text);
@@ -457,7 +457,7 @@ void TForm1::OpenFile(const QString& path) {
     QString note = QStringLiteral("This file holds %1 NUL characters (U+0000); they are shown as boxes "
                                   "and saved back as they are.")
                        .arg(nuls);
-    if (decoded.charset == uy::CharacterSet::csAnsi)
+    if (decoded.charset == uy::editor::CharacterSet::csAnsi)
       note += QStringLiteral(" It may be UTF-16 text without a byte-order mark.");
     notes << note;
   }
@@ -474,8 +474,8 @@ void TForm1::ToolButton3Click() {
   if (name.isEmpty()) return;
   SaveDialog1.file_name = name;
   try {
-    uy::SaveToFile(LocalPath(name), TntMemo1->TextCrLf().toStdU16String());
-  } catch (const uy::TextFileError& e) {
+    uy::editor::SaveToFile(LocalPath(name), TntMemo1->TextCrLf().toStdU16String());
+  } catch (const uy::editor::TextFileError& e) {
     ThrowFileFailure(e, name);
   }
 }
@@ -554,4 +554,4 @@ void TForm1::ToolButton1Click() {
   TntMemo2->clear();
 }
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

@@ -27,7 +27,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 class RulerBar;
 class UyMemo;
@@ -119,7 +119,7 @@ class TForm1 : public QMainWindow {
   // Runs a handler; a failure leaves the window as it was and is shown.
   void Run(const std::function<void()>& handler);
 
-  uy::PhoneticKeyboard keyboard_;  // holds the word-start flag
+  uy::editor::PhoneticKeyboard keyboard_;  // holds the word-start flag
   std::unique_ptr<uy::gui::Dialogs> own_dialogs_;
   uy::gui::Dialogs* dialogs_;
 };
@@ -131,4 +131,4 @@ extern TForm1* Form1;
 QList<QIcon> MakeImageList1();
 QList<QIcon> MakeImageList2();
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

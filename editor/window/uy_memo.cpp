@@ -10,7 +10,7 @@
 #include <QTextCursor>
 #include <QTextLayout>
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 namespace {
 
@@ -224,4 +224,4 @@ QString UyMemo::TextCrLf() const {
   return FileText(std::move(text));
 }
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-namespace uy::editor {
+namespace uy::uyedit {
 
 class UyMemo : public QPlainTextEdit {
   Q_OBJECT
@@ -53,4 +53,4 @@ class UyMemo : public QPlainTextEdit {
   TypedHook typed_hook_;
 };
 
-}  // namespace uy::editor
+}  // namespace uy::uyedit

@@ -8,7 +8,7 @@
 #include "utf.h"
 #include "read_bytes.h"
 
-namespace uy::recode::cfb {
+namespace uy::formats::cfb {
 namespace {
 
 constexpr std::uint32_t kMaxRegular = 0xFFFFFFFA;
@@ -377,4 +377,4 @@ void CompoundFile::Write(std::span<std::uint8_t> file, const Stream& s,
   }
 }
 
-}  // namespace uy::recode::cfb
+}  // namespace uy::formats::cfb

@@ -12,7 +12,7 @@
 
 #include "document_error.h"
 
-namespace uy::recode::cfb {
+namespace uy::formats::cfb {
 
 inline constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
@@ -58,4 +58,4 @@ class CompoundFile {
   std::vector<Extent> structures_;
 };
 
-}  // namespace uy::recode::cfb
+}  // namespace uy::formats::cfb

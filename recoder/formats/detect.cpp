@@ -19,7 +19,7 @@
 #include "read_bytes.h"
 #include "tables.h"
 
-namespace uy::recode {
+namespace uy::formats {
 namespace {
 
 #include "letter_pairs.inc"
@@ -83,11 +83,11 @@ struct Tables {
         klass[c] = plain;
         continue;
       }
-      const auto& map = LowByteMap(kDirections[c]);
+      const auto& map = recode::LowByteMap(kDirections[c]);
       for (unsigned low = 0; low < 256; ++low) klass[c][low] = plain[map[low]];
       // A typist of a legacy encoding never stores a letter where Unicode keeps it when the
       // encoding keeps it elsewhere: such a unit speaks against the encoding.
-      for (const Pair& p : GetDirection(kDirections[c]).pairs)
+      for (const recode::Pair& p : recode::GetDirection(kDirections[c]).pairs)
         if (map[p.to & 0xFF] == (p.to & 0xFF)) klass[c][p.to & 0xFF] = kForeign;
     }
   }
@@ -142,10 +142,10 @@ std::string Detection::Describe() const {
   switch (verdict) {
     case Verdict::kUnicode: return "Unicode";
     case Verdict::kLegacy: {
-      std::string names(GetDirection(direction).source);
+      std::string names(recode::GetDirection(direction).source);
       // Directions that share a table read the same encodings.
-      if (direction == 2) names += "/" + std::string(GetDirection(5).source);
-      if (direction == 6) names += "/" + std::string(GetDirection(7).source);
+      if (direction == 2) names += "/" + std::string(recode::GetDirection(5).source);
+      if (direction == 6) names += "/" + std::string(recode::GetDirection(7).source);
       return "a legacy encoding (direction " + std::to_string(direction) + ": " + names + ")";
     }
     case Verdict::kUnknown: break;
@@ -384,9 +384,9 @@ bool DetectCompound(const std::string& file, Detector& d) {
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
   try {
     const cfb::CompoundFile cf = cfb::CompoundFile::Parse(bytes);
-    office::RefuseEncrypted(cf, bytes);
-    auto feed = [&](const std::vector<std::uint8_t>& data, const std::vector<office::UnitRange>& ranges) {
-      for (const office::UnitRange& r : ranges) {
+    RefuseEncrypted(cf, bytes);
+    auto feed = [&](const std::vector<std::uint8_t>& data, const std::vector<UnitRange>& ranges) {
+      for (const UnitRange& r : ranges) {
         const std::uint64_t count = std::min<std::uint64_t>(r.count, Detector::kMaxUnits);
         std::u16string units(count, u'\0');
         DecodeUtf16Bytes(std::span(data).subspan(r.offset, count * 2), false, units.data());
@@ -397,15 +397,15 @@ bool DetectCompound(const std::string& file, Detector& d) {
     };
     if (const cfb::Stream* wb = cf.Find("Workbook")) {
       const auto data = cfb::CompoundFile::Read(bytes, *wb);
-      feed(data, office::WorkbookText(data));
+      feed(data, WorkbookText(data));
     } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
       const auto data = cfb::CompoundFile::Read(bytes, *wd);
-      const cfb::Stream* table = cf.Find(office::TableStreamName(data));
+      const cfb::Stream* table = cf.Find(TableStreamName(data));
       if (!table) return false;
-      feed(data, office::WordText(data, cfb::CompoundFile::Read(bytes, *table)));
+      feed(data, WordText(data, cfb::CompoundFile::Read(bytes, *table)));
     } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
       const auto data = cfb::CompoundFile::Read(bytes, *pp);
-      feed(data, office::PresentationText(data));
+      feed(data, PresentationText(data));
     } else if (!cf.Find("Book")) {
       for (const cfb::Stream& s : cf.streams()) {
         const auto data = cfb::CompoundFile::Read(bytes, s);
@@ -539,7 +539,7 @@ Detection DetectDocument(const fs::path& path) {
 
 bool ContradictsDirection(const Detection& d, int direction) {
   if (d.confidence < kClearConfidence) return false;
-  const bool into_unicode = GetDirection(direction).target == GetDirection(0).target;
+  const bool into_unicode = recode::GetDirection(direction).target == recode::GetDirection(0).target;
   if (into_unicode) return d.verdict == Detection::Verdict::kUnicode;
   return d.verdict == Detection::Verdict::kLegacy;
 }
@@ -552,4 +552,4 @@ std::string ContradictionReason(const Detection& d, int direction) {
          std::to_string(direction) + " would garble it";
 }
 
-}  // namespace uy::recode
+}  // namespace uy::formats

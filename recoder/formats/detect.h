@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace uy::recode {
+namespace uy::formats {
 
 // The candidates, in the order that settles ties.
 enum class Candidate { kUnicode, kTableA, kTableB, kTableC, kTableD };
@@ -85,4 +85,4 @@ bool ContradictsDirection(const Detection& d, int direction);
 // it" and the like.
 std::string ContradictionReason(const Detection& d, int direction);
 
-}  // namespace uy::recode
+}  // namespace uy::formats

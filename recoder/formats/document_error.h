@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace uy::recode {
+namespace uy::formats {
 
 // The document cannot be recoded safely; the text says why. A damaged document (or one
 // that is not what it seemed) may still get a plainer handling; an encrypted one never.
@@ -21,4 +21,4 @@ class DocumentError : public std::runtime_error {
   Cause cause_;
 };
 
-}  // namespace uy::recode
+}  // namespace uy::formats

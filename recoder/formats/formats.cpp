@@ -14,15 +14,14 @@
 #include "tables.h"
 #include "text_recode.h"
 
-namespace uy::recode {
+namespace uy::formats {
 namespace {
 
 namespace fs = std::filesystem;
 
-using detail::Progress;
 
 // Passes the unit pass's positions on, held within 1..100 and ending at 100.
-class ClampingSink : public ProgressSink {
+class ClampingSink : public recode::ProgressSink {
  public:
   explicit ClampingSink(Progress& p) : p_(p) {}
   void SetRange(int, int) override {}
@@ -47,7 +46,7 @@ bool StartsWith(std::span<const std::uint8_t> b, std::string_view prefix) {
 // on each time it grows by a hundredth.
 class Meter {
  public:
-  Meter(const detail::StepProgress& step, std::uint64_t total) : step_(step), total_(total) {}
+  Meter(const StepProgress& step, std::uint64_t total) : step_(step), total_(total) {}
   void Add(std::uint64_t bytes) {
     done_ += bytes;
     if (!step_ || total_ == 0 || (done_ < next_ && done_ < total_)) return;
@@ -56,50 +55,50 @@ class Meter {
   }
 
  private:
-  const detail::StepProgress& step_;
+  const StepProgress& step_;
   std::uint64_t total_;
   std::uint64_t done_ = 0, next_ = 0;
 };
 
 // Recodes the units of `ranges`, which KeepEachByteOnce has made disjoint.
-std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<office::UnitRange>& ranges,
+std::size_t RecodeRanges(std::vector<std::uint8_t>& stream, const std::vector<UnitRange>& ranges,
                          int direction, Meter& meter) {
   constexpr std::uint64_t kChunk = 1 << 12;  // units between progress reports
-  const auto& map = LowByteMap(direction);
+  const auto& map = recode::LowByteMap(direction);
   std::size_t changed = 0;
-  for (const office::UnitRange& r : ranges) {
+  for (const UnitRange& r : ranges) {
     for (std::uint64_t k = 0; k < r.count;) {
       const std::uint64_t stop = std::min(r.count, k + kChunk);
       meter.Add(2 * (stop - k));
-      changed += RecodeArabicUnits({stream.data() + r.offset + 2 * k, static_cast<std::size_t>(2 * (stop - k))}, map);
+      changed += recode::RecodeArabicUnits({stream.data() + r.offset + 2 * k, static_cast<std::size_t>(2 * (stop - k))}, map);
       k = stop;
     }
   }
   return changed;
 }
 
-std::uint64_t RangeBytes(const std::vector<office::UnitRange>& ranges) {
+std::uint64_t RangeBytes(const std::vector<UnitRange>& ranges) {
   std::uint64_t n = 0;
-  for (const office::UnitRange& r : ranges) n += 2 * r.count;
+  for (const UnitRange& r : ranges) n += 2 * r.count;
   return n;
 }
 
 // The text of a known binary office document, or nothing when it is not one we know or
 // does not parse. Changes `file` only when the whole document parsed.
 bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int direction,
-                         RecodeSummary& summary, const detail::StepProgress& progress) {
+                         RecodeSummary& summary, const StepProgress& progress) {
   const auto bytes = Bytes(file);
   struct Change {
     const cfb::Stream* stream;
     std::vector<std::uint8_t> data;
-    std::vector<office::UnitRange> ranges;
+    std::vector<UnitRange> ranges;
   };
   std::vector<Change> changes;
   std::uint64_t read = 0;  // bytes of the streams read and parsed
   try {
     if (const cfb::Stream* wb = cf.Find("Workbook")) {
       Change c{wb, cfb::CompoundFile::Read(bytes, *wb), {}};
-      c.ranges = office::WorkbookText(c.data);
+      c.ranges = WorkbookText(c.data);
       read += wb->size;
       changes.push_back(std::move(c));
       summary.handling = Handling::kSpreadsheetStrings;
@@ -111,15 +110,15 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
       summary.handling = Handling::kSpreadsheetStrings;
     } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
       Change c{wd, cfb::CompoundFile::Read(bytes, *wd), {}};
-      const cfb::Stream* table = cf.Find(office::TableStreamName(c.data));
+      const cfb::Stream* table = cf.Find(TableStreamName(c.data));
       if (!table) return false;
-      c.ranges = office::WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
+      c.ranges = WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
       read += wd->size + table->size;
       changes.push_back(std::move(c));
       summary.handling = Handling::kWordProcessorText;
     } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
       Change c{pp, cfb::CompoundFile::Read(bytes, *pp), {}};
-      c.ranges = office::PresentationText(c.data);
+      c.ranges = PresentationText(c.data);
       read += pp->size;
       changes.push_back(std::move(c));
       summary.handling = Handling::kPresentationText;
@@ -133,7 +132,7 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
   }
   std::uint64_t total = read;
   for (Change& c : changes) {
-    office::KeepEachByteOnce(c.ranges);
+    KeepEachByteOnce(c.ranges);
     total += RangeBytes(c.ranges);
   }
   Meter meter(progress, total);
@@ -148,14 +147,14 @@ bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int dir
 // Streams of a compound file: known documents have their text recoded, others every
 // unit of every stream; the container's own sectors are never touched.
 cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary& summary,
-                                 const detail::StepProgress& progress) {
+                                 const StepProgress& progress) {
   cfb::CompoundFile cf;
   try {
     cf = cfb::CompoundFile::Parse(Bytes(file));
   } catch (const DocumentError& e) {
     throw DocumentError(std::string("a damaged compound file: ") + e.what());
   }
-  office::RefuseEncrypted(cf, Bytes(file));
+  RefuseEncrypted(cf, Bytes(file));
   if (RecodeKnownCompound(file, cf, direction, summary, progress)) return cf;
   summary.handling = Handling::kCompoundStreams;
   std::uint64_t total = 0;
@@ -163,7 +162,7 @@ cfb::CompoundFile RecodeCompound(std::string& file, int direction, RecodeSummary
   Meter meter(progress, total);
   for (const cfb::Stream& s : cf.streams()) {
     std::vector<std::uint8_t> data = cfb::CompoundFile::Read(Bytes(file), s);
-    const std::vector<office::UnitRange> all{{0, data.size() / 2}};
+    const std::vector<UnitRange> all{{0, data.size() / 2}};
     summary.changed += RecodeRanges(data, all, direction, meter);
     cfb::CompoundFile::Write(Bytes(file), s, data);
   }
@@ -184,9 +183,8 @@ void CheckCompoundSize(InputFile& in, std::span<const std::uint8_t> head8) {
 
 }  // namespace
 
-namespace detail {
 
-Progress::Progress(ProgressSink* sink) : sink_(sink) {
+Progress::Progress(recode::ProgressSink* sink) : sink_(sink) {
   if (sink_) sink_->SetRange(1, 100);
 }
 
@@ -239,7 +237,6 @@ void VerifyCompound(const std::string& written, const std::string& original, con
   same(pos, written.size());
 }
 
-}  // namespace detail
 
 DocumentKind DetectKind(std::span<const std::uint8_t> head, bool whole_file) {
   if (head.size() >= 8 && std::memcmp(head.data(), cfb::kSignature, 8) == 0) return DocumentKind::kCompound;
@@ -270,7 +267,7 @@ struct Job {
 using Handler = void (*)(const Job& job, RecodeSummary& summary);
 
 void RecodeZip(const Job& job, RecodeSummary& summary) {
-  detail::RecodeZipFile(job.in, job.output, job.direction, job.progress, summary);
+  RecodeZipFile(job.in, job.output, job.direction, job.progress, summary);
 }
 
 // Text is recoded in pieces, in bounded memory.
@@ -284,7 +281,7 @@ void RecodeText(const Job& job, RecodeSummary& summary) {
 void RecodeOther(const Job& job, RecodeSummary& summary) {
   summary.handling = Handling::kUnitPass;
   ClampingSink clamp(job.progress);
-  RecodeDocument(job.input, job.output, job.direction, &clamp);
+  recode::RecodeDocument(job.input, job.output, job.direction, &clamp);
 }
 
 // Compound files are read and recoded whole; the written file must parse with the same
@@ -307,7 +304,7 @@ void RecodeCompoundFile(const Job& job, RecodeSummary& summary) {
   try {
     const std::string written = ReadWholeFile(out.temp_path());
     if (written != data) throw DocumentError("the written file differs from the recoded document");
-    detail::VerifyCompound(written, original, layout);
+    VerifyCompound(written, original, layout);
   } catch (const DocumentError& e) {
     throw FileError(FileError::Kind::Write, job.output, std::string("check failed, nothing written: ") + e.what());
   } catch (const FileError& e) {
@@ -348,8 +345,8 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
 }  // namespace
 
 RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int direction,
-                              ProgressSink* sink) {
-  LowByteMap(direction);  // an unknown direction fails before any file is touched
+                              recode::ProgressSink* sink) {
+  recode::LowByteMap(direction);  // an unknown direction fails before any file is touched
   Progress progress(sink);
   try {
     return Recode(input, output, direction, progress);
@@ -358,4 +355,4 @@ RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int
   }
 }
 
-}  // namespace uy::recode
+}  // namespace uy::formats

@@ -13,7 +13,7 @@
 
 #include "pass.h"
 
-namespace uy::recode {
+namespace uy::formats {
 
 enum class DocumentKind {
   kZip,        // PK archive: OOXML, ODF and the like
@@ -55,7 +55,7 @@ struct RecodeSummary {
 // failed check throws FileError and leaves nothing behind. Progress: range 1..100,
 // positions rising to 100. Throws FileError for every failure, naming the file.
 RecodeSummary RecodeByContent(const std::filesystem::path& input, const std::filesystem::path& output,
-                     int direction, ProgressSink* progress);
+                     int direction, recode::ProgressSink* progress);
 
 // In-place, length-keeping recoding of text held in memory. Each returns the number of
 // characters changed.
@@ -68,4 +68,4 @@ std::size_t RecodeCharacterReferences(std::span<std::uint8_t> markup, int direct
 // \uN escapes of rich text (control words, \binN data and escaped symbols respected).
 std::size_t RecodeRtfEscapes(std::span<std::uint8_t> rtf, int direction);
 
-}  // namespace uy::recode
+}  // namespace uy::formats

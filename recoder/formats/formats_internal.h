@@ -18,7 +18,7 @@ namespace uy {
 class InputFile;
 }
 
-namespace uy::recode::detail {
+namespace uy::formats {
 
 // Reports a share of one step's work, 0.0 to 1.0.
 using StepProgress = std::function<void(double)>;
@@ -26,7 +26,7 @@ using StepProgress = std::function<void(double)>;
 // Range 1..100 and positions that only rise, ending at 100.
 class Progress {
  public:
-  explicit Progress(ProgressSink* sink);
+  explicit Progress(recode::ProgressSink* sink);
   void Set(int position);
   // Maps a step's share 0..1 onto positions first..last.
   StepProgress Step(int first, int last);
@@ -35,7 +35,7 @@ class Progress {
   void Work(std::uint64_t done, std::uint64_t total);
 
  private:
-  ProgressSink* sink_;
+  recode::ProgressSink* sink_;
   int last_ = 0;
 };
 
@@ -91,4 +91,4 @@ void VerifyZipAsClaimed(const std::filesystem::path& path);
 // original's. Throws DocumentError.
 void VerifyCompound(const std::string& written, const std::string& original, const cfb::CompoundFile& before);
 
-}  // namespace uy::recode::detail
+}  // namespace uy::formats

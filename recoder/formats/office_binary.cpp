@@ -6,7 +6,7 @@
 
 #include "read_bytes.h"
 
-namespace uy::recode::office {
+namespace uy::formats {
 namespace {
 
 
@@ -304,4 +304,4 @@ void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t
   }
 }
 
-}  // namespace uy::recode::office
+}  // namespace uy::formats

@@ -9,7 +9,7 @@
 
 #include "cfb.h"
 
-namespace uy::recode::office {
+namespace uy::formats {
 
 // Characters stored as 16-bit little-endian units: `count` units from `offset` (which
 // may be odd) of one stream.
@@ -46,4 +46,4 @@ std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> document);
 // other binary documents say it inside their main stream.)
 void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t> bytes);
 
-}  // namespace uy::recode::office
+}  // namespace uy::formats

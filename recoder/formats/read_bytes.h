@@ -9,7 +9,7 @@
 
 #include "document_error.h"
 
-namespace uy::recode {
+namespace uy::formats {
 
 // The little-endian number at `off`; throws DocumentError when it runs past the end.
 inline std::uint16_t Le16(std::span<const std::uint8_t> b, std::uint64_t off) {
@@ -29,4 +29,4 @@ inline bool IsMarkup(std::string_view b) {
   return i < b.size() && b[i] == '<';
 }
 
-}  // namespace uy::recode
+}  // namespace uy::formats

@@ -12,7 +12,7 @@
 
 #include "tables.h"
 
-namespace uy::recode {
+namespace uy::formats {
 namespace {
 
 namespace fs = std::filesystem;
@@ -75,7 +75,7 @@ std::uint64_t Utf8::Scan(Window w, bool final, const Map& map, std::size_t& chan
 
 std::uint64_t Utf16::Scan(Window w, bool final, const Map& map, std::size_t& changed) {
   const std::uint64_t whole = w.end > pos ? (w.end - pos) & ~std::uint64_t{1} : 0;
-  if (whole > 0) changed += RecodeArabicUnits({&w[pos], static_cast<std::size_t>(whole)}, map, big_endian);
+  if (whole > 0) changed += recode::RecodeArabicUnits({&w[pos], static_cast<std::size_t>(whole)}, map, big_endian);
   pos += whole;
   return final || pos >= w.end ? w.end : pos;
 }
@@ -256,30 +256,30 @@ void MarkupStart::Scan(Window w, bool final) {
 
 std::size_t RecodeUtf8(std::span<std::uint8_t> text, int direction) {
   std::size_t changed = 0;
-  text_scan::Utf8().Scan(WholeText(text), true, LowByteMap(direction), changed);
+  text_scan::Utf8().Scan(WholeText(text), true, recode::LowByteMap(direction), changed);
   return changed;
 }
 
 std::size_t RecodeUtf16(std::span<std::uint8_t> units, bool big_endian, int direction) {
   std::size_t changed = 0;
-  text_scan::Utf16{0, big_endian}.Scan(WholeText(units), true, LowByteMap(direction), changed);
+  text_scan::Utf16{0, big_endian}.Scan(WholeText(units), true, recode::LowByteMap(direction), changed);
   return changed;
 }
 
 std::size_t RecodeCharacterReferences(std::span<std::uint8_t> markup, int direction) {
   std::size_t changed = 0;
-  text_scan::References().Scan(WholeText(markup), true, LowByteMap(direction), changed);
+  text_scan::References().Scan(WholeText(markup), true, recode::LowByteMap(direction), changed);
   return changed;
 }
 
 std::size_t RecodeRtfEscapes(std::span<std::uint8_t> rtf, int direction) {
   std::size_t changed = 0;
-  text_scan::Rtf().Scan(WholeText(rtf), true, LowByteMap(direction), changed);
+  text_scan::Rtf().Scan(WholeText(rtf), true, recode::LowByteMap(direction), changed);
   return changed;
 }
 
 TextRecoder::TextRecoder(DocumentKind kind, int direction, bool markup)
-    : kind_(kind), map_(LowByteMap(direction)) {
+    : kind_(kind), map_(recode::LowByteMap(direction)) {
   if (!IsTextKind(kind)) throw std::invalid_argument("not a text kind");
   utf16_.pos = 2;  // after the byte-order mark
   if (markup) markup_.verdict = text_scan::MarkupStart::Verdict::kYes;
@@ -396,4 +396,4 @@ std::size_t RecodeTextStream(const fs::path& input, AtomicFileWriter& out, Docum
   return recoder.changed();
 }
 
-}  // namespace uy::recode
+}  // namespace uy::formats

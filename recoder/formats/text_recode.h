@@ -15,7 +15,7 @@
 #include "utf.h"
 #include "formats.h"
 
-namespace uy::recode {
+namespace uy::formats {
 
 namespace text_scan {
 
@@ -133,4 +133,4 @@ std::size_t RecodeTextStream(const std::filesystem::path& input, AtomicFileWrite
                              int direction, const std::function<void(double)>& progress,
                              std::size_t piece = std::size_t{1} << 20);
 
-}  // namespace uy::recode
+}  // namespace uy::formats

@@ -25,7 +25,7 @@
 #include "formats_internal.h"
 #include "read_bytes.h"
 
-namespace uy::recode::detail {
+namespace uy::formats {
 
 std::size_t PieceRecoder::RecodePiece(std::span<std::uint8_t> piece, bool last) {
   const std::size_t n = piece.size();
@@ -588,4 +588,4 @@ void VerifyZipAsClaimed(const std::filesystem::path& path) {
   VerifyZip(path, claimed, false, "the archive");
 }
 
-}  // namespace uy::recode::detail
+}  // namespace uy::formats

@@ -7,7 +7,7 @@
 
 #include "input_blocker.h"
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 void BarSink::SetRange(int minimum, int maximum) {
   bar_->setRange(minimum, maximum);
@@ -19,4 +19,4 @@ void BarSink::SetPosition(int position) {
   blocker_->Pump(false);
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

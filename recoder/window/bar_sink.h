@@ -6,13 +6,13 @@
 
 class QProgressBar;
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 class InputBlocker;
 
 // ProgressBar1 as the pass's progress sink; every report lets the blocker deliver
 // what is pending.
-class BarSink : public ProgressSink {
+class BarSink : public recode::ProgressSink {
  public:
   BarSink(QProgressBar* bar, InputBlocker* blocker) : bar_(bar), blocker_(blocker) {}
   void SetRange(int minimum, int maximum) override;
@@ -24,4 +24,4 @@ class BarSink : public ProgressSink {
   InputBlocker* blocker_;
 };
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

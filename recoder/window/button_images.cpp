@@ -7,7 +7,7 @@
 
 #include "icon_painter.h"
 
-namespace uy::recode {
+namespace uy::docrecode {
 namespace {
 
 // A sheet with a folded top-right corner and a few lines of text.
@@ -116,4 +116,4 @@ QIcon DoorImage() {
   });
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

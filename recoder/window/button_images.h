@@ -5,7 +5,7 @@
 
 #include <QIcon>
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 QIcon OpenFolderImage();  // an open folder
 QIcon ConvertImage();     // a page with a red arrow to the right
@@ -14,4 +14,4 @@ QIcon RemoveImage();      // an arrow to the left over a struck line
 QIcon HelpImage();        // a question mark (18 x 18)
 QIcon DoorImage();        // a door (18 x 18)
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

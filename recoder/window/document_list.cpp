@@ -7,7 +7,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-namespace uy::recode {
+namespace uy::docrecode {
 namespace {
 
 // The local files (not folders) among dragged URLs, as absolute paths.
@@ -80,4 +80,4 @@ void DocumentList::dropEvent(QDropEvent* event) {
   emit FilesDropped(DraggedFiles(event->mimeData()));
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QStringList>
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 // The document list. Files dropped on it from a file manager are offered as a pick.
 // Whenever it has entries, exactly one is selected, and it is the current one: the
@@ -29,4 +29,4 @@ class DocumentList : public QListWidget {
   void KeepOneSelected();
 };
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

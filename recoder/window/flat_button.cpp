@@ -5,7 +5,7 @@
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 FlatButton::FlatButton(QWidget* parent) : QToolButton(parent) {
   setAutoRaise(true);
@@ -35,4 +35,4 @@ void FlatButton::paintEvent(QPaintEvent*) {
                         QPalette::ButtonText);
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

@@ -4,7 +4,7 @@
 
 #include <QToolButton>
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 // A flat button that shows its caption and, right of it, its image, centred together.
 class FlatButton : public QToolButton {
@@ -16,4 +16,4 @@ class FlatButton : public QToolButton {
   void paintEvent(QPaintEvent* event) override;
 };
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

@@ -37,7 +37,7 @@
 #include "tables.h"
 
 
-namespace uy::recode {
+namespace uy::docrecode {
 namespace {
 
 // Each list entry keeps the folder it was picked from under this role.
@@ -47,9 +47,9 @@ constexpr int kVerdictRole = Qt::UserRole + 2;
 constexpr int kVerdictDirectionRole = Qt::UserRole + 3;
 constexpr int kConfidenceRole = Qt::UserRole + 4;
 
-Detection EntryDetection(const QListWidgetItem* item) {
-  Detection d;
-  d.verdict = static_cast<Detection::Verdict>(item->data(kVerdictRole).toInt());
+formats::Detection EntryDetection(const QListWidgetItem* item) {
+  formats::Detection d;
+  d.verdict = static_cast<formats::Detection::Verdict>(item->data(kVerdictRole).toInt());
   d.direction = item->data(kVerdictDirectionRole).toInt();
   d.confidence = item->data(kConfidenceRole).toDouble();
   return d;
@@ -131,7 +131,7 @@ TForm1::TForm1(gui::Dialogs* dialogs, QWidget* parent) : QWidget(parent), dialog
   }
   // Documents are recoded by their content (zip, compound file, text, or the unit pass).
   recoder_ = [](const std::filesystem::path& in, const std::filesystem::path& out, int direction,
-                ProgressSink* progress) { RecodeByContent(in, out, direction, progress); };
+                recode::ProgressSink* progress) { formats::RecodeByContent(in, out, direction, progress); };
   folder_ = WithTrailingSlash(QDir::homePath());
   Build();
   FormCreate();
@@ -192,8 +192,8 @@ void TForm1::Build() {
     list->setPalette(p);
     list->setLayoutDirection(Qt::RightToLeft);
   }
-  for (int i = 0; i < kDirectionCount; ++i)
-    TntComboBox1->addItem(QString::fromStdU16String(std::u16string(GetDirection(i).caption)));
+  for (int i = 0; i < recode::kDirectionCount; ++i)
+    TntComboBox1->addItem(QString::fromStdU16String(std::u16string(recode::GetDirection(i).caption)));
 
   ListBox1 = new DocumentList(GroupBox1);
   ListBox1->setGeometry(2, 56, 325, 239);
@@ -315,7 +315,7 @@ void TForm1::AddDocuments(const QStringList& paths) {
     item->setData(kFolderRole, folder);
     item->setToolTip(QDir::toNativeSeparators(folder + info.fileName()));
     try {
-      const Detection d = DetectDocument(ToPath(folder + info.fileName()));
+      const formats::Detection d = formats::DetectDocument(ToPath(folder + info.fileName()));
       item->setData(kVerdictRole, static_cast<int>(d.verdict));
       item->setData(kVerdictDirectionRole, d.direction);
       item->setData(kConfidenceRole, d.confidence);
@@ -347,7 +347,7 @@ void TForm1::Convert1Click() {
 
 void TForm1::RunConversion() {
   if (busy_) return;
-  std::vector<BatchEntry> entries;
+  std::vector<recode::BatchEntry> entries;
   for (int row = 0; row < ListBox1->count(); ++row) {
     const QListWidgetItem* item = ListBox1->item(row);
     entries.push_back({ToPath(item->data(kFolderRole).toString()),
@@ -356,7 +356,7 @@ void TForm1::RunConversion() {
   const int direction = TntComboBox1->currentIndex();
 
   std::vector<QString> outputs(entries.size());
-  std::vector<BatchFailure> failures;
+  std::vector<recode::BatchFailure> failures;
   {
     busy_ = true;
     struct Idle {
@@ -366,7 +366,7 @@ void TForm1::RunConversion() {
     InputBlocker blocker;
     BarSink sink(ProgressBar1, &blocker);
     std::size_t current = 0;
-    BatchCallbacks callbacks;
+    recode::BatchCallbacks callbacks;
     callbacks.on_current = [&](std::size_t i) {
       current = i;
       ListBox1->setCurrentRow(static_cast<int>(i));
@@ -378,7 +378,7 @@ void TForm1::RunConversion() {
     };
     callbacks.progress = &sink;
     callbacks.recoder = recoder_;
-    failures = RunBatch(entries, direction, callbacks);
+    failures = recode::RunBatch(entries, direction, callbacks);
     blocker.Pump(true);
   }
 
@@ -386,7 +386,7 @@ void TForm1::RunConversion() {
   // the latest result of an earlier run that is still there, or has nothing to open.
   if (!entries.empty()) {
     std::set<std::size_t> failed;
-    for (const BatchFailure& f : failures) failed.insert(f.index);
+    for (const recode::BatchFailure& f : failures) failed.insert(f.index);
     QString written;
     for (std::size_t i = entries.size(); i-- > 0;) {
       if (!failed.count(i)) {
@@ -407,7 +407,7 @@ void TForm1::RunConversion() {
   converted_ = true;
 }
 
-QString TForm1::CompletionText(const std::vector<BatchFailure>& failures) const {
+QString TForm1::CompletionText(const std::vector<recode::BatchFailure>& failures) const {
   QString text = QStringLiteral("代码转换完毕");
   if (failures.empty()) return text;
   const qsizetype done =
@@ -464,9 +464,9 @@ void TForm1::TntSpeedButton3Click() {
   Guard([this] { close(); });
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 // Entries whose content says the chosen direction garbles them get a warning icon and a
 // tooltip naming what the content looks like. The direction itself is never changed.
@@ -476,16 +476,16 @@ void TForm1::MarkContradictions() {
   bool all_legacy = ListBox1->count() > 0;
   for (int row = 0; row < ListBox1->count(); ++row) {
     QListWidgetItem* item = ListBox1->item(row);
-    const Detection d = EntryDetection(item);
+    const formats::Detection d = EntryDetection(item);
     QString tip = QDir::toNativeSeparators(EntryPath(row));
-    if (direction >= 0 && ContradictsDirection(d, direction)) {
+    if (direction >= 0 && formats::ContradictsDirection(d, direction)) {
       item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-      tip += QLatin1Char('\n') + QString::fromStdString(ContradictionReason(d, direction));
+      tip += QLatin1Char('\n') + QString::fromStdString(formats::ContradictionReason(d, direction));
     } else {
       item->setIcon(QIcon());
     }
     item->setToolTip(tip);
-    if (d.verdict == Detection::Verdict::kLegacy && d.confidence >= kClearConfidence)
+    if (d.verdict == formats::Detection::Verdict::kLegacy && d.confidence >= formats::kClearConfidence)
       legacy.insert(d.direction);
     else
       all_legacy = false;
@@ -496,7 +496,7 @@ void TForm1::MarkContradictions() {
     const int suggested = *legacy.begin();
     StatusPanel->setText(QStringLiteral("All documents look like direction %1: %2")
                              .arg(suggested)
-                             .arg(QString::fromStdU16String(std::u16string(GetDirection(suggested).caption))));
+                             .arg(QString::fromStdU16String(std::u16string(recode::GetDirection(suggested).caption))));
   } else {
     StatusPanel->setText(StatusPanel->property("idle").toString());
   }
@@ -505,13 +505,13 @@ void TForm1::MarkContradictions() {
 QString TForm1::ContradictionText(int direction) const {
   QString text;
   for (int row = 0; row < ListBox1->count(); ++row) {
-    const Detection d = EntryDetection(ListBox1->item(row));
-    if (direction < 0 || !ContradictsDirection(d, direction)) continue;
+    const formats::Detection d = EntryDetection(ListBox1->item(row));
+    if (direction < 0 || !formats::ContradictsDirection(d, direction)) continue;
     if (text.isEmpty()) text = QStringLiteral("\n\nConverted as asked, though the content contradicts the direction:");
     text += QLatin1Char('\n') + ListBox1->item(row)->text() + QStringLiteral(": ") +
-            QString::fromStdString(ContradictionReason(d, direction));
+            QString::fromStdString(formats::ContradictionReason(d, direction));
   }
   return text;
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

@@ -24,7 +24,7 @@ class QProgressBar;
 class QPushButton;
 class QStatusBar;
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 // The program's name: the caption of its message boxes.
 inline constexpr char kProgramName[] = "docrecode";
@@ -80,13 +80,13 @@ class TForm1 : public QWidget {
   void Guard(const std::function<void()>& body);
   void SetListButtonsEnabled(bool enabled);
   void RunConversion();
-  QString CompletionText(const std::vector<BatchFailure>& failures) const;
+  QString CompletionText(const std::vector<recode::BatchFailure>& failures) const;
   void MarkContradictions();
   QString ContradictionText(int direction) const;
 
   gui::Dialogs* dialogs_;
   std::unique_ptr<gui::Dialogs> own_dialogs_;
-  DocumentRecoder recoder_;
+  recode::DocumentRecoder recoder_;
   QString folder_;
   QString last_output_;
   QString last_written_;  // the latest output a run wrote
@@ -94,4 +94,4 @@ class TForm1 : public QWidget {
   bool busy_ = false;
 };
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

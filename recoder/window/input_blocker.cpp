@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QEvent>
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 InputBlocker::InputBlocker() {
   qApp->installEventFilter(this);
@@ -40,4 +40,4 @@ bool InputBlocker::eventFilter(QObject*, QEvent* event) {
   }
 }
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
-namespace uy::recode {
+namespace uy::docrecode {
 
 // While a conversion runs: the application takes no input (keys, mouse, drops and
 // close requests are dropped, not kept for later), but repaints and the window
@@ -28,4 +28,4 @@ class InputBlocker : public QObject {
   QElapsedTimer clock_;
 };
 
-}  // namespace uy::recode
+}  // namespace uy::docrecode

@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(uy::recode::kProgramName));
+  QApplication::setApplicationName(QString::fromLatin1(uy::docrecode::kProgramName));
   QApplication::setApplicationVersion(QStringLiteral(UY_VERSION));
   QCommandLineParser parser;
   parser.setApplicationDescription(
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   int status = 1;
   uy::gui::QtDialogs dialogs;
   uy::gui::Guarded(nullptr, dialogs, QApplication::applicationName(), [&] {
-    uy::recode::TForm1 form;
+    uy::docrecode::TForm1 form;
     form.show();
     if (!parser.positionalArguments().isEmpty()) form.AddDocuments(parser.positionalArguments());
     status = QApplication::exec();

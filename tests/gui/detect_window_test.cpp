@@ -36,7 +36,7 @@ TEST(DetectWindow, MarksContradictionsListsThemAndConvertsAsAsked) {
   uytest::WriteFile(dir / "uni.txt", uy::ToUtf8(Paragraph()));
   uytest::WriteFile(dir / "old.txt", uy::ToUtf8(sorvan));
   RecordingDialogs dialogs;
-  uy::recode::TForm1 form(&dialogs);
+  uy::docrecode::TForm1 form(&dialogs);
   form.FormCreate();
   const QString idle = form.StatusPanel->text();
   form.AddDocuments({QString::fromStdString((dir / "uni.txt").string()), QString::fromStdString((dir / "old.txt").string())});

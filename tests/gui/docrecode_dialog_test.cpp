@@ -107,7 +107,7 @@ TEST(DocrecodeOpenDialog, TypedFolderThenClickedFileIsPickedAtTheFirstOpen) {
   uytest::WriteFile(dir / "docs" / "b.doc", "b");
   const QString folder = QString::fromStdString((dir / "docs").string()) + "/";
 
-  uy::recode::TForm1 form;
+  uy::docrecode::TForm1 form;
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   Flow flow;

@@ -39,7 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using uy::gui::RecordingDialogs;
-using uy::recode::TForm1;
+using uy::docrecode::TForm1;
 using uytest::ReadFile;
 using uytest::TempDir;
 using uytest::Click;

@@ -20,7 +20,7 @@ namespace {
 
 class Export : public uytest::WindowTest {
  protected:
-  uy::editor::UyMemo* Memo() { return Window().TntMemo1; }
+  uy::uyedit::UyMemo* Memo() { return Window().TntMemo1; }
   void Press() { Window().ToolButton4->click(); }
   std::u16string Clipboard() { return QApplication::clipboard()->text().toStdU16String(); }
   static QString Q(const std::u16string& s) { return QString::fromStdU16String(s); }
@@ -113,7 +113,7 @@ TEST_F(Export, AWrappedParagraphIsSplitWhereTheEditorShowsIt) {
 // letters and brackets as either partner.
 TEST_F(Export, ExportedOrderIsTheOrderTheTextAreaDraws) {
   auto plain = [](char16_t c) -> char16_t {
-    for (const auto& row : uy::shape::kShapeTable)
+    for (const auto& row : uy::exporter::kShapeTable)
       if (c == row.isolated || c == row.initial || c == row.medial || c == row.final) return row.base;
     const std::u16string_view close = u")]}\u00BB";
     if (const auto k = close.find(c); k != close.npos) return u"([{\u00AB"[k];

@@ -19,7 +19,7 @@ using Kind = uy::gui::RecordingDialogs::Kind;
 
 class Files : public uytest::WindowTest {
  protected:
-  uy::editor::UyMemo* Memo() { return Window().TntMemo1; }
+  uy::uyedit::UyMemo* Memo() { return Window().TntMemo1; }
   // The text as held (toPlainText would turn U+00A0 into a space).
   std::u16string Text() {
     return Memo()->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n').toStdU16String();

@@ -14,13 +14,13 @@ namespace uytest {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    window_ = std::make_unique<uy::editor::TForm1>(&dialogs);
+    window_ = std::make_unique<uy::uyedit::TForm1>(&dialogs);
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     QApplication::processEvents();
   }
   void TearDown() override { window_.reset(); }
-  uy::editor::TForm1& Window() { return *window_; }
+  uy::uyedit::TForm1& Window() { return *window_; }
 
   // The texts of the failures shown so far.
   QStringList Failures() const {
@@ -32,7 +32,7 @@ class WindowTest : public ::testing::Test {
   uy::gui::RecordingDialogs dialogs;
 
  private:
-  std::unique_ptr<uy::editor::TForm1> window_;
+  std::unique_ptr<uy::uyedit::TForm1> window_;
 };
 
 }  // namespace uytest

@@ -22,7 +22,7 @@ class Keyboard : public uytest::WindowTest {
     Memo()->clear();
     Memo()->setFocus();
   }
-  uy::editor::UyMemo* Memo() { return Window().TntMemo1; }
+  uy::uyedit::UyMemo* Memo() { return Window().TntMemo1; }
   std::u16string Text() { return Memo()->toPlainText().toStdU16String(); }
   // ASCII keys as QTest types them (capitals with their own key code and text).
   void Type(const char* keys) { QTest::keyClicks(Memo(), keys); }

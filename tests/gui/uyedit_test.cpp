@@ -23,7 +23,7 @@
 #include "uy_memo.h"
 #include "uyedit_fixture.h"
 
-using uy::editor::TForm1;
+using uy::uyedit::TForm1;
 
 namespace {
 
@@ -146,7 +146,7 @@ TEST(SizeReadout, FormatsExactlyToFifteenSignificantDigits) {
       {99999999999999999LL, 10000000000000000LL, u'.', "10"},
       {100000000000000LL, 10000000000000001LL, u'.', "0.01"}};
   for (const auto& c : cases)
-    EXPECT_EQ(uy::editor::FormatGeneral15(c.a, c.b, c.point), QString::fromLatin1(c.want)) << c.a << "/" << c.b;
+    EXPECT_EQ(uy::uyedit::FormatGeneral15(c.a, c.b, c.point), QString::fromLatin1(c.want)) << c.a << "/" << c.b;
 }
 
 TEST_F(EditorWindow, StatusPanelsShowTheTextAreaSize) {

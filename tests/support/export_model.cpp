@@ -11,8 +11,8 @@
 namespace exportmodel {
 namespace {
 
-using uy::shape::kShapeTable;
-using uy::shape::ShapeRow;
+using uy::exporter::kShapeTable;
+using uy::exporter::ShapeRow;
 
 const ShapeRow* Row(char16_t c) {
   for (const ShapeRow& r : kShapeTable)

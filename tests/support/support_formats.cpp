@@ -92,7 +92,7 @@ void Put32(std::string& b, std::uint32_t v) {
   Put16(b, static_cast<std::uint16_t>(v >> 16));
 }
 
-void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<rc::cfb::Extent> allowed) {
+void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<fm::cfb::Extent> allowed) {
   ASSERT_EQ(a.size(), b.size());
   std::sort(allowed.begin(), allowed.end(), [](auto& x, auto& y) { return x.offset < y.offset; });
   std::size_t next = 0;
@@ -104,8 +104,8 @@ void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<r
   }
 }
 
-std::vector<rc::cfb::Extent> FileExtents(const rc::cfb::Stream& s, std::uint64_t offset, std::uint64_t length) {
-  std::vector<rc::cfb::Extent> out;
+std::vector<fm::cfb::Extent> FileExtents(const fm::cfb::Stream& s, std::uint64_t offset, std::uint64_t length) {
+  std::vector<fm::cfb::Extent> out;
   std::uint64_t pos = 0;
   for (const auto& x : s.extents) {
     const std::uint64_t lo = std::max(pos, offset), hi = std::min(pos + x.length, offset + length);
@@ -117,24 +117,24 @@ std::vector<rc::cfb::Extent> FileExtents(const rc::cfb::Stream& s, std::uint64_t
 
 TextAndExtents CompoundText(const std::string& file) {
   TextAndExtents t;
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(file));
-  auto add = [&](const rc::cfb::Stream& s, const std::vector<std::uint8_t>& data,
-                 const std::vector<rc::office::UnitRange>& ranges) {
+  const auto cf = fm::cfb::CompoundFile::Parse(Bytes(file));
+  auto add = [&](const fm::cfb::Stream& s, const std::vector<std::uint8_t>& data,
+                 const std::vector<fm::UnitRange>& ranges) {
     for (const auto& r : ranges) {
       t.text += Units(data, r.offset, r.count);
       for (const auto& x : FileExtents(s, r.offset, 2 * r.count)) t.extents.push_back(x);
     }
   };
   if (const auto* wb = cf.Find("Workbook")) {
-    const auto data = rc::cfb::CompoundFile::Read(Bytes(file), *wb);
-    add(*wb, data, rc::office::WorkbookText(data));
+    const auto data = fm::cfb::CompoundFile::Read(Bytes(file), *wb);
+    add(*wb, data, fm::WorkbookText(data));
   } else if (const auto* wd = cf.Find("WordDocument")) {
-    const auto data = rc::cfb::CompoundFile::Read(Bytes(file), *wd);
-    const auto table = rc::cfb::CompoundFile::Read(Bytes(file), *cf.Find(rc::office::TableStreamName(data)));
-    add(*wd, data, rc::office::WordText(data, table));
+    const auto data = fm::cfb::CompoundFile::Read(Bytes(file), *wd);
+    const auto table = fm::cfb::CompoundFile::Read(Bytes(file), *cf.Find(fm::TableStreamName(data)));
+    add(*wd, data, fm::WordText(data, table));
   } else if (const auto* pp = cf.Find("PowerPoint Document")) {
-    const auto data = rc::cfb::CompoundFile::Read(Bytes(file), *pp);
-    add(*pp, data, rc::office::PresentationText(data));
+    const auto data = fm::cfb::CompoundFile::Read(Bytes(file), *pp);
+    add(*pp, data, fm::PresentationText(data));
   } else {
     ADD_FAILURE() << "no known document stream";
   }

@@ -24,6 +24,7 @@ namespace uytest {
 
 namespace fs = std::filesystem;
 namespace rc = uy::recode;
+namespace fm = uy::formats;
 
 using Recorder = RecordingSink;
 
@@ -71,16 +72,16 @@ void Put32(std::string& b, std::uint32_t v);
 // Compound files
 
 // Every byte outside the given file extents is the same in both files.
-void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<rc::cfb::Extent> allowed);
+void ExpectSameOutside(const std::string& a, const std::string& b, std::vector<fm::cfb::Extent> allowed);
 
 // File extents of a stream range.
-std::vector<rc::cfb::Extent> FileExtents(const rc::cfb::Stream& s, std::uint64_t offset, std::uint64_t length);
+std::vector<fm::cfb::Extent> FileExtents(const fm::cfb::Stream& s, std::uint64_t offset, std::uint64_t length);
 
 // The text of a compound document, by our own reading of its format, and the file
 // extents that hold it.
 struct TextAndExtents {
   std::u16string text;
-  std::vector<rc::cfb::Extent> extents;
+  std::vector<fm::cfb::Extent> extents;
 };
 TextAndExtents CompoundText(const std::string& file);
 

@@ -137,7 +137,7 @@ TEST(Detector, ConfusionTableOnHeldOutWords) {
       for (int k = 0; k < len.samples; ++k) {
         const std::u16string text = Text(len.words, static_cast<unsigned>(k * 31 + src.direction + 7));
         const std::u16string stored = Encode(text, src.direction);
-        const rc::Detection d = rc::DetectText(stored);
+        const fm::Detection d = fm::DetectText(stored);
         ++table[src.name][d.Text()];
         ++total;
         right += d.Text() == Reference(stored, src.direction);
@@ -174,9 +174,9 @@ TEST(Detector, EveryCandidateAndTheLowestOfTies) {
       {7, [](const std::u16string& w) { return !Has(w, u'\u0698'); }, "direction 2"},  // no ژ: no evidence
   };
   for (const Case& c : cases) {
-    const rc::Detection d = rc::DetectText(Encode(Text(55, 5, c.made_in == 7 ? c.keep : any) + Text(5, 6, c.keep), c.made_in));
+    const fm::Detection d = fm::DetectText(Encode(Text(55, 5, c.made_in == 7 ? c.keep : any) + Text(5, 6, c.keep), c.made_in));
     EXPECT_EQ(d.Text(), c.verdict) << "made in direction " << c.made_in;
-    EXPECT_GE(d.confidence, rc::kClearConfidence) << c.verdict;
+    EXPECT_GE(d.confidence, fm::kClearConfidence) << c.verdict;
   }
 }
 
@@ -185,7 +185,7 @@ TEST(Detector, TooLittleOrNoUyghurTextIsUnknown) {
                                   // Arabic letters Uyghur never writes, however read
                                   u"\u0637\u0637\u0637\u0637 \u0637\u0637\u0637\u0637 \u0637\u0637\u0637\u0637"};
   for (const std::u16string& t : texts) {
-    const rc::Detection d = rc::DetectText(t);
+    const fm::Detection d = fm::DetectText(t);
     EXPECT_EQ(d.Text(), "unknown") << uy::ToUtf8(t);
     EXPECT_EQ(d.confidence, 0.0);
   }
@@ -195,11 +195,11 @@ TEST(Detector, TooLittleOrNoUyghurTextIsUnknown) {
 // places Uyghur never has them: the detector does not take it for clean Unicode.
 TEST(Detector, TextGarbledByAWrongDirectionIsNotClearUnicode) {
   const std::u16string text = Text(60, 3);
-  EXPECT_EQ(rc::DetectText(text).Text(), "unicode");
+  EXPECT_EQ(fm::DetectText(text).Text(), "unicode");
   const std::u16string garbled = Decode(text, 0);
   ASSERT_NE(garbled, text);
-  const rc::Detection d = rc::DetectText(garbled);
-  EXPECT_FALSE(d.verdict == rc::Detection::Verdict::kUnicode && d.confidence >= rc::kClearConfidence)
+  const fm::Detection d = fm::DetectText(garbled);
+  EXPECT_FALSE(d.verdict == fm::Detection::Verdict::kUnicode && d.confidence >= fm::kClearConfidence)
       << d.Text() << " " << d.confidence;
 }
 
@@ -280,7 +280,7 @@ TEST(DetectDocument, EveryKindInEveryEncodingAndTheCommand) {
     for (const Kind& k : kKinds) {
       const fs::path p = dir / (std::to_string(n++) + "." + k.name);
       WriteFile(p, k.make(stored));
-      const rc::Detection d = rc::DetectDocument(p);
+      const fm::Detection d = fm::DetectDocument(p);
       EXPECT_EQ(d.Text(), Reference(stored, src.direction)) << src.name << " as " << k.name;
       args.push_back(p.string());
       expected[p.string()] = d.Text();
@@ -315,7 +315,7 @@ TEST(DetectDocument, DamagedDocumentsAreUnknown) {
   const std::string cases[] = {"PK\x03\x04" + std::string(200, 'x'), doc.substr(0, 1536)};
   for (const std::string& c : cases) {
     WriteFile(dir / "d", c);
-    EXPECT_EQ(rc::DetectDocument(dir / "d").Text(), "unknown");
+    EXPECT_EQ(fm::DetectDocument(dir / "d").Text(), "unknown");
   }
 }
 
@@ -335,11 +335,11 @@ TEST(DetectDocument, ReadsOnlyWhatItNeedsOfAHugeFile) {
   std::string many;
   while (many.size() < (std::size_t{1} << 20)) many += zeynek;
   sparse(dir / "a.bin", many, jeh);  // ties with Sorvan: stops after enough letters
-  EXPECT_EQ(rc::DetectDocument(dir / "a.bin").Text(), "direction 2");
+  EXPECT_EQ(fm::DetectDocument(dir / "a.bin").Text(), "direction 2");
   sparse(dir / "b.bin", "", many);  // text only at the end, past the cap
-  EXPECT_EQ(rc::DetectDocument(dir / "b.bin").Text(), "unknown");
+  EXPECT_EQ(fm::DetectDocument(dir / "b.bin").Text(), "unknown");
   sparse(dir / "c.bin", zeynek + jeh, "");  // the evidence early on
-  EXPECT_EQ(rc::DetectDocument(dir / "c.bin").Text(), "direction 6");
+  EXPECT_EQ(fm::DetectDocument(dir / "c.bin").Text(), "direction 6");
 }
 
 TEST(RecodeGuard, ContradictingDirectionsAreFailuresUnlessForced) {

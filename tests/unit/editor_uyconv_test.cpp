@@ -47,7 +47,7 @@ TEST(UyconvCatSave, EndToEnd) {
   // save: UTF-8 on stdin, the editor's bytes on disk, LF turned into CR LF.
   auto save = RunProgram({kUyconv, "save", (dir / "a.uyt").string()}, "\xD8\xA6\nb\r\n\xF0\x9F\x98\x80");
   ASSERT_EQ(save.status, 0) << save.err;
-  EXPECT_EQ(ReadFile(dir / "a.uyt"), uy::EncodeTextFile(u"\u0626\r\nb\r\n\U0001F600"));
+  EXPECT_EQ(ReadFile(dir / "a.uyt"), uy::editor::EncodeTextFile(u"\u0626\r\nb\r\n\U0001F600"));
   // cat: any encoding, printed as UTF-8 with LF line breaks.
   auto cat = RunProgram({kUyconv, "cat", (dir / "a.uyt").string()});
   EXPECT_EQ(cat.status, 0);
@@ -61,7 +61,7 @@ TEST(UyconvCatSave, EndToEnd) {
   EXPECT_EQ(bad.out, "a\xEF\xBF\xBD(");
   EXPECT_NE(bad.err.find("U+FFFD"), std::string::npos);
   // Lone surrogates (a high one at the end, a low one, a high one before a letter).
-  WriteFile(dir / "lone.uyt", uy::EncodeTextFile(u"a\xDC00" u"b\xD800" u"c\xD83D"));
+  WriteFile(dir / "lone.uyt", uy::editor::EncodeTextFile(u"a\xDC00" u"b\xD800" u"c\xD83D"));
   auto lone = RunProgram({kUyconv, "cat", (dir / "lone.uyt").string()});
   EXPECT_EQ(lone.status, 0);
   EXPECT_EQ(lone.out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD");

@@ -19,7 +19,7 @@ namespace {
 
 std::u16string Order(const std::u16string& line) {
   std::u16string out = u"<";  // appends after what is there
-  uy::bidi::AppendRtlVisual(line, out);
+  uy::exporter::AppendRtlVisual(line, out);
   return out.substr(1);
 }
 
@@ -103,7 +103,7 @@ TEST(RtlOrder, LinesOfAParagraphAgreeWithIcu) {
   int differs_from_lines = 0;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
-    uy::bidi::RtlParagraph paragraph(c.paragraph);
+    uy::exporter::RtlParagraph paragraph(c.paragraph);
     std::size_t start = 0;
     for (const std::size_t end : c.ends) {
       std::u16string got = u"<";

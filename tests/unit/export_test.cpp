@@ -19,8 +19,8 @@ using uy::exporter::ConvertLine;
 using uy::exporter::ExportText;
 using uy::exporter::IsRtlRunChar;
 using uy::exporter::VisualLine;
-using uy::shape::kShapeTable;
-using uy::shape::ShapeRun;
+using uy::exporter::kShapeTable;
+using uy::exporter::ShapeRun;
 
 // Readable failure output: "U+0628 U+FE91".
 std::string Hex(const std::u16string& s) {
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CaseList{"visual_line.tests", [](std::u16string_view s) { return VisualLine(s); }},
                     CaseList{"keyboard.tests",
                              [](std::u16string_view keys) {
-                               uy::PhoneticKeyboard keyboard;  // Uyghur mode, at a word start
+                               uy::editor::PhoneticKeyboard keyboard;  // Uyghur mode, at a word start
                                return keyboard.PressAll(keys);
                              }}),
     [](const testing::TestParamInfo<CaseList>& info) {

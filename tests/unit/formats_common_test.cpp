@@ -16,24 +16,24 @@ namespace {
 using namespace uytest;
 
 TEST(Detect, ByContentNotByName) {
-  using K = rc::DocumentKind;
-  EXPECT_EQ(rc::DetectKind(Bytes(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)), false), K::kCompound);
-  EXPECT_EQ(rc::DetectKind(Bytes("PK\x03\x04rest"), false), K::kZip);
-  EXPECT_EQ(rc::DetectKind(Bytes("\xFF\xFE<\0"), false), K::kUtf16Text);
-  EXPECT_EQ(rc::DetectKind(Bytes("\xFE\xFF\0<"), false), K::kUtf16Text);
-  EXPECT_EQ(rc::DetectKind(Bytes("{\\rtf1 x}"), false), K::kRtf);
-  EXPECT_EQ(rc::DetectKind(Bytes("\xEF\xBB\xBFx"), false), K::kUtf8Text);
-  EXPECT_EQ(rc::DetectKind(Bytes("plain \u0638 text"), true), K::kUtf8Text);
-  EXPECT_EQ(rc::DetectKind(Bytes("plain \u0638 text"), false), K::kOther);  // not seen whole
-  EXPECT_EQ(rc::DetectKind(Bytes(std::string("a\0b", 3)), true), K::kOther);
+  using K = fm::DocumentKind;
+  EXPECT_EQ(fm::DetectKind(Bytes(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)), false), K::kCompound);
+  EXPECT_EQ(fm::DetectKind(Bytes("PK\x03\x04rest"), false), K::kZip);
+  EXPECT_EQ(fm::DetectKind(Bytes("\xFF\xFE<\0"), false), K::kUtf16Text);
+  EXPECT_EQ(fm::DetectKind(Bytes("\xFE\xFF\0<"), false), K::kUtf16Text);
+  EXPECT_EQ(fm::DetectKind(Bytes("{\\rtf1 x}"), false), K::kRtf);
+  EXPECT_EQ(fm::DetectKind(Bytes("\xEF\xBB\xBFx"), false), K::kUtf8Text);
+  EXPECT_EQ(fm::DetectKind(Bytes("plain \u0638 text"), true), K::kUtf8Text);
+  EXPECT_EQ(fm::DetectKind(Bytes("plain \u0638 text"), false), K::kOther);  // not seen whole
+  EXPECT_EQ(fm::DetectKind(Bytes(std::string("a\0b", 3)), true), K::kOther);
   // A few NULs (one in 64 bytes) leave text text; UTF-16 without a mark has far more.
   std::string nul = "\u0638 text with a NUL:" + std::string(1, '\0');
   nul.resize(64, '.');
-  EXPECT_EQ(rc::DetectKind(Bytes(nul), true), K::kUtf8Text);
-  EXPECT_EQ(rc::DetectKind(Bytes(nul + '\0'), true), K::kOther);
-  EXPECT_EQ(rc::DetectKind(Bytes(uytest::Utf16Le(u"plain \u0638 text")), true), K::kOther);
-  EXPECT_EQ(rc::DetectKind(Bytes("bad \xD8 utf8"), true), K::kOther);
-  EXPECT_EQ(rc::DetectKind(Bytes(""), true), K::kOther);
+  EXPECT_EQ(fm::DetectKind(Bytes(nul), true), K::kUtf8Text);
+  EXPECT_EQ(fm::DetectKind(Bytes(nul + '\0'), true), K::kOther);
+  EXPECT_EQ(fm::DetectKind(Bytes(uytest::Utf16Le(u"plain \u0638 text")), true), K::kOther);
+  EXPECT_EQ(fm::DetectKind(Bytes("bad \xD8 utf8"), true), K::kOther);
+  EXPECT_EQ(fm::DetectKind(Bytes(""), true), K::kOther);
 }
 
 TEST(RecodeByContent, OtherFilesGetTheUnitPassWithProgressHeldTo100) {
@@ -43,8 +43,8 @@ TEST(RecodeByContent, OtherFilesGetTheUnitPassWithProgressHeldTo100) {
   bin.replace(2560, 4, std::string("\x38\x06\x26\x06", 4));
   WriteFile(dir / "x.bin", bin);
   Recorder r;
-  const auto s = rc::RecodeByContent(dir / "x.bin", dir / "y.bin", 0, &r);
-  EXPECT_EQ(s.kind, rc::DocumentKind::kOther);
+  const auto s = fm::RecodeByContent(dir / "x.bin", dir / "y.bin", 0, &r);
+  EXPECT_EQ(s.kind, fm::DocumentKind::kOther);
   rc::RecodeDocument(dir / "x.bin", dir / "z.bin", 0, nullptr);
   EXPECT_EQ(ReadFile(dir / "y.bin"), ReadFile(dir / "z.bin"));
   ExpectGoodProgress(r);
@@ -52,7 +52,7 @@ TEST(RecodeByContent, OtherFilesGetTheUnitPassWithProgressHeldTo100) {
   // A short file: the unit pass would show 256000 / 100; here the bar ends at 100.
   WriteFile(dir / "s.bin", std::string("\0\x38\x06", 3));
   Recorder r2;
-  rc::RecodeByContent(dir / "s.bin", dir / "t.bin", 0, &r2);
+  fm::RecodeByContent(dir / "s.bin", dir / "t.bin", 0, &r2);
   EXPECT_EQ(ReadFile(dir / "t.bin"), std::string("\0\x38\x06", 3));
   ExpectGoodProgress(r2);
 }
@@ -60,17 +60,17 @@ TEST(RecodeByContent, OtherFilesGetTheUnitPassWithProgressHeldTo100) {
 TEST(RecodeByContent, RefusesTheInputAsOutputAndBadDirections) {
   TempDir dir;
   WriteFile(dir / "a.txt", "\u0638");
-  EXPECT_THROW(rc::RecodeByContent(dir / "a.txt", dir / "a.txt", 0, nullptr), uy::FileError);
-  EXPECT_THROW(rc::RecodeByContent(dir / "a.txt", dir / "b.txt", 8, nullptr), std::out_of_range);
-  EXPECT_THROW(rc::RecodeByContent(dir / "missing", dir / "b.txt", 0, nullptr), uy::FileError);
+  EXPECT_THROW(fm::RecodeByContent(dir / "a.txt", dir / "a.txt", 0, nullptr), uy::FileError);
+  EXPECT_THROW(fm::RecodeByContent(dir / "a.txt", dir / "b.txt", 8, nullptr), std::out_of_range);
+  EXPECT_THROW(fm::RecodeByContent(dir / "missing", dir / "b.txt", 0, nullptr), uy::FileError);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"a.txt"});
 }
 
 TEST(Verification, WrittenFilesThatDifferFromTheIntentAreRejected) {
-  namespace d = rc::detail;
+  namespace d = uy::formats;
   TempDir dir;
   const std::string file = uytest::WriteCompoundFile({{"A", uytest::RandomBytes(9000, 1)}, {"B", "small"}});
-  const auto layout = rc::cfb::CompoundFile::Parse(Bytes(file));
+  const auto layout = fm::cfb::CompoundFile::Parse(Bytes(file));
   EXPECT_NO_THROW(d::VerifyCompound(file, file, layout));
   std::string changed = file;
   changed[layout.Find("A")->extents[0].offset] ^= 1;  // inside a stream: allowed
@@ -78,17 +78,17 @@ TEST(Verification, WrittenFilesThatDifferFromTheIntentAreRejected) {
   for (const auto& x : layout.structures()) {  // any container sector touched: rejected
     std::string broken = file;
     broken[x.offset + x.length - 1] ^= 1;
-    EXPECT_THROW(d::VerifyCompound(broken, file, layout), rc::DocumentError) << x.offset;
+    EXPECT_THROW(d::VerifyCompound(broken, file, layout), fm::DocumentError) << x.offset;
   }
-  EXPECT_THROW(d::VerifyCompound(file.substr(0, 1024), file, layout), rc::DocumentError);
+  EXPECT_THROW(d::VerifyCompound(file.substr(0, 1024), file, layout), fm::DocumentError);
 
   WriteFile(dir / "z.zip", MakeZip({{"a.xml", "<a/>"}}));
   std::vector<d::ZipEntryCheck> checks{{"a.xml", 4, 0}};
-  EXPECT_THROW(d::VerifyZip(dir / "z.zip", checks), rc::DocumentError);  // wrong CRC
+  EXPECT_THROW(d::VerifyZip(dir / "z.zip", checks), fm::DocumentError);  // wrong CRC
   checks.clear();
-  EXPECT_THROW(d::VerifyZip(dir / "z.zip", checks), rc::DocumentError);  // a part too many
+  EXPECT_THROW(d::VerifyZip(dir / "z.zip", checks), fm::DocumentError);  // a part too many
   WriteFile(dir / "n.zip", "PK\x03\x04 not really");
-  EXPECT_THROW(d::VerifyZip(dir / "n.zip", checks), rc::DocumentError);
+  EXPECT_THROW(d::VerifyZip(dir / "n.zip", checks), fm::DocumentError);
 }
 
 // The \uN characters of rich text, in order.
@@ -112,12 +112,12 @@ TEST_P(FixtureTest, RecodedTextIsUnicodeAndNothingElseChanged) {
   const fs::path in = fs::path(UY_TEST_DATA) / "formats" / f.name;
   const fs::path out = dir / rc::OutputFileName(f.name, f.direction);
   Recorder r;
-  const auto summary = rc::RecodeByContent(in, out, f.direction, &r);
+  const auto summary = fm::RecodeByContent(in, out, f.direction, &r);
   ExpectGoodProgress(r);
   const std::string a = ReadFile(in), b = ReadFile(out);
 
   switch (summary.kind) {
-    case rc::DocumentKind::kZip: {
+    case fm::DocumentKind::kZip: {
       const auto za = ReadZip(in), zb = ReadZip(out);
       ASSERT_EQ(za.size(), zb.size());
       std::u16string text;
@@ -142,36 +142,36 @@ TEST_P(FixtureTest, RecodedTextIsUnicodeAndNothingElseChanged) {
       ExpectLines(text, f);
       break;
     }
-    case rc::DocumentKind::kCompound: {
+    case fm::DocumentKind::kCompound: {
       const TextAndExtents ta = CompoundText(a), tb = CompoundText(b);
       EXPECT_EQ(tb.text, Map(ta.text, f.direction));
       ExpectLines(tb.text, f);
       ExpectSameOutside(a, b, ta.extents);
-      EXPECT_NE(summary.handling, rc::Handling::kCompoundStreams) << "the document did not parse";
+      EXPECT_NE(summary.handling, fm::Handling::kCompoundStreams) << "the document did not parse";
       break;
     }
-    case rc::DocumentKind::kUtf16Text:
-    case rc::DocumentKind::kUtf8Text:
-    case rc::DocumentKind::kRtf: {
+    case fm::DocumentKind::kUtf16Text:
+    case fm::DocumentKind::kUtf8Text:
+    case fm::DocumentKind::kRtf: {
       ASSERT_EQ(a.size(), b.size());
       const auto text = [&](const std::string& x) {
-        return summary.kind == rc::DocumentKind::kRtf ? RtfText(x)
-               : summary.kind == rc::DocumentKind::kUtf8Text ? uy::FromUtf8(x)
+        return summary.kind == fm::DocumentKind::kRtf ? RtfText(x)
+               : summary.kind == fm::DocumentKind::kUtf8Text ? uy::FromUtf8(x)
                                                              : Units(Bytes(x), 2, x.size() / 2 - 1);
       };
       EXPECT_EQ(text(b), Map(text(a), f.direction));
-      if (summary.kind == rc::DocumentKind::kUtf16Text) {
+      if (summary.kind == fm::DocumentKind::kUtf16Text) {
         EXPECT_EQ(b.substr(0, 2), "\xFF\xFE");
       }
       ExpectLines(text(b), f);
       for (std::size_t i = 0; i < a.size(); ++i) {  // in rich text only the digits of \uN differ
-        if (summary.kind == rc::DocumentKind::kRtf && a[i] != b[i]) {
+        if (summary.kind == fm::DocumentKind::kRtf && a[i] != b[i]) {
           ASSERT_TRUE(std::isdigit(static_cast<unsigned char>(a[i]))) << "byte " << i;
         }
       }
       break;
     }
-    case rc::DocumentKind::kOther:
+    case fm::DocumentKind::kOther:
       ADD_FAILURE() << f.name << " was not recognised";
   }
 }
@@ -188,32 +188,32 @@ INSTANTIATE_TEST_SUITE_P(LibreOffice, FixtureTest, testing::ValuesIn(Fixtures())
 // not named here stops the build.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic error "-Wswitch"
-std::optional<bool> NeedsFixture(rc::DocumentKind kind) {
+std::optional<bool> NeedsFixture(fm::DocumentKind kind) {
   switch (kind) {
-    case rc::DocumentKind::kZip:
-    case rc::DocumentKind::kCompound:
-    case rc::DocumentKind::kUtf16Text:
-    case rc::DocumentKind::kUtf8Text:
-    case rc::DocumentKind::kRtf:
+    case fm::DocumentKind::kZip:
+    case fm::DocumentKind::kCompound:
+    case fm::DocumentKind::kUtf16Text:
+    case fm::DocumentKind::kUtf8Text:
+    case fm::DocumentKind::kRtf:
       return true;
-    case rc::DocumentKind::kOther:  // not a kind of document: the unit pass, tested above
+    case fm::DocumentKind::kOther:  // not a kind of document: the unit pass, tested above
       return false;
   }
   return std::nullopt;
 }
-std::optional<bool> NeedsFixture(rc::Handling handling) {
+std::optional<bool> NeedsFixture(fm::Handling handling) {
   switch (handling) {
-    case rc::Handling::kUtf8Characters:
-    case rc::Handling::kUtf16Units:
-    case rc::Handling::kRtfEscapes:
-    case rc::Handling::kXmlParts:
-    case rc::Handling::kSpreadsheetStrings:
-    case rc::Handling::kWordProcessorText:
-    case rc::Handling::kPresentationText:
+    case fm::Handling::kUtf8Characters:
+    case fm::Handling::kUtf16Units:
+    case fm::Handling::kRtfEscapes:
+    case fm::Handling::kXmlParts:
+    case fm::Handling::kSpreadsheetStrings:
+    case fm::Handling::kWordProcessorText:
+    case fm::Handling::kPresentationText:
       return true;
-    case rc::Handling::kNone:
-    case rc::Handling::kUnitPass:
-    case rc::Handling::kCompoundStreams:  // the fallback for compound files it cannot read
+    case fm::Handling::kNone:
+    case fm::Handling::kUnitPass:
+    case fm::Handling::kCompoundStreams:  // the fallback for compound files it cannot read
       return false;
   }
   return std::nullopt;
@@ -225,11 +225,11 @@ std::optional<bool> NeedsFixture(rc::Handling handling) {
 // recoded in one of those ways.
 TEST(FixtureSet, CoversEveryFormat) {
   TempDir dir;
-  std::set<rc::DocumentKind> kinds;
-  std::set<rc::Handling> handlings;
+  std::set<fm::DocumentKind> kinds;
+  std::set<fm::Handling> handlings;
   for (const Fixture& f : Fixtures()) {
     const fs::path in = fs::path(UY_TEST_DATA) / "formats" / f.name, out = dir / f.name;
-    const auto s = rc::RecodeByContent(in, out, f.direction, nullptr);
+    const auto s = fm::RecodeByContent(in, out, f.direction, nullptr);
     EXPECT_EQ(NeedsFixture(s.kind), true) << f.name << ": kind " << static_cast<int>(s.kind);
     EXPECT_EQ(NeedsFixture(s.handling), true) << f.name << ": handling " << static_cast<int>(s.handling);
     EXPECT_GT(s.changed, 0u) << f.name;
@@ -239,8 +239,8 @@ TEST(FixtureSet, CoversEveryFormat) {
     handlings.insert(s.handling);
   }
   for (int v = 0; v < 64; ++v) {  // beyond the last value of either enum
-    const auto kind = static_cast<rc::DocumentKind>(v);
-    const auto handling = static_cast<rc::Handling>(v);
+    const auto kind = static_cast<fm::DocumentKind>(v);
+    const auto handling = static_cast<fm::Handling>(v);
     EXPECT_TRUE(!NeedsFixture(kind).value_or(false) || kinds.count(kind)) << "no fixture of kind " << v;
     EXPECT_TRUE(!NeedsFixture(handling).value_or(false) || handlings.count(handling)) << "no fixture handled as " << v;
   }

@@ -167,7 +167,7 @@ Workbook LargeWorkbook(bool encrypted) {
 
 // Some container sector holds a unit that direction 0 recodes: the unit pass would break it.
 bool FatHitsTableValues(const std::string& file) {
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(file));
+  const auto cf = fm::cfb::CompoundFile::Parse(Bytes(file));
   for (const auto& x : cf.structures())
     for (std::uint64_t o = x.offset; o + 2 <= x.offset + x.length; o += 2)
       if (static_cast<std::uint8_t>(file[o + 1]) == 0x06 && rc::RecodeUnit(0, static_cast<char16_t>(0x0600 | static_cast<std::uint8_t>(file[o]))) != (0x0600 | static_cast<std::uint8_t>(file[o])))
@@ -184,18 +184,18 @@ TEST(CompoundRecode, LargeSpreadsheetStringsRecodedNumbersAndContainerUntouched)
   ASSERT_TRUE(FatHitsTableValues(file));  // the unit pass would break this container
   WriteFile(dir / "big.xls", file);
   Recorder r;
-  const auto summary = rc::RecodeByContent(dir / "big.xls", dir / "out.xls", 0, &r);
+  const auto summary = fm::RecodeByContent(dir / "big.xls", dir / "out.xls", 0, &r);
   ExpectGoodProgress(r);
   EXPECT_GT(r.positions.size(), 30u);  // in step with the bytes read and recoded
-  EXPECT_EQ(summary.handling, rc::Handling::kSpreadsheetStrings);
+  EXPECT_EQ(summary.handling, fm::Handling::kSpreadsheetStrings);
   const std::string out = ReadFile(dir / "out.xls");
 
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
-  const rc::cfb::Stream* s = cf.Find("Workbook");
+  const auto cf = fm::cfb::CompoundFile::Parse(Bytes(out));
+  const fm::cfb::Stream* s = cf.Find("Workbook");
   ASSERT_NE(s, nullptr);
   ASSERT_EQ(s->size, wb.stream.size());
-  const auto stream = rc::cfb::CompoundFile::Read(Bytes(out), *s);
-  std::vector<rc::cfb::Extent> allowed;
+  const auto stream = fm::cfb::CompoundFile::Read(Bytes(out), *s);
+  std::vector<fm::cfb::Extent> allowed;
   bool odd = false;
   for (const auto& [at, text] : wb.strings) {
     ASSERT_EQ(Units(stream, at, text.size()), Map(text, 0)) << "string at " << at;
@@ -219,7 +219,7 @@ TEST(CompoundRecode, OlderSpreadsheetsHaveNoUnitsToRecode) {
   w.Record(0x000A, "");
   const std::string file = uytest::WriteCompoundFile({{"Book", wb.stream}});
   WriteFile(dir / "old.xls", file);
-  rc::RecodeByContent(dir / "old.xls", dir / "out.xls", 0, nullptr);
+  fm::RecodeByContent(dir / "old.xls", dir / "out.xls", 0, nullptr);
   EXPECT_EQ(ReadFile(dir / "out.xls"), file);
 }
 
@@ -228,7 +228,7 @@ TEST(CompoundRecode, EncryptedDocumentsAreRefused) {
   const std::string secret(5000, '\x06');
   std::string user = std::string(12, '\0') + "\xDF\xC4\xD1\xF3" + std::string(30, '\0');
   std::string word = ReadFile(fs::path(UY_TEST_DATA) / "formats" / "writer.doc");
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(word));
+  const auto cf = fm::cfb::CompoundFile::Parse(Bytes(word));
   word[cf.Find("WordDocument")->extents[0].offset + 0x0B] |= 0x01;  // the encrypted flag
   const std::vector<std::pair<std::string, std::string>> cases{
       {"e.xls", uytest::WriteCompoundFile({{"Workbook", LargeWorkbook(true).stream.substr(0, 9000)}})},
@@ -238,7 +238,7 @@ TEST(CompoundRecode, EncryptedDocumentsAreRefused) {
   for (const auto& [name, file] : cases) {
     WriteFile(dir / name, file);
     try {
-      rc::RecodeByContent(dir / name, dir / "out", 0, nullptr);
+      fm::RecodeByContent(dir / name, dir / "out", 0, nullptr);
       ADD_FAILURE() << name << " was recoded";
     } catch (const uy::FileError& e) {
       EXPECT_NE(std::string(e.what()).find("encrypted"), std::string::npos) << e.what();
@@ -259,17 +259,17 @@ TEST(CompoundRecode, UnknownOrUnparsableStreamsGetTheContainerSafePass) {
     ASSERT_TRUE(FatHitsTableValues(file));
     WriteFile(dir / "in.bin", file);
     Recorder r;
-    const auto summary = rc::RecodeByContent(dir / "in.bin", dir / "out.bin", 0, &r);
-    EXPECT_EQ(summary.handling, rc::Handling::kCompoundStreams);
+    const auto summary = fm::RecodeByContent(dir / "in.bin", dir / "out.bin", 0, &r);
+    EXPECT_EQ(summary.handling, fm::Handling::kCompoundStreams);
     ExpectGoodProgress(r);
     EXPECT_GT(r.positions.size(), 30u);
     const std::string out = ReadFile(dir / "out.bin");
-    const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
-    std::vector<rc::cfb::Extent> allowed;
+    const auto cf = fm::cfb::CompoundFile::Parse(Bytes(out));
+    std::vector<fm::cfb::Extent> allowed;
     for (const auto& st : cf.streams()) {
       std::string want = st.path == "Big" ? big : st.path == "Small" ? small : third;
       rc::RecodeUnits({reinterpret_cast<std::uint8_t*>(want.data()), want.size()}, 0);
-      const auto got = rc::cfb::CompoundFile::Read(Bytes(out), st);
+      const auto got = fm::cfb::CompoundFile::Read(Bytes(out), st);
       EXPECT_TRUE(std::string(got.begin(), got.end()) == want) << st.path;
       allowed.insert(allowed.end(), st.extents.begin(), st.extents.end());
     }
@@ -284,7 +284,7 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
   file.resize(file.size() - 512);  // the FAT sector is gone
   WriteFile(dir / "d.doc", file);
   try {
-    rc::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr);
+    fm::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr);
     FAIL() << "a damaged compound file was recoded";
   } catch (const uy::FileError& e) {
     EXPECT_NE(std::string(e.what()).find("d.doc"), std::string::npos) << e.what();
@@ -302,7 +302,7 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
     bad[field] = 100;
     bad[field + 1] = 0;
     bad.replace(fat + 4 * 100, 4, std::string("\xFE\xFF\xFF\xFF", 4));
-    EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(bad)), rc::DocumentError) << field;
+    EXPECT_THROW(fm::cfb::CompoundFile::Parse(Bytes(bad)), fm::DocumentError) << field;
   }
 
   // A stream whose chain runs through the directory sector: its recoding would rewrite
@@ -310,9 +310,9 @@ TEST(CompoundRecode, DamagedContainerIsAFailure) {
   std::string cross = uytest::WriteCompoundFile({{"Big", std::string(4096, '\x06')}});
   const std::size_t cross_fat = (u32(cross, 76) + 1) * 512;
   cross.replace(cross_fat + 4 * 6, 4, {static_cast<char>(u32(cross, 48)), 0, 0, 0});  // sector 6 -> directory
-  EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(cross)), rc::DocumentError);
+  EXPECT_THROW(fm::cfb::CompoundFile::Parse(Bytes(cross)), fm::DocumentError);
   WriteFile(dir / "d.doc", cross);
-  EXPECT_THROW(rc::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr), uy::FileError);
+  EXPECT_THROW(fm::RecodeByContent(dir / "d.doc", dir / "out.doc", 0, nullptr), uy::FileError);
   EXPECT_EQ(dir.List(), std::vector<std::string>{"d.doc"});
 }
 
@@ -402,10 +402,10 @@ TEST(CompoundRecode, SectorsClaimedTwiceAreDamage) {
   };
   for (const auto& [reason, make] : cases) {
     const std::string file = make();
-    EXPECT_THROW(rc::cfb::CompoundFile::Parse(Bytes(file)), rc::DocumentError) << reason;
+    EXPECT_THROW(fm::cfb::CompoundFile::Parse(Bytes(file)), fm::DocumentError) << reason;
     WriteFile(dir / "c.doc", file);
     try {
-      rc::RecodeByContent(dir / "c.doc", dir / "out.doc", 0, nullptr);
+      fm::RecodeByContent(dir / "c.doc", dir / "out.doc", 0, nullptr);
       ADD_FAILURE() << "recoded although " << reason;
     } catch (const uy::FileError& e) {
       EXPECT_NE(std::string(e.what()).find("c.doc"), std::string::npos) << e.what();
@@ -418,19 +418,19 @@ TEST(CompoundRecode, SectorsClaimedTwiceAreDamage) {
 // Compound files are read whole: beyond the version's limit or ours, a file is refused
 // before it is read (a sparse file here), naming it.
 TEST(CompoundRecode, FilesTooLargeToHoldAreRefusedUnread) {
-  using rc::cfb::CheckFileSize;
+  using fm::cfb::CheckFileSize;
   std::string v3 = uytest::WriteCompoundFile({{"A", "abc"}}), v4 = v3;
   v4[26] = 4;
   constexpr std::uint64_t GiB = std::uint64_t{1} << 30;
   EXPECT_NO_THROW(CheckFileSize(Bytes(v3), 2 * GiB));
-  EXPECT_THROW(CheckFileSize(Bytes(v3), 2 * GiB + 1), rc::DocumentError);
+  EXPECT_THROW(CheckFileSize(Bytes(v3), 2 * GiB + 1), fm::DocumentError);
   EXPECT_NO_THROW(CheckFileSize(Bytes(v4), 3 * GiB));
-  EXPECT_THROW(CheckFileSize(Bytes(v4), 4 * GiB + 1), rc::DocumentError);
+  EXPECT_THROW(CheckFileSize(Bytes(v4), 4 * GiB + 1), fm::DocumentError);
   TempDir dir;
   WriteFile(dir / "huge.doc", v3);
   fs::resize_file(dir / "huge.doc", 2 * GiB + 512);
   try {
-    rc::RecodeByContent(dir / "huge.doc", dir / "out.doc", 0, nullptr);
+    fm::RecodeByContent(dir / "huge.doc", dir / "out.doc", 0, nullptr);
     ADD_FAILURE() << "a version 3 file over 2 GiB was taken";
   } catch (const uy::FileError& e) {
     EXPECT_NE(std::string(e.what()).find("huge.doc"), std::string::npos) << e.what();
@@ -442,7 +442,7 @@ TEST(CompoundRecode, FilesTooLargeToHoldAreRefusedUnread) {
 // Text ranges that overlap (pieces of a word-processor document pointing at the same
 // text, in and out of step) have each byte recoded once.
 TEST(CompoundRecode, OverlappingTextIsRecodedOnce) {
-  using R = rc::office::UnitRange;
+  using R = fm::UnitRange;
   const std::vector<std::pair<std::vector<R>, std::vector<R>>> cases{
       {{{10, 5}, {0, 3}}, {{0, 3}, {10, 5}}},             // apart: sorted
       {{{0, 10}, {4, 2}, {0, 10}}, {{0, 10}}},            // inside, the same twice
@@ -452,7 +452,7 @@ TEST(CompoundRecode, OverlappingTextIsRecodedOnce) {
   };
   for (auto [in, want] : cases) {
     if (want.empty()) want = {in[0]};
-    rc::office::KeepEachByteOnce(in);
+    fm::KeepEachByteOnce(in);
     ASSERT_EQ(in.size(), want.size());
     for (std::size_t i = 0; i < in.size(); ++i)
       EXPECT_TRUE(in[i].offset == want[i].offset && in[i].count == want[i].count) << i;
@@ -482,10 +482,10 @@ TEST(CompoundRecode, OverlappingTextIsRecodedOnce) {
   TempDir dir;
   const std::string file = uytest::WriteCompoundFile({{"WordDocument", wd}, {"1Table", table}});
   WriteFile(dir / "p.doc", file);
-  EXPECT_EQ(rc::RecodeByContent(dir / "p.doc", dir / "out.doc", 0, nullptr).handling, rc::Handling::kWordProcessorText);
+  EXPECT_EQ(fm::RecodeByContent(dir / "p.doc", dir / "out.doc", 0, nullptr).handling, fm::Handling::kWordProcessorText);
   const std::string out = ReadFile(dir / "out.doc");
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(out));
-  const auto got = rc::cfb::CompoundFile::Read(Bytes(out), *cf.Find("WordDocument"));
+  const auto cf = fm::cfb::CompoundFile::Parse(Bytes(out));
+  const auto got = fm::cfb::CompoundFile::Read(Bytes(out), *cf.Find("WordDocument"));
   EXPECT_EQ(Units(got, kText, kUnits), Map(std::u16string(kUnits, u'\u0638'), 0));
 }
 
@@ -506,23 +506,23 @@ TEST(CompoundRecode, DamagedDocumentsNeverMisleadTheReaders) {
       }
       if (round % 10 == 0) bad.resize(rng() % bad.size());
       try {
-        const auto cf = rc::cfb::CompoundFile::Parse(Bytes(bad));
+        const auto cf = fm::cfb::CompoundFile::Parse(Bytes(bad));
         for (const auto& st : cf.streams()) {
           for (const auto& x : st.extents) ASSERT_LE(x.offset + x.length, bad.size());
-          const auto data = rc::cfb::CompoundFile::Read(Bytes(bad), st);
-          std::vector<rc::office::UnitRange> ranges;
+          const auto data = fm::cfb::CompoundFile::Read(Bytes(bad), st);
+          std::vector<fm::UnitRange> ranges;
           try {
-            if (st.path == "Workbook") ranges = rc::office::WorkbookText(data);
-            if (st.path == "PowerPoint Document") ranges = rc::office::PresentationText(data);
+            if (st.path == "Workbook") ranges = fm::WorkbookText(data);
+            if (st.path == "PowerPoint Document") ranges = fm::PresentationText(data);
             if (st.path == "WordDocument") {
-              const auto* table = cf.Find(rc::office::TableStreamName(data));
-              if (table) ranges = rc::office::WordText(data, rc::cfb::CompoundFile::Read(Bytes(bad), *table));
+              const auto* table = cf.Find(fm::TableStreamName(data));
+              if (table) ranges = fm::WordText(data, fm::cfb::CompoundFile::Read(Bytes(bad), *table));
             }
           } catch (const std::runtime_error&) {
           }
           for (const auto& r : ranges) ASSERT_LE(r.offset + 2 * r.count, data.size()) << st.path;
         }
-      } catch (const rc::DocumentError&) {
+      } catch (const fm::DocumentError&) {
       }
     }
   }
@@ -533,18 +533,18 @@ TEST(CompoundRecode, DamagedDocumentsNeverMisleadTheReaders) {
 TEST(CompoundRecode, LargeWordProcessorDocument) {
   TempDir dir;
   const std::string small = ReadFile(fs::path(UY_TEST_DATA) / "formats" / "writer.doc");
-  const auto cf = rc::cfb::CompoundFile::Parse(Bytes(small));
+  const auto cf = fm::cfb::CompoundFile::Parse(Bytes(small));
   std::vector<uytest::CfbStream> streams{{"Data", uytest::RandomBytes(1000 * 1024, 4)}};
   for (const auto& s : cf.streams()) {
     ASSERT_EQ(s.path.find('/'), std::string::npos);
-    const auto data = rc::cfb::CompoundFile::Read(Bytes(small), s);
+    const auto data = fm::cfb::CompoundFile::Read(Bytes(small), s);
     streams.push_back({s.path, std::string(data.begin(), data.end())});
   }
   const std::string file = uytest::WriteCompoundFile(streams);
   ASSERT_TRUE(FatHitsTableValues(file));
   WriteFile(dir / "big.doc", file);
-  const auto summary = rc::RecodeByContent(dir / "big.doc", dir / "out.doc", 0, nullptr);
-  EXPECT_EQ(summary.handling, rc::Handling::kWordProcessorText);
+  const auto summary = fm::RecodeByContent(dir / "big.doc", dir / "out.doc", 0, nullptr);
+  EXPECT_EQ(summary.handling, fm::Handling::kWordProcessorText);
   const std::string out = ReadFile(dir / "out.doc");
   const TextAndExtents ta = CompoundText(file), tb = CompoundText(out);
   EXPECT_EQ(tb.text, Map(ta.text, 0));

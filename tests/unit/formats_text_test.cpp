@@ -24,45 +24,45 @@ TEST(TextRecode, Utf8RecodesTwoByteArabicOnceAndKeepsEverythingElse) {
   // U+0638 U+0626 U+0639 U+0649 in direction 0: no second lookup in the chains.
   auto b = Buf("a\u0638\u0626 \u0639\u0649 \u4E2D\u0627\xF0\x9F\x98\x80");
   const std::string before = Str(b);
-  EXPECT_EQ(rc::RecodeUtf8(b, 0), 4u);
+  EXPECT_EQ(fm::RecodeUtf8(b, 0), 4u);
   EXPECT_EQ(Str(b), "a\u0626\u06D0 \u0649\u06C8 \u4E2D\u0627\xF0\x9F\x98\x80");
   EXPECT_EQ(b.size(), before.size());
   // A stray lead byte at the end, and a lead without a continuation, stay.
   auto c = Buf("\xD8\x38\xD8");
-  EXPECT_EQ(rc::RecodeUtf8(c, 0), 0u);
+  EXPECT_EQ(fm::RecodeUtf8(c, 0), 0u);
   EXPECT_EQ(Str(c), "\xD8\x38\xD8");
 }
 
 TEST(TextRecode, Utf16BothByteOrders) {
   auto le = Buf(std::string("\x38\x06\x26\x06\x06\x38", 6));
-  EXPECT_EQ(rc::RecodeUtf16(le, false, 0), 2u);
+  EXPECT_EQ(fm::RecodeUtf16(le, false, 0), 2u);
   EXPECT_EQ(Str(le), std::string("\x26\x06\xD0\x06\x06\x38", 6));
   auto be = Buf(std::string("\x06\x38\x06\x26\x38\x06", 6));
-  EXPECT_EQ(rc::RecodeUtf16(be, true, 0), 2u);
+  EXPECT_EQ(fm::RecodeUtf16(be, true, 0), 2u);
   EXPECT_EQ(Str(be), std::string("\x06\x26\x06\xD0\x38\x06", 6));
 }
 
 TEST(TextRecode, CharacterReferencesKeepTheirWidthAndCase) {
   auto b = Buf("<p>&#1592;&#x638;&#X0626;&#x6d0;&#1574; &#65; &#99999999999;</p>");
-  EXPECT_EQ(rc::RecodeCharacterReferences(b, 0), 4u);  // U+06D0 has no pair in direction 0
+  EXPECT_EQ(fm::RecodeCharacterReferences(b, 0), 4u);  // U+06D0 has no pair in direction 0
   EXPECT_EQ(Str(b), "<p>&#1574;&#x626;&#X06D0;&#x6d0;&#1744; &#65; &#99999999999;</p>");
   // Without the ';' that browsers do without: ended by any other byte or by the text's end,
   // but not by a ninth digit.
   auto e = Buf("&#x638 &#1592<&#1592&#1592;&#0001592x&#000001592 &#x0000638g&#x000000638;&#1592");
-  EXPECT_EQ(rc::RecodeCharacterReferences(e, 0), 7u);
+  EXPECT_EQ(fm::RecodeCharacterReferences(e, 0), 7u);
   EXPECT_EQ(Str(e), "&#x626 &#1574<&#1574&#1574;&#0001574x&#000001592 &#x0000626g&#x000000638;&#1574");
   auto d = Buf("&#1744;&#x6C7;");
-  EXPECT_EQ(rc::RecodeCharacterReferences(d, 1), 2u);
+  EXPECT_EQ(fm::RecodeCharacterReferences(d, 1), 2u);
   EXPECT_EQ(Str(d), "&#1574;&#x630;");
 }
 
 TEST(TextRecode, RtfEscapesOnlyWhereTheyAreCharacters) {
   auto b = Buf("{\\rtf1\\uc1 \\u1592?\\u1574\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1593 \\u00000015921 x}");
-  EXPECT_EQ(rc::RecodeRtfEscapes(b, 0), 3u);  // the last escape is U+3E31, all its digits read
+  EXPECT_EQ(fm::RecodeRtfEscapes(b, 0), 3u);  // the last escape is U+3E31, all its digits read
   EXPECT_EQ(Str(b), "{\\rtf1\\uc1 \\u1574?\\u1744\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1609 \\u00000015921 x}");
   // Leading zeros stay; a value past 32 bits is not taken for its low bits (2^32 + 1592).
   auto c = Buf("\\u0000000001592?\\u4294968888?");
-  EXPECT_EQ(rc::RecodeRtfEscapes(c, 0), 1u);
+  EXPECT_EQ(fm::RecodeRtfEscapes(c, 0), 1u);
   EXPECT_EQ(Str(c), "\\u0000000001574?\\u4294968888?");
 }
 
@@ -71,23 +71,23 @@ TEST(RecodeByContent, TextFilesAreRecodedFromTheFirstByte) {
   // A stray NUL in UTF-8 text: still text, recoded.
   const std::string nul = std::string("\u0638 one NUL: \0 ") + std::string(60, '.');
   WriteFile(dir / "n.txt", nul);
-  const auto s = rc::RecodeByContent(dir / "n.txt", dir / "m.txt", 0, nullptr);
-  EXPECT_EQ(s.kind, rc::DocumentKind::kUtf8Text);
+  const auto s = fm::RecodeByContent(dir / "n.txt", dir / "m.txt", 0, nullptr);
+  EXPECT_EQ(s.kind, fm::DocumentKind::kUtf8Text);
   EXPECT_EQ(s.changed, 1u);
   EXPECT_EQ(ReadFile(dir / "m.txt"), std::string("\u0626 one NUL: \0 ") + std::string(60, '.'));
   // Unmarked UTF-8 markup: characters and references.
   WriteFile(dir / "c.html", "<p>\u0638 &#1592;</p>");
-  rc::RecodeByContent(dir / "c.html", dir / "d.html", 0, nullptr);
+  fm::RecodeByContent(dir / "c.html", dir / "d.html", 0, nullptr);
   EXPECT_EQ(ReadFile(dir / "d.html"), "<p>\u0626 &#1574;</p>");
   // Plain UTF-8 text: "&#1592;" is literal text there.
   WriteFile(dir / "e.txt", "\u0638 &#1592;");
-  rc::RecodeByContent(dir / "e.txt", dir / "f.txt", 0, nullptr);
+  fm::RecodeByContent(dir / "e.txt", dir / "f.txt", 0, nullptr);
   EXPECT_EQ(ReadFile(dir / "f.txt"), "\u0626 &#1592;");
 }
 
 struct TextSample {
   const char* name;
-  rc::DocumentKind kind;
+  fm::DocumentKind kind;
   bool markup;
   std::string bytes;
   bool markup_whatever_its_start = false;  // as for the XML parts of zips
@@ -98,14 +98,14 @@ void PrintTo(const TextSample& s, std::ostream* os) { *os << s.name; }
 std::string RecodeWhole(const TextSample& s, std::size_t& changed) {
   auto b = Buf(s.bytes);
   switch (s.kind) {
-    case rc::DocumentKind::kUtf8Text:
-      changed = rc::RecodeUtf8(b, 0) + (s.markup ? rc::RecodeCharacterReferences(b, 0) : 0);
+    case fm::DocumentKind::kUtf8Text:
+      changed = fm::RecodeUtf8(b, 0) + (s.markup ? fm::RecodeCharacterReferences(b, 0) : 0);
       break;
-    case rc::DocumentKind::kUtf16Text:
-      changed = rc::RecodeUtf16(std::span(b).subspan(2), b[0] == 0xFE, 0);
+    case fm::DocumentKind::kUtf16Text:
+      changed = fm::RecodeUtf16(std::span(b).subspan(2), b[0] == 0xFE, 0);
       break;
     default:
-      changed = rc::RecodeRtfEscapes(b, 0);
+      changed = fm::RecodeRtfEscapes(b, 0);
   }
   return Str(b);
 }
@@ -121,7 +121,7 @@ TEST_P(TextPieces, EverySplitGivesTheWholeResult) {
   ASSERT_GT(want_changed, 0u);
   const auto bytes = Bytes(s.bytes);
   auto recode = [&](const std::vector<std::size_t>& cuts) {
-    rc::TextRecoder r(s.kind, 0, s.markup_whatever_its_start);
+    fm::TextRecoder r(s.kind, 0, s.markup_whatever_its_start);
     std::string out;
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
@@ -142,18 +142,18 @@ TEST_P(TextPieces, EverySplitGivesTheWholeResult) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, TextPieces,
     testing::Values(
-        TextSample{"utf8", rc::DocumentKind::kUtf8Text, false,
+        TextSample{"utf8", fm::DocumentKind::kUtf8Text, false,
                    "a\u0638\u0626 \u0639\u0649 \u4E2D &#1592; \xF0\x9F\x98\x80\u0638\xD8\x38\u0638\xD8"},
-        TextSample{"markup", rc::DocumentKind::kUtf8Text, true,
+        TextSample{"markup", fm::DocumentKind::kUtf8Text, true,
                    "\xEF\xBB\xBF \n<p>\u0638 &#1592;&#x638 &#0001592x&#000001592 &&#1592&#X638;&#99999999"
                    "&#1592;</p>&#1592"},
-        TextSample{"broken mark", rc::DocumentKind::kUtf8Text, false, "\xEF\xBB<p>\u0638 &#1592;"},
-        TextSample{"xml part", rc::DocumentKind::kUtf8Text, true, "x &#1592; \u0638 &#x638", true},
-        TextSample{"utf16le", rc::DocumentKind::kUtf16Text, false,
+        TextSample{"broken mark", fm::DocumentKind::kUtf8Text, false, "\xEF\xBB<p>\u0638 &#1592;"},
+        TextSample{"xml part", fm::DocumentKind::kUtf8Text, true, "x &#1592; \u0638 &#x638", true},
+        TextSample{"utf16le", fm::DocumentKind::kUtf16Text, false,
                    std::string("\xFF\xFE\x38\x06\x26\x06 \x00\x06\x38\x39\x06\x38", 13)},
-        TextSample{"utf16be", rc::DocumentKind::kUtf16Text, false,
+        TextSample{"utf16be", fm::DocumentKind::kUtf16Text, false,
                    std::string("\xFE\xFF\x06\x38\x06\x26\x00 \x38\x06\x06\x39", 12)},
-        TextSample{"rtf", rc::DocumentKind::kRtf, false,
+        TextSample{"rtf", fm::DocumentKind::kRtf, false,
                    "{\\rtf1\\uc1 \\u1592?\\u1574\\'c6 \\\\u1592 \\ul1592 \\u-1592 {\\bin4 \\u1592}\\u1593 "
                    "\\u000000001592 \\bin3 \\u1592\\u1592 \\binx\\u1592\\u15921\\u1592}\\u1592"}),
     [](const testing::TestParamInfo<TextSample>& i) {
@@ -197,9 +197,9 @@ TEST(RecodeByContent, TextOfAnySizeIsRecodedInPiecesInBoundedMemory) {
     Recorder r;
     Result out{};
     try {
-      const auto summary = rc::RecodeByContent(dir / "big.txt", dir / "out.txt", 0, &r);
+      const auto summary = fm::RecodeByContent(dir / "big.txt", dir / "out.txt", 0, &r);
       out.changed = summary.changed;
-      out.text = summary.kind == rc::DocumentKind::kUtf8Text;
+      out.text = summary.kind == fm::DocumentKind::kUtf8Text;
     } catch (...) {
     }
     ::getrusage(RUSAGE_SELF, &after);

@@ -18,8 +18,8 @@ TEST(ZipRecode, XmlPartsRecodedOtherPartsCopiedAndMimetypeFirst) {
                      {"not-xml.txt", "\u0638 text"},
                      {"styles.xml", "<s>no arabic</s>"}}));
   Recorder r;
-  const auto s = rc::RecodeByContent(dir / "in.odt", dir / "out.odt", 0, &r);
-  EXPECT_EQ(s.kind, rc::DocumentKind::kZip);
+  const auto s = fm::RecodeByContent(dir / "in.odt", dir / "out.odt", 0, &r);
+  EXPECT_EQ(s.kind, fm::DocumentKind::kZip);
   EXPECT_EQ(s.changed, 3u);
   ExpectGoodProgress(r);
   const auto out = ReadZip(dir / "out.odt");
@@ -39,13 +39,13 @@ TEST(ZipRecode, ArchiveWithoutTextToChangeIsCopiedByteForByte) {
   TempDir dir;
   const std::string zip = MakeZip({{"a.xml", "<a>latin only</a>"}, {"b.bin", uytest::RandomBytes(5000, 9)}});
   WriteFile(dir / "in.zip", zip);
-  rc::RecodeByContent(dir / "in.zip", dir / "out.zip", 3, nullptr);
+  fm::RecodeByContent(dir / "in.zip", dir / "out.zip", 3, nullptr);
   EXPECT_EQ(ReadFile(dir / "out.zip"), zip);
 
   // An archive of no parts at all.
   const std::string empty = std::string("PK\x05\x06", 4) + std::string(18, '\0');
   WriteFile(dir / "empty.zip", empty);
-  rc::RecodeByContent(dir / "empty.zip", dir / "empty-out.zip", 0, nullptr);
+  fm::RecodeByContent(dir / "empty.zip", dir / "empty-out.zip", 0, nullptr);
   EXPECT_EQ(ReadFile(dir / "empty-out.zip"), empty);
 }
 
@@ -54,7 +54,7 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   std::string zip = MakeZip({{"a.xml", "<a>\u0638</a>"}});
   WriteFile(dir / "cut.zip", zip.substr(0, zip.size() - 10));  // central directory cut
   try {
-    rc::RecodeByContent(dir / "cut.zip", dir / "out.zip", 0, nullptr);
+    fm::RecodeByContent(dir / "cut.zip", dir / "out.zip", 0, nullptr);
     FAIL() << "a damaged archive was recoded";
   } catch (const uy::FileError& e) {
     EXPECT_NE(std::string(e.what()).find("cut.zip"), std::string::npos) << e.what();
@@ -63,13 +63,13 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   std::string bad = MakeZip({{"a.xml", std::string(200, 'x') + "<a>\u0638</a>", true}});
   bad[40 + 5] ^= 0x01;  // inside the stored data
   WriteFile(dir / "crc.zip", bad);
-  EXPECT_THROW(rc::RecodeByContent(dir / "crc.zip", dir / "out.zip", 0, nullptr), uy::FileError);
+  EXPECT_THROW(fm::RecodeByContent(dir / "crc.zip", dir / "out.zip", 0, nullptr), uy::FileError);
   // Damage in a part that is copied as it is (not XML) is the document's, and named so.
   std::string picture = MakeZip({{"b.bin", uytest::RandomBytes(300, 4), true}, {"a.xml", "<a>\u0638</a>"}});
   picture[30 + 5 + 10] ^= 0x01;  // inside b.bin's stored data
   WriteFile(dir / "pic.zip", picture);
   try {
-    rc::RecodeByContent(dir / "pic.zip", dir / "out.zip", 0, nullptr);
+    fm::RecodeByContent(dir / "pic.zip", dir / "out.zip", 0, nullptr);
     ADD_FAILURE() << "an archive with a damaged part was recoded";
   } catch (const uy::FileError& e) {
     EXPECT_EQ(e.kind(), uy::FileError::Kind::Read);
@@ -89,7 +89,7 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   big[big.find("PK\x05\x06") + 12] += 12;  // the directory's length
   WriteFile(dir / "claim.zip", big);
   try {
-    rc::RecodeByContent(dir / "claim.zip", dir / "out.zip", 0, nullptr);
+    fm::RecodeByContent(dir / "claim.zip", dir / "out.zip", 0, nullptr);
     ADD_FAILURE() << "a part shorter than its claim was recoded";
   } catch (const uy::FileError& e) {
     EXPECT_NE(std::string(e.what()).find("claim.zip: the part a.xml of the archive is cut short"), std::string::npos)
@@ -101,7 +101,7 @@ TEST(ZipRecode, DamagedArchiveIsAFailureAndWritesNothing) {
   for (std::size_t at; (at = twice.find("b.xml")) != std::string::npos;) twice[at] = 'a';
   WriteFile(dir / "twice.zip", twice);
   try {
-    rc::RecodeByContent(dir / "twice.zip", dir / "out.zip", 0, nullptr);
+    fm::RecodeByContent(dir / "twice.zip", dir / "out.zip", 0, nullptr);
     ADD_FAILURE() << "an archive with two parts of one name was recoded";
   } catch (const uy::FileError& e) {
     EXPECT_EQ(e.kind(), uy::FileError::Kind::Read);

@@ -11,8 +11,8 @@
 
 namespace {
 
-using uy::HandleKey;
-using uy::KeyOutcome;
+using uy::editor::HandleKey;
+using uy::editor::KeyOutcome;
 using Typed = KeyOutcome::Typed;
 
 TEST(Keyboard, FlagAfterEveryKindOfKeystroke) {
@@ -70,7 +70,7 @@ TEST(Keyboard, PhrasesAreInsertedExactlyWhateverTheFlag) {
 }
 
 TEST(Keyboard, EnglishModeAndCharactersAboveTheKeyMap) {
-  uy::PhoneticKeyboard kb;
+  uy::editor::PhoneticKeyboard kb;
   EXPECT_TRUE(kb.word_start());
   EXPECT_EQ(kb.Press(u'b').Text(u'b'), u"\u0628");
   kb.set_uyghur_mode(false);
@@ -101,11 +101,11 @@ TEST(Keyboard, BracketsReplaceTheTypedCharacter) {
 }
 
 TEST(Keyboard, BackspaceSetsTheFlagInsideAWord) {
-  EXPECT_EQ(uy::TypeKeys(u"kt\be"), u"\u0643\u0626\u06D0");
-  EXPECT_EQ(uy::TypeKeys(u"\b\bb"), u"\u0628");
-  EXPECT_EQ(uy::TypeKeys(u"a\U0001F600\b"), u"\u06BE");  // a surrogate pair goes as a whole
-  EXPECT_EQ(uy::TypeKeys(u"W\b\b"), u"\u06CB");           // a phrase is deleted letter by letter
-  EXPECT_EQ(uy::TypeKeys(u"b\nf\r\ng\rh\t\x1B"), u"\u0628\n\u0626\u0627\n\u0626\u06D5\n\u0626\u0649\t");
+  EXPECT_EQ(uy::editor::TypeKeys(u"kt\be"), u"\u0643\u0626\u06D0");
+  EXPECT_EQ(uy::editor::TypeKeys(u"\b\bb"), u"\u0628");
+  EXPECT_EQ(uy::editor::TypeKeys(u"a\U0001F600\b"), u"\u06BE");  // a surrogate pair goes as a whole
+  EXPECT_EQ(uy::editor::TypeKeys(u"W\b\b"), u"\u06CB");           // a phrase is deleted letter by letter
+  EXPECT_EQ(uy::editor::TypeKeys(u"b\nf\r\ng\rh\t\x1B"), u"\u0628\n\u0626\u0627\n\u0626\u06D5\n\u0626\u0649\t");
 }
 
 // Random keystrokes: printable ASCII, controls, Latin-1, Arabic, CJK and astral characters.
@@ -135,14 +135,14 @@ TEST(Keyboard, MatchesAnIndependentModelOnRandomKeystrokes) {
   std::mt19937 rng(20261209);
   for (int round = 0; round < 200; ++round) {
     const std::u16string keys = RandomKeys(rng, 2000);
-    ASSERT_EQ(uy::TypeKeys(keys), ModelText(keys)) << "round " << round;
+    ASSERT_EQ(uy::editor::TypeKeys(keys), ModelText(keys)) << "round " << round;
   }
 }
 
 TEST(Keyboard, ModelAgreesStepByStepIncludingEnglishMode) {
   std::mt19937 rng(7);
   uytest::KeyboardModel model;
-  uy::PhoneticKeyboard kb;
+  uy::editor::PhoneticKeyboard kb;
   const std::u16string keys = RandomKeys(rng, 20000);
   for (std::size_t i = 0; i < keys.size(); ++i) {
     if (rng() % 50 == 0) {

@@ -8,8 +8,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using uy::CharacterSet;
-using uy::DecodeTextFile;
+using uy::editor::CharacterSet;
+using uy::editor::DecodeTextFile;
 using uytest::ReadFile;
 using uytest::TempDir;
 using uytest::WriteFile;
@@ -42,7 +42,7 @@ TEST(TextFile, MarksAndSizes) {
   };
   for (const Case& c : cases) {
     std::size_t start = 99;
-    EXPECT_EQ(uy::AutoDetectCharacterSet(c.bytes, &start), c.set) << c.bytes.size();
+    EXPECT_EQ(uy::editor::AutoDetectCharacterSet(c.bytes, &start), c.set) << c.bytes.size();
     EXPECT_EQ(start, c.start);
   }
   EXPECT_EQ(DecodeTextFile("\xFF\xFE").text, u"");
@@ -111,18 +111,18 @@ TEST(TextFile, LineBreaksBecomeCrLf) {
   EXPECT_EQ(DecodeTextFile("\r\r\n\n").text, u"\r\n\r\n\r\n");
   EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBF" "a\xE2\x80\xA8" "b\n").text, u"a\r\nb\r\n");
   EXPECT_EQ(DecodeTextFile(Bytes({0xFE, 0xFF, 0x00, 0x0A, 0x20, 0x28, 0x00, 0x0D})).text, u"\r\n\r\n\r\n");
-  EXPECT_EQ(uy::NormaliseLineBreaks(u"x\u2029y"), u"x\u2029y");  // only U+2028 is a line break
+  EXPECT_EQ(uy::editor::NormaliseLineBreaks(u"x\u2029y"), u"x\u2029y");  // only U+2028 is a line break
 }
 
 TEST(TextFile, WriterBytes) {
-  EXPECT_EQ(uy::EncodeTextFile(u""), "\xFF\xFE");
-  EXPECT_EQ(uy::EncodeTextFile(u"ab\r\nc"), Bytes({0xFF, 0xFE, 0x61, 0, 0x62, 0, 0x0D, 0, 0x0A, 0, 0x63, 0}));
+  EXPECT_EQ(uy::editor::EncodeTextFile(u""), "\xFF\xFE");
+  EXPECT_EQ(uy::editor::EncodeTextFile(u"ab\r\nc"), Bytes({0xFF, 0xFE, 0x61, 0, 0x62, 0, 0x0D, 0, 0x0A, 0, 0x63, 0}));
   TempDir dir;
   const fs::path f = dir / "t.uyt";
-  uy::SaveToFile(f, u"");
+  uy::editor::SaveToFile(f, u"");
   EXPECT_EQ(ReadFile(f), "\xFF\xFE");
   WriteFile(f, "an old and longer file");
-  uy::SaveToFile(f, std::u16string(u"\u0626\0\U0001F600", 4));
+  uy::editor::SaveToFile(f, std::u16string(u"\u0626\0\U0001F600", 4));
   EXPECT_EQ(ReadFile(f), Bytes({0xFF, 0xFE, 0x26, 0x06, 0, 0, 0x3D, 0xD8, 0x00, 0xDE}));
   EXPECT_EQ(dir.List(), std::vector<std::string>{"t.uyt"});
 }
@@ -138,12 +138,12 @@ TEST(TextFile, RoundTripsFromEveryEncoding) {
   };
   for (const std::string& in : inputs) {
     WriteFile(dir / "in", in);
-    const uy::DecodedText first = uy::LoadFromFile(dir / "in");
-    uy::SaveToFile(dir / "out.uyt", first.text);
-    const uy::DecodedText again = uy::LoadFromFile(dir / "out.uyt");
+    const uy::editor::DecodedText first = uy::editor::LoadFromFile(dir / "in");
+    uy::editor::SaveToFile(dir / "out.uyt", first.text);
+    const uy::editor::DecodedText again = uy::editor::LoadFromFile(dir / "out.uyt");
     EXPECT_EQ(again.charset, CharacterSet::csUnicode);
     EXPECT_EQ(again.text, first.text);
-    EXPECT_EQ(ReadFile(dir / "out.uyt"), uy::EncodeTextFile(first.text));
+    EXPECT_EQ(ReadFile(dir / "out.uyt"), uy::editor::EncodeTextFile(first.text));
   }
 }
 
@@ -153,9 +153,9 @@ TEST(TextFile, FailedSaveKeepsTheOldFile) {
   WriteFile(f, "old content");
   try {
     uytest::FileSizeLimit limit(1000);
-    uy::SaveToFile(f, std::u16string(5000, u'\u0626'));
+    uy::editor::SaveToFile(f, std::u16string(5000, u'\u0626'));
     FAIL() << "a short write was taken for a success";
-  } catch (const uy::TextFileError& e) {
+  } catch (const uy::editor::TextFileError& e) {
     EXPECT_STREQ(e.what(), "Stream write error");
     EXPECT_FALSE(e.reason().empty());
   }
@@ -164,34 +164,34 @@ TEST(TextFile, FailedSaveKeepsTheOldFile) {
 
   const fs::path nowhere = dir / "missing" / "doc.uyt";
   try {
-    uy::SaveToFile(nowhere, u"text");
+    uy::editor::SaveToFile(nowhere, u"text");
     FAIL() << "saved into a missing folder";
-  } catch (const uy::TextFileError& e) {
+  } catch (const uy::editor::TextFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + nowhere.string());
   }
   fs::create_directory(dir / "folder");
-  EXPECT_THROW(uy::SaveToFile(dir / "folder", u"text"), uy::TextFileError);
+  EXPECT_THROW(uy::editor::SaveToFile(dir / "folder", u"text"), uy::editor::TextFileError);
   EXPECT_TRUE(fs::is_directory(dir / "folder"));
 }
 
 TEST(TextFile, LoadFailuresNameTheFullPath) {
   TempDir dir;
   try {
-    uy::LoadFromFile(dir / "absent.uyt");
+    uy::editor::LoadFromFile(dir / "absent.uyt");
     FAIL();
-  } catch (const uy::TextFileError& e) {
+  } catch (const uy::editor::TextFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "absent.uyt").string());
   }
   const fs::path old_cwd = fs::current_path();
   fs::current_path(dir.path());
   try {
-    uy::LoadFromFile("relative.uyt");
+    uy::editor::LoadFromFile("relative.uyt");
     FAIL();
-  } catch (const uy::TextFileError& e) {
+  } catch (const uy::editor::TextFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "relative.uyt").string());
   }
   fs::current_path(old_cwd);
-  EXPECT_THROW(uy::LoadFromFile(dir.path()), uy::TextFileError);
+  EXPECT_THROW(uy::editor::LoadFromFile(dir.path()), uy::editor::TextFileError);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace rc = uy::recode;
+namespace fm = uy::formats;
 using uytest::TempDir;
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -34,14 +35,14 @@ std::span<std::uint8_t> Span(std::string& s) { return {reinterpret_cast<std::uin
 
 // Recodes `text` as pieces of at most `size` bytes arrive, the way a part is read.
 std::pair<std::string, std::size_t> InPieces(const std::string& text, std::size_t size) {
-  rc::detail::PieceRecoder recoder(0, true);
+  fm::PieceRecoder recoder(0, true);
   std::string out, held;
   for (std::size_t at = 0;;) {
     const std::size_t n = std::min(size, text.size() - at);
     held += text.substr(at, n);
     at += n;
     const std::size_t done = recoder.RecodePiece(Span(held), n == 0);
-    EXPECT_LE(held.size() - done, rc::detail::PieceRecoder::kMaxHeldBack);
+    EXPECT_LE(held.size() - done, fm::PieceRecoder::kMaxHeldBack);
     out += held.substr(0, done);
     held.erase(0, done);
     if (n == 0) break;
@@ -54,8 +55,8 @@ TEST(ZipStream, TextCutBetweenPiecesIsRecodedAsAWhole) {
       "<t>\u0638\u0626&#1592;&#x638;&#X0626;&#00001592;&#x6d0; \xD8\xD8\xB8 &#1592 &&#1592; &#x000000638;"
       "\u0639\u0649&#1593;</t>\xD8";
   std::string whole = sample;
-  std::size_t changed = rc::RecodeUtf8(Span(whole), 0);
-  changed += rc::RecodeCharacterReferences(Span(whole), 0);
+  std::size_t changed = fm::RecodeUtf8(Span(whole), 0);
+  changed += fm::RecodeCharacterReferences(Span(whole), 0);
   ASSERT_GT(changed, 8u);
   for (std::size_t size = 1; size <= sample.size(); ++size) {
     const auto [out, count] = InPieces(sample, size);
@@ -125,8 +126,8 @@ void WriteBigZip(const fs::path& path, int parts, std::uint64_t repeats) {
 // What the parts of WriteBigZip hold once recoded in direction 0.
 std::pair<std::uint32_t, std::size_t> RecodedPart(std::uint64_t repeats) {
   std::string piece = Piece();
-  std::size_t changed = rc::RecodeUtf8(Span(piece), 0);
-  changed += rc::RecodeCharacterReferences(Span(piece), 0);
+  std::size_t changed = fm::RecodeUtf8(Span(piece), 0);
+  changed += fm::RecodeCharacterReferences(Span(piece), 0);
   const uLong piece_crc = crc32(0, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size()));
   uLong crc = crc32(0, Z_NULL, 0);
   for (std::uint64_t k = 0; k < repeats; ++k) crc = crc32_combine(crc, piece_crc, static_cast<z_off_t>(piece.size()));
@@ -153,7 +154,7 @@ TEST(ZipStream, MemoryDoesNotGrowWithThePartsAndTheResultIsExact) {
   struct rusage self {};
   ::getrusage(RUSAGE_SELF, &self);
   const auto [status, peak_kib] = InChild([&] {
-    const auto summary = rc::RecodeByContent(dir / "big.zip", dir / "out.zip", 0, nullptr);
+    const auto summary = fm::RecodeByContent(dir / "big.zip", dir / "out.zip", 0, nullptr);
     return summary.changed == parts * RecodedPart(repeats).second ? 0 : 1;
   });
   ASSERT_EQ(status, 0);
@@ -184,7 +185,7 @@ TEST(ZipStream, UnderAMemoryLimitEveryFailureNamesTheDocument) {
       const struct rlimit lim {limit, limit};
       ::setrlimit(RLIMIT_AS, &lim);
       try {
-        rc::RecodeByContent(dir / "big.zip", dir / "out.zip", 0, nullptr);
+        fm::RecodeByContent(dir / "big.zip", dir / "out.zip", 0, nullptr);
         return 0;
       } catch (const uy::FileError& e) {
         return std::string(e.what()).find("big.zip") != std::string::npos ? 0 : 2;
@@ -203,7 +204,7 @@ TEST(ZipStream, ProgressFollowsTheBytesOfTheParts) {
   TempDir dir;
   WriteBigZip(dir / "four.zip", 4, 24);  // four parts of 1.5 MiB
   uytest::RecordingSink sink;
-  rc::RecodeByContent(dir / "four.zip", dir / "out.zip", 0, &sink);
+  fm::RecodeByContent(dir / "four.zip", dir / "out.zip", 0, &sink);
   ASSERT_EQ(sink.ranges, (std::vector<std::pair<int, int>>{{1, 100}}));
   ASSERT_GE(sink.positions.size(), 40u);
   EXPECT_LE(sink.positions.front(), 3);

@@ -26,11 +26,11 @@ int RunDetect(const Args& args) {
   int status = 0;
   for (const std::string& f : files) {
     try {
-      const uy::recode::Detection d = uy::recode::DetectDocument(f);
+      const uy::formats::Detection d = uy::formats::DetectDocument(f);
       char confidence[16];
       std::snprintf(confidence, sizeof confidence, "%.3f", d.confidence);
       std::cout << f << '\t' << d.Text() << '\t' << confidence << '\n';
-      if (d.verdict == uy::recode::Detection::Verdict::kUnknown) status = 1;
+      if (d.verdict == uy::formats::Detection::Verdict::kUnknown) status = 1;
     } catch (const uy::FileError& e) {
       std::cout.flush();
       Error(e.what());

@@ -24,6 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace rc = uy::recode;
+namespace fm = uy::formats;
 
 void PrintDirections() {
   for (int d = 0; d < rc::kDirectionCount; ++d) {
@@ -70,9 +71,9 @@ std::optional<int> ParseDirection(const std::string& text) {
 
 // Recoding in the wrong direction garbles the text without any error to see.
 void RefuseContradiction(const fs::path& in, int dir) {
-  const rc::Detection found = rc::DetectDocument(in);
-  if (rc::ContradictsDirection(found, dir))
-    throw std::runtime_error(in.string() + ": " + rc::ContradictionReason(found, dir) +
+  const fm::Detection found = fm::DetectDocument(in);
+  if (fm::ContradictsDirection(found, dir))
+    throw std::runtime_error(in.string() + ": " + fm::ContradictionReason(found, dir) +
                              " (--force recodes it anyway)");
 }
 
@@ -147,7 +148,7 @@ int RunRecode(const Args& args) {
       if (raw)
         rc::RecodeDocument(in, out, dir, nullptr);
       else
-        rc::RecodeByContent(in, out, dir, nullptr);
+        fm::RecodeByContent(in, out, dir, nullptr);
     });
   }
   if (tree.out_dir) return UsageError("recode: --out-dir goes with -r");
@@ -170,7 +171,7 @@ int RunRecode(const Args& args) {
       if (raw)
         rc::RecodeDocument(in, target, dir, sink);
       else
-        rc::RecodeByContent(in, target, dir, sink);
+        fm::RecodeByContent(in, target, dir, sink);
     } catch (...) {
       progress.End();
       throw;

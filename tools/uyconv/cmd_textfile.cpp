@@ -9,7 +9,7 @@
 namespace uyconv {
 namespace {
 
-int FileFailure(const uy::TextFileError& e) {
+int FileFailure(const uy::editor::TextFileError& e) {
   Error(std::string(e.what()) + (e.reason().empty() ? "" : ": " + e.reason()));
   return 1;
 }
@@ -19,7 +19,7 @@ int FileFailure(const uy::TextFileError& e) {
 int RunCat(const Args& args) {
   if (args.size() != 1) return UsageError("cat: give exactly one FILE");
   try {
-    const uy::DecodedText loaded = uy::LoadFromFile(args[0]);
+    const uy::editor::DecodedText loaded = uy::editor::LoadFromFile(args[0]);
     std::u16string text;
     text.reserve(loaded.text.size());
     for (std::size_t i = 0; i < loaded.text.size(); ++i) {
@@ -33,7 +33,7 @@ int RunCat(const Args& args) {
     if (loaded.lone_surrogates > 0)
       Error("warning: " + args[0] + ": " + std::to_string(loaded.lone_surrogates) +
             " lone UTF-16 surrogate(s) shown as U+FFFD");
-  } catch (const uy::TextFileError& e) {
+  } catch (const uy::editor::TextFileError& e) {
     return FileFailure(e);
   }
   return std::cout.flush() ? 0 : 1;
@@ -43,13 +43,13 @@ int RunSave(const Args& args) {
   if (args.size() != 1) return UsageError("save: give exactly one FILE");
   const std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
   std::size_t replaced = 0;
-  const std::u16string text = uy::NormaliseLineBreaks(uy::FromUtf8(input, &replaced));
+  const std::u16string text = uy::editor::NormaliseLineBreaks(uy::FromUtf8(input, &replaced));
   if (replaced > 0)
     Error("warning: standard input: " + std::to_string(replaced) +
           " malformed UTF-8 sequence(s) saved as U+FFFD");
   try {
-    uy::SaveToFile(args[0], text);
-  } catch (const uy::TextFileError& e) {
+    uy::editor::SaveToFile(args[0], text);
+  } catch (const uy::editor::TextFileError& e) {
     return FileFailure(e);
   }
   return 0;

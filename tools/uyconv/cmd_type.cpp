@@ -13,7 +13,7 @@ int RunType(const Args& args) {
   const bool from_arg = !args.empty();
   const std::string input =
       from_arg ? args[0] : std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  std::cout << uy::ToUtf8(uy::TypeKeys(uy::FromUtf8(input)));
+  std::cout << uy::ToUtf8(uy::editor::TypeKeys(uy::FromUtf8(input)));
   if (from_arg) std::cout << '\n';
   return std::cout.flush() ? 0 : 1;
 }

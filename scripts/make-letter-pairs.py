@@ -9,7 +9,7 @@ spelling uses are kept. One word in ten (chosen by a hash of the word) is held o
 the table; a sample of those goes to tests/data/detect/heldout-words.txt, from which
 the tests build their documents.
 
-Writes recoder/letter_pairs.inc: the letters and, for each class (33 letters and one
+Writes recoder/formats/letter_pairs.inc: the letters and, for each class (33 letters and one
 "other" class for word boundaries), the natural log-probabilities of the next class.
 Optional: the build does not run this; its output is committed.
 
@@ -72,7 +72,7 @@ def main():
         total = sum(counts[a]) + 0.5 * n
         lines.append("    {" + ", ".join("%.3ff" % math.log((counts[a][b] + 0.5) / total)
                                          for b in range(n)) + "},")
-    with open(os.path.join(ROOT, "recoder", "letter_pairs.inc"), "w", encoding="utf-8") as f:
+    with open(os.path.join(ROOT, "recoder", "formats", "letter_pairs.inc"), "w", encoding="utf-8") as f:
         f.write("// Made by scripts/make-letter-pairs.py from %d Uyghur words of the\n" % len(train))
         f.write("// tesseract-ocr-uig word list; do not edit by hand.\n")
         f.write("// Letters of the Uyghur alphabet; class %d is everything else (word boundaries).\n" % other)

@@ -40,10 +40,7 @@ namespace {
 namespace fs = std::filesystem;
 using uy::gui::RecordingDialogs;
 using uy::docrecode::TForm1;
-using uytest::ReadFile;
-using uytest::TempDir;
-using uytest::Click;
-using uytest::WriteFile;
+using namespace uytest;
 
 QString Q(const fs::path& p) { return QString::fromStdString(p.string()); }
 

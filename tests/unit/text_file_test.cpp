@@ -10,9 +10,7 @@ namespace {
 namespace fs = std::filesystem;
 using uy::editor::CharacterSet;
 using uy::editor::DecodeTextFile;
-using uytest::ReadFile;
-using uytest::TempDir;
-using uytest::WriteFile;
+using namespace uytest;
 
 std::string Bytes(std::initializer_list<int> b) {
   std::string s;

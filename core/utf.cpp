@@ -41,6 +41,14 @@ std::u16string DecodeUtf16Bytes(std::string_view bytes, bool big_endian) {
   return out;
 }
 
+char* EncodeUtf16Le(std::u16string_view units, char* out) {
+  for (const char16_t u : units) {
+    *out++ = static_cast<char>(u & 0xFF);
+    *out++ = static_cast<char>(u >> 8);
+  }
+  return out;
+}
+
 namespace detail {
 
 std::string ToUtf8(std::u16string_view text, std::size_t piece) {

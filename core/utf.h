@@ -26,6 +26,8 @@ bool IsValidUtf8(std::string_view bytes);
 std::size_t DecodeUtf16Bytes(std::span<const std::uint8_t> bytes, bool big_endian, char16_t* out);
 // The same for bytes held as chars, into a string.
 std::u16string DecodeUtf16Bytes(std::string_view bytes, bool big_endian);
+// The reverse, little-endian: writes 2 * units.size() bytes at out and returns the end.
+char* EncodeUtf16Le(std::u16string_view units, char* out);
 
 // Checks UTF-8 well-formedness of bytes that arrive in pieces; a sequence may be split
 // anywhere between two pieces.

@@ -131,13 +131,10 @@ std::size_t CountLoneSurrogates(std::u16string_view text) {
 }
 
 std::string EncodeTextFile(std::u16string_view text) {
-  std::string out;
-  out.reserve(2 + 2 * text.size());
-  out += "\xFF\xFE";
-  for (const char16_t c : text) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
+  std::string out(2 + 2 * text.size(), '\0');
+  out[0] = '\xFF';
+  out[1] = '\xFE';
+  EncodeUtf16Le(text, out.data() + 2);
   return out;
 }
 

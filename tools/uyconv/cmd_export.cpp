@@ -157,10 +157,7 @@ class Sink {
   void Line(std::u16string_view line) {
     char* o = bytes_.Reserve(line.size() * 3 + 4);
     if (utf16_) {
-      for (char16_t u : line) {
-        *o++ = static_cast<char>(u & 0xFF);
-        *o++ = static_cast<char>(u >> 8);
-      }
+      o = uy::EncodeUtf16Le(line, o);
       std::memcpy(o, "\r\0\n\0", 4);
       o += 4;
     } else {

@@ -18,7 +18,7 @@
 #include "utf.h"
 #include "detect.h"
 #include "tables.h"
-#include "support_formats.h"
+#include "document_builders.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "file_io.h"
 #include "utf.h"
 #include "formats_internal.h"
-#include "support_formats.h"
+#include "document_builders.h"
 
 namespace {
 

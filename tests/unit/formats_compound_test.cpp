@@ -10,7 +10,7 @@
 #include "utf.h"
 #include "office_binary.h"
 #include "pass.h"
-#include "support_formats.h"
+#include "document_builders.h"
 
 namespace {
 

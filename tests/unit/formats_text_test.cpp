@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "text_recode.h"
-#include "support_formats.h"
+#include "document_builders.h"
 
 namespace {
 

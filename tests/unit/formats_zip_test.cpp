@@ -2,7 +2,7 @@
 // The content-aware recoder on zip containers built here: XML parts recoded, the rest
 // copied, and damaged archives refused.
 #include "file_io.h"
-#include "support_formats.h"
+#include "document_builders.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "support_formats.h"
+#include "document_builders.h"
 
 #include <algorithm>
 #include <fstream>

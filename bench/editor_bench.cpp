@@ -19,11 +19,11 @@
 
 #include <sys/resource.h>
 
+#include "fake_dialogs.h"
 #include "text_file.h"
 #include "tform1.h"
 #include "uy_memo.h"
 #include "visual.h"
-#include "fake_dialogs.h"
 
 namespace {
 

@@ -24,9 +24,9 @@
 #include <system_error>
 #include <vector>
 
-#include "file_io.h"
-#include "check.h"
 #include "cfb.h"
+#include "check.h"
+#include "file_io.h"
 #include "formats.h"
 
 namespace {

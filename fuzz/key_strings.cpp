@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "letters.h"
 #include "check.h"
+#include "letters.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::string_view kKeys = "/abcdefghijklmnopqrstuvwxyzDFGHJK";

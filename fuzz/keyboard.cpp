@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "letters.h"
-#include "keyboard.h"
 #include "check.h"
+#include "keyboard.h"
+#include "letters.h"
 
 namespace {
 

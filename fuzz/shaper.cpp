@@ -19,11 +19,11 @@
 
 #include <unicode/ubidi.h>
 
-#include "utf.h"
 #include "bidi.h"
-#include "shaper.h"
-#include "visual.h"
 #include "check.h"
+#include "shaper.h"
+#include "utf.h"
+#include "visual.h"
 
 namespace {
 

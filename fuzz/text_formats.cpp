@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
-#include "utf.h"
 #include "check.h"
 #include "formats.h"
 #include "text_recode.h"
+#include "utf.h"
 
 namespace {
 

@@ -29,8 +29,8 @@
 
 #include <zip.h>
 
-#include "file_io.h"
 #include "check.h"
+#include "file_io.h"
 #include "formats.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QStyle>
 
-#include "tform1.h"
 #include "icon_painter.h"
+#include "tform1.h"
 
 namespace uy::uyedit {
 

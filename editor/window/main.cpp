@@ -6,9 +6,9 @@
 #include <QStringList>
 #include <exception>
 
-#include "version.h"
-#include "tform1.h"
 #include "app_setup.h"
+#include "tform1.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);

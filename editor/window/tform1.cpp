@@ -26,12 +26,13 @@
 #include <future>
 #include <stdexcept>
 
+#include "guard.h"
 #include "letters.h"
+#include "paths.h"
 #include "rulers.h"
 #include "text_file.h"
 #include "uy_memo.h"
 #include "visual.h"
-#include "guard.h"
 
 namespace uy::uyedit {
 
@@ -47,10 +48,6 @@ const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
 // Qt reads the last parenthesised group of an entry as its pattern.
 const QStringList kFileFilters = {QStringLiteral("Text File(*.UYT) (*.uyt)"),
                                   QStringLiteral("All files(*.*) (*)")};
-
-std::filesystem::path LocalPath(const QString& name) {
-  return std::filesystem::path(QFile::encodeName(name).toStdString());
-}
 
 // The reader's and writer's message, with the system's reason (and the file, where the
 // message does not name it) on a second line.
@@ -433,7 +430,7 @@ void TForm1::OpenFile(const QString& path) {
   };
   Loaded loaded;
   try {
-    loaded = WhileHandlingEvents([file = LocalPath(path)] {
+    loaded = WhileHandlingEvents([file = gui::ToPath(path)] {
       Loaded l;
       l.decoded = uy::editor::LoadFromFile(file);
       l.text = QString::fromStdU16String(l.decoded.text);
@@ -474,7 +471,7 @@ void TForm1::ToolButton3Click() {
   if (name.isEmpty()) return;
   SaveDialog1.file_name = name;
   try {
-    uy::editor::SaveToFile(LocalPath(name), TntMemo1->TextCrLf().toStdU16String());
+    uy::editor::SaveToFile(gui::ToPath(name), TntMemo1->TextCrLf().toStdU16String());
   } catch (const uy::editor::TextFileError& e) {
     ThrowFileFailure(e, name);
   }

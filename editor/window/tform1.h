@@ -13,8 +13,8 @@
 #include <memory>
 #include <optional>
 
-#include "keyboard.h"
 #include "dialogs.h"
+#include "keyboard.h"
 
 class QAction;
 class QComboBox;

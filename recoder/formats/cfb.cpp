@@ -5,8 +5,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "utf.h"
 #include "read_bytes.h"
+#include "utf.h"
 
 namespace uy::formats::cfb {
 namespace {

@@ -13,11 +13,11 @@
 
 #include "cfb.h"
 #include "file_io.h"
-#include "utf.h"
 #include "formats.h"
 #include "office_binary.h"
 #include "read_bytes.h"
 #include "tables.h"
+#include "utf.h"
 
 namespace uy::formats {
 namespace {

@@ -8,11 +8,11 @@
 
 #include "cfb.h"
 #include "file_io.h"
-#include "utf.h"
 #include "formats_internal.h"
 #include "office_binary.h"
 #include "tables.h"
 #include "text_recode.h"
+#include "utf.h"
 
 namespace uy::formats {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "file_io.h"
-#include "utf.h"
 #include "formats.h"
+#include "utf.h"
 
 namespace uy::formats {
 

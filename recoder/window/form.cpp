@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "form.h"
 
-#include "formats.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <set>
@@ -27,15 +25,16 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "letters.h"
-#include "version.h"
-#include "guard.h"
 #include "bar_sink.h"
 #include "button_images.h"
 #include "detect.h"
+#include "formats.h"
+#include "guard.h"
 #include "input_blocker.h"
+#include "letters.h"
+#include "paths.h"
 #include "tables.h"
-
+#include "version.h"
 
 namespace uy::docrecode {
 namespace {
@@ -69,14 +68,6 @@ QString Uyghur(const char* keys) { return QString::fromStdU16String(KeyStringToU
 QString WithTrailingSlash(QString folder) {
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
-}
-
-std::filesystem::path ToPath(const QString& path) {
-  return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-QString FromPath(const std::filesystem::path& path) {
-  return QFile::decodeName(QByteArray::fromStdString(path.native()));
 }
 
 // List entries 16 pixels high.
@@ -315,7 +306,7 @@ void TForm1::AddDocuments(const QStringList& paths) {
     item->setData(kFolderRole, folder);
     item->setToolTip(QDir::toNativeSeparators(folder + info.fileName()));
     try {
-      const formats::Detection d = formats::DetectDocument(ToPath(folder + info.fileName()));
+      const formats::Detection d = formats::DetectDocument(gui::ToPath(folder + info.fileName()));
       item->setData(kVerdictRole, static_cast<int>(d.verdict));
       item->setData(kVerdictDirectionRole, d.direction);
       item->setData(kConfidenceRole, d.confidence);
@@ -350,7 +341,7 @@ void TForm1::RunConversion() {
   std::vector<recode::BatchEntry> entries;
   for (int row = 0; row < ListBox1->count(); ++row) {
     const QListWidgetItem* item = ListBox1->item(row);
-    entries.push_back({ToPath(item->data(kFolderRole).toString()),
+    entries.push_back({gui::ToPath(item->data(kFolderRole).toString()),
                        QFile::encodeName(item->text()).toStdString()});
   }
   const int direction = TntComboBox1->currentIndex();
@@ -373,7 +364,7 @@ void TForm1::RunConversion() {
       blocker.Pump(true);
     };
     callbacks.on_last_output = [&](const std::filesystem::path& output) {
-      outputs[current] = FromPath(output);
+      outputs[current] = gui::FromPath(output);
       last_output_ = outputs[current];
     };
     callbacks.progress = &sink;

@@ -11,8 +11,8 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "dialogs.h"
 #include "batch.h"
+#include "dialogs.h"
 #include "document_list.h"
 #include "flat_button.h"
 

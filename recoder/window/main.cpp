@@ -6,11 +6,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
-#include "version.h"
 #include "app_setup.h"
 #include "dialogs.h"
-#include "guard.h"
 #include "form.h"
+#include "guard.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -9,11 +9,11 @@
 #include <QLabel>
 #include <QListWidget>
 
-#include "utf.h"
 #include "fake_dialogs.h"
 #include "form.h"
 #include "tables.h"
 #include "test_util.h"
+#include "utf.h"
 
 namespace {
 

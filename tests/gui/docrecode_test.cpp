@@ -19,10 +19,10 @@
 
 #include "fake_dialogs.h"
 #include "form.h"
-#include "pass.h"
-#include "tables.h"
 #include "gui_test_util.h"
+#include "pass.h"
 #include "recoder_test_util.h"
+#include "tables.h"
 #include "test_util.h"
 
 

@@ -10,11 +10,11 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "shaper.h"
 #include "tform1.h"
 #include "uy_memo.h"
-#include "shaper.h"
-#include "visual.h"
 #include "uyedit_fixture.h"
+#include "visual.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "test_util.h"
 #include "tform1.h"
 #include "utf.h"
 #include "uy_memo.h"
-#include "test_util.h"
 #include "uyedit_fixture.h"
 
 namespace {

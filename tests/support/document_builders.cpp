@@ -6,9 +6,9 @@
 #include <functional>
 #include <sstream>
 
-#include "utf.h"
 #include "office_binary.h"
 #include "tables.h"
+#include "utf.h"
 
 namespace uytest {
 namespace {

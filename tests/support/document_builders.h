@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include "cfb_writer.h"
 #include "cfb.h"
+#include "cfb_writer.h"
 #include "formats.h"
 #include "recoder_test_util.h"
 #include "test_util.h"

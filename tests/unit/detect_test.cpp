@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "utf.h"
 #include "detect.h"
-#include "tables.h"
 #include "document_builders.h"
+#include "tables.h"
+#include "utf.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <random>
 
-#include "utf.h"
-#include "text_file.h"
 #include "keyboard_model.h"
 #include "test_util.h"
+#include "text_file.h"
+#include "utf.h"
 
 namespace {
 

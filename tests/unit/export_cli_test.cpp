@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "utf.h"
 #include "export_model.h"
 #include "test_util.h"
+#include "utf.h"
 
 namespace {
 

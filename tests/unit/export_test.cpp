@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "letters.h"
+#include "export_model.h"
 #include "keyboard.h"
+#include "letters.h"
 #include "shaper.h"
 #include "visual.h"
-#include "export_model.h"
 
 namespace {
 

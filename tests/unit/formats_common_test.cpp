@@ -6,10 +6,10 @@
 #include <optional>
 #include <set>
 
-#include "file_io.h"
-#include "utf.h"
-#include "formats_internal.h"
 #include "document_builders.h"
+#include "file_io.h"
+#include "formats_internal.h"
+#include "utf.h"
 
 namespace {
 

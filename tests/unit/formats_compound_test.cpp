@@ -6,11 +6,11 @@
 #include <functional>
 #include <random>
 
+#include "document_builders.h"
 #include "file_io.h"
-#include "utf.h"
 #include "office_binary.h"
 #include "pass.h"
-#include "document_builders.h"
+#include "utf.h"
 
 namespace {
 

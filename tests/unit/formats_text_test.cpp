@@ -10,8 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "text_recode.h"
 #include "document_builders.h"
+#include "text_recode.h"
 
 namespace {
 

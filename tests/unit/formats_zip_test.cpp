@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The content-aware recoder on zip containers built here: XML parts recoded, the rest
 // copied, and damaged archives refused.
-#include "file_io.h"
 #include "document_builders.h"
+#include "file_io.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <random>
 
-#include "letters.h"
-#include "utf.h"
 #include "keyboard.h"
 #include "keyboard_model.h"
+#include "letters.h"
 #include "test_util.h"
+#include "utf.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "file_io.h"
 #include "pass.h"
+#include "recoder_test_util.h"
 #include "tables.h"
 #include "test_util.h"
-#include "recoder_test_util.h"
 
 namespace {
 

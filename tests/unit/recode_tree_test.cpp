@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "pass.h"
-#include "tree.h"
 #include "test_util.h"
+#include "tree.h"
 
 namespace {
 

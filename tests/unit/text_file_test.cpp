@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 
-#include "text_file.h"
 #include "test_util.h"
+#include "text_file.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "pass.h"
+#include "recoder_test_util.h"
 #include "tables.h"
 #include "test_util.h"
-#include "recoder_test_util.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "commands.h"
-#include "file_io.h"
 #include "detect.h"
+#include "file_io.h"
 
 namespace uyconv {
 

@@ -11,13 +11,13 @@
 
 #include <unistd.h>
 
-#include "commands.h"
-#include "utf.h"
 #include "batch.h"
+#include "commands.h"
 #include "detect.h"
 #include "formats.h"
-#include "tables.h"
 #include "recode_tree.h"
+#include "tables.h"
+#include "utf.h"
 
 namespace uyconv {
 namespace {

@@ -3,8 +3,8 @@
 #include <iterator>
 
 #include "commands.h"
-#include "utf.h"
 #include "text_file.h"
+#include "utf.h"
 
 namespace uyconv {
 namespace {

@@ -15,23 +15,11 @@ using detail::kLtr;
 using detail::ShapeCore;
 
 // Shapes line into out[0..), which has room for line.size() units; returns the units
-// written.
+// written. Every RTL run is shaped on its own, which one pass over the whole line gives
+// too: a unit outside the runs is copied, turns the joining letter before it and starts a
+// new group, as the end and the start of a run do, and lam-alef never straddles it.
 std::size_t ShapeLine(std::u16string_view line, char16_t* out) {
-  const std::size_t n = line.size();
-  std::size_t w = 0;
-  for (std::size_t i = 0; i < n;) {
-    if (ClassOf(line[i]) != kLtr) {
-      const auto count = ShapeCore<1, true, false>(line.data() + i, n - i, out + w);
-      w += count.written;
-      i += count.consumed;
-    } else {
-      const std::size_t start = i;
-      while (i < n && ClassOf(line[i]) == kLtr) ++i;
-      std::copy(line.data() + start, line.data() + i, out + w);
-      w += i - start;
-    }
-  }
-  return w;
+  return ShapeCore<1, false, false>(line.data(), line.size(), out).written;
 }
 
 template <typename Lines>

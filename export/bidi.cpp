@@ -25,8 +25,6 @@ constexpr std::uint8_t kMirrored = 0x10;
 constexpr std::uint8_t kOpen = 0x20;
 constexpr std::uint8_t kClose = 0x40;
 
-using Info = std::array<std::uint8_t, 0x10000>;
-
 std::uint8_t TypeOf(UCharDirection d) {
   switch (d) {
     case U_LEFT_TO_RIGHT: return kL;
@@ -44,22 +42,42 @@ std::uint8_t TypeOf(UCharDirection d) {
   }
 }
 
-const Info& InfoTable() {
-  static const Info table = [] {
-    Info t{};
-    for (UChar32 c = 0; c < 0x10000; ++c) {
-      std::uint8_t v = TypeOf(u_charDirection(c));
-      if ((c >= 0xD800 && c < 0xE000) || u_hasBinaryProperty(c, UCHAR_BIDI_CONTROL)) v = kOther;
-      // Brackets paired by canonical equivalence are left to ICU.
-      if (c == 0x2329 || c == 0x232A || c == 0x3008 || c == 0x3009) v = kOther;
-      if (u_isMirrored(c)) v |= kMirrored;
-      const auto bpt = u_getIntPropertyValue(c, UCHAR_BIDI_PAIRED_BRACKET_TYPE);
-      if (bpt == U_BPT_OPEN) v |= kOpen;
-      if (bpt == U_BPT_CLOSE) v |= kClose;
-      t[static_cast<std::size_t>(c)] = v;
-    }
-    return t;
-  }();
+std::uint8_t InfoOf(char16_t c) {
+  std::uint8_t v = TypeOf(u_charDirection(c));
+  if ((c >= 0xD800 && c < 0xE000) || u_hasBinaryProperty(c, UCHAR_BIDI_CONTROL)) v = kOther;
+  // Brackets paired by canonical equivalence are left to ICU.
+  if (c == 0x2329 || c == 0x232A || c == 0x3008 || c == 0x3009) v = kOther;
+  if (u_isMirrored(c)) v |= kMirrored;
+  const auto bpt = u_getIntPropertyValue(c, UCHAR_BIDI_PAIRED_BRACKET_TYPE);
+  if (bpt == U_BPT_OPEN) v |= kOpen;
+  if (bpt == U_BPT_CLOSE) v |= kClose;
+  return v;
+}
+
+// The class and flags of every BMP unit, asked of ICU a block of 256 units at a time when
+// a unit of the block is first met: the whole table would cost some ten million
+// instructions, more than exporting a few megabytes of Uyghur text, which uses a handful
+// of blocks. One table per thread, as it fills while in use.
+class Info {
+ public:
+  Info() { table_.fill(kUnfilled); }
+  std::uint8_t operator[](char16_t c) {
+    const std::uint8_t v = table_[c];
+    return v != kUnfilled ? v : Fill(c);
+  }
+
+ private:
+  static constexpr std::uint8_t kUnfilled = 0x80;  // no class has this bit
+  [[gnu::noinline]] std::uint8_t Fill(char16_t c) {
+    const std::size_t first = c & 0xFF00u;
+    for (std::size_t k = first; k < first + 0x100; ++k) table_[k] = InfoOf(static_cast<char16_t>(k));
+    return table_[c];
+  }
+  std::array<std::uint8_t, 0x10000> table_;
+};
+
+Info& InfoTable() {
+  thread_local Info table;
   return table;
 }
 
@@ -83,7 +101,31 @@ struct Run {
   std::uint8_t flags;     // kMirrored when any unit is mirrored, kOpen/kClose for a bracket
 };
 
-using Runs = std::vector<Run>;
+// The runs of a line or a paragraph. The storage only grows: BuildRuns makes room for one
+// run per unit once, then fills it without a check per run.
+class Runs {
+ public:
+  Run* Prepare(std::size_t n) {
+    if (store_.size() < n) store_.resize(std::max(n, 2 * store_.size()));
+    size_ = 0;
+    return store_.data();
+  }
+  void SetSize(std::size_t m) { size_ = m; }
+  void clear() { size_ = 0; }
+  void push_back(const Run& r) {
+    if (size_ == store_.size()) store_.resize(std::max<std::size_t>(16, 2 * size_));
+    store_[size_++] = r;
+  }
+  std::size_t size() const { return size_; }
+  Run* data() { return store_.data(); }
+  Run* begin() { return store_.data(); }
+  Run* end() { return store_.data() + size_; }
+  Run& operator[](std::size_t i) { return store_[i]; }
+
+ private:
+  std::vector<Run> store_;
+  std::size_t size_ = 0;
+};
 
 bool IsNeutral(std::uint8_t t) { return t == kWS || t == kON || t == kS; }
 
@@ -206,43 +248,83 @@ void ResetTrailing(Run* runs, std::size_t m) {
   }
 }
 
-// Builds the runs of `line` with W2 and W3 applied; returns the classes seen (bit
-// 1 << class) and the flags of all units.
-[[gnu::always_inline]] inline std::pair<unsigned, unsigned> BuildRuns(const Info& info, std::u16string_view line, Runs& runs) {
-  const std::size_t n = line.size();
-  runs.clear();
-  unsigned seen = 0, flags = 0;
-  std::uint8_t strong = kR;  // for W2: the start of the paragraph counts as R
-  for (std::size_t i = 0; i < n;) {
-    const std::uint8_t v = info[line[i]];
+// Gathers the runs of a line unit by unit, with W2 and W3 applied.
+class RunBuilder {
+ public:
+  RunBuilder(Runs& runs, std::size_t n) : runs_(runs), first_(runs.Prepare(n)), out_(first_) {}
+
+  // The unit at `pos` (one past the last one added), of class and flags `v`.
+  [[gnu::always_inline]] void Add(std::size_t pos, std::uint8_t v) {
+    const std::uint8_t key = v & (kTypeMask | kOpen | kClose);
+    if (key == key_ && !(key & (kOpen | kClose))) {
+      run_.flags |= v;
+      return;
+    }
+    if (key_ != kNone) Close(pos);
+    key_ = key;
     const std::uint8_t type = v & kTypeMask;
     // W2 (numbers after Arabic letters are Arabic numbers) and W3 (AL is R).
     std::uint8_t resolved = type;
     if (type <= kAL) {
-      strong = type;
+      strong_ = type;
       if (type == kAL) resolved = kR;
-    } else if (type == kEN && strong == kAL) {
+    } else if (type == kEN && strong_ == kAL) {
       resolved = kAN;
     }
-    Run run{static_cast<std::uint32_t>(i), 0, type, resolved, static_cast<std::uint8_t>(v & ~kTypeMask)};
-    ++i;
-    if (!(v & (kOpen | kClose))) {
-      while (i < n && (info[line[i]] & (kTypeMask | kOpen | kClose)) == type) run.flags |= info[line[i++]];
-      run.flags &= kMirrored;
-    }
-    run.end = static_cast<std::uint32_t>(i);
-    seen |= 1u << type;
-    flags |= run.flags;
-    runs.push_back(run);
+    run_ = Run{static_cast<std::uint32_t>(pos), 0, type, resolved, static_cast<std::uint8_t>(v & ~kTypeMask)};
   }
-  return {seen, flags};
+
+  // Ends the line at `n` units; returns the classes seen (bit 1 << class) and the flags of
+  // all units.
+  std::pair<unsigned, unsigned> Finish(std::size_t n) {
+    if (key_ != kNone) Close(n);
+    runs_.SetSize(static_cast<std::size_t>(out_ - first_));
+    return {seen_, flags_};
+  }
+
+ private:
+  static constexpr std::uint8_t kNone = 0xFF;
+
+  void Close(std::size_t end) {
+    Run& run = run_;
+    run.end = static_cast<std::uint32_t>(end);
+    if (!(run.flags & (kOpen | kClose))) run.flags &= kMirrored;
+    seen_ |= 1u << run.original;
+    flags_ |= run.flags;
+    // Words of Arabic letters with white space between them make one run: the space
+    // between two R runs resolves to R (N1) and is not trailing (L1), and no other rule
+    // looks at it, so only fewer runs are resolved and reordered.
+    if (run.original == kAL && out_ - first_ >= 2 && out_[-1].original == kWS && out_[-2].original == kAL) {
+      out_[-2].end = run.end;
+      out_[-2].flags |= run.flags;
+      --out_;
+      return;
+    }
+    *out_++ = run;
+  }
+
+  Runs& runs_;
+  Run* const first_;
+  Run* out_;
+  Run run_{};
+  std::uint8_t key_ = kNone;  // the class and bracket flags of run_
+  std::uint8_t strong_ = kR;  // for W2: the start of the paragraph counts as R
+  unsigned seen_ = 0, flags_ = 0;
+};
+
+// Builds the runs of `line` with W2 and W3 applied; returns the classes seen (bit
+// 1 << class) and the flags of all units.
+[[gnu::always_inline]] inline std::pair<unsigned, unsigned> BuildRuns(Info& info, std::u16string_view line, Runs& runs) {
+  RunBuilder builder(runs, line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) builder.Add(i, info[line[i]]);
+  return builder.Finish(line.size());
 }
 
 // No left-to-right class among `seen`: every unit stands at level 1.
 bool AllRtl(unsigned seen) { return !(seen & ((1u << kL) | (1u << kEN) | (1u << kAN))); }
 
 // Writes text[start, end) reversed, mirrored when `mirror`.
-[[gnu::always_inline]] inline char16_t* Reversed(const Info& info, const char16_t* text, std::size_t start, std::size_t end, bool mirror,
+[[gnu::always_inline]] inline char16_t* Reversed(Info& info, const char16_t* text, std::size_t start, std::size_t end, bool mirror,
                    char16_t* o) {
   if (!mirror) return std::reverse_copy(text + start, text + end, o);
   for (std::size_t i = end; i-- > start;) *o++ = Mirror(text[i], info[text[i]]);
@@ -251,7 +333,7 @@ bool AllRtl(unsigned seen) { return !(seen & ((1u << kL) | (1u << kEN) | (1u << 
 
 // Rule L2 for one line whose runs carry their final levels (1 or 2): runs at level 1
 // reversed and mirrored; neighbouring runs at level 2 keep their order.
-[[gnu::always_inline]] inline char16_t* Reorder(const Info& info, const char16_t* text, const Run* runs, std::size_t m, char16_t* o) {
+[[gnu::always_inline]] inline char16_t* Reorder(Info& info, const char16_t* text, const Run* runs, std::size_t m, char16_t* o) {
   for (std::size_t r = m; r > 0;) {
     const Run& run = runs[r - 1];
     if (run.type == 1) {
@@ -306,7 +388,7 @@ void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out) {
 }
 
 void AppendRtlVisual(std::u16string_view line, std::u16string& out) {
-  const Info& info = InfoTable();
+  Info& info = InfoTable();
   const std::size_t n = line.size();
   if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return AppendRtlVisualIcu(line, out);
   thread_local Runs runs;

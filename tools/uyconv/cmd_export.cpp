@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -149,6 +150,25 @@ Decoded DecodeUtf8(const unsigned char* in, std::size_t n, bool last, char16_t* 
   return {i, static_cast<std::size_t>(o - out)};
 }
 
+// The UTF-8 of U+FB00..U+FFFF, where the presentation forms that make most of an export
+// lie: three bytes and a spare, so that one four-byte copy writes a unit (the next unit
+// or the line's end overwrites the spare).
+struct Utf8Of3 {
+  char bytes[4];
+};
+
+constexpr std::array<Utf8Of3, 0x500> BuildHighUtf8() {
+  std::array<Utf8Of3, 0x500> t{};
+  for (std::uint32_t k = 0; k < t.size(); ++k) {
+    const std::uint32_t u = 0xFB00 + k;
+    t[k] = {{static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)),
+             static_cast<char>(0x80 | (u & 0x3F)), 0}};
+  }
+  return t;
+}
+
+constexpr std::array<Utf8Of3, 0x500> kHighUtf8 = BuildHighUtf8();
+
 // Export lines go to standard output in blocks of about a megabyte.
 class Sink {
  public:
@@ -164,7 +184,10 @@ class Sink {
       const std::size_t n = line.size();
       for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t u = line[i];
-        if (u >= 0xE000 || (u >= 0x800 && u < 0xD800)) {
+        if (u >= 0xFB00) {
+          std::memcpy(o, kHighUtf8[u - 0xFB00].bytes, 4);
+          o += 3;
+        } else if (u >= 0xE000 || (u >= 0x800 && u < 0xD800)) {
           *o++ = static_cast<char>(0xE0 | u >> 12);
           *o++ = static_cast<char>(0x80 | (u >> 6 & 0x3F));
           *o++ = static_cast<char>(0x80 | (u & 0x3F));

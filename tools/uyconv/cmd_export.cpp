@@ -103,7 +103,8 @@ Decoded DecodeUtf8(const unsigned char* in, std::size_t n, bool last, char16_t* 
   while (i < n) {
     const unsigned c = in[i];
     if (c < 0x80) {
-      if (i + 8 <= n) {
+      // Eight ASCII bytes at a time, unless a lone one (a space between words) is seen.
+      if (i + 8 <= n && in[i + 1] < 0x80) {
         std::uint64_t word;
         std::memcpy(&word, in + i, 8);
         if ((word & 0x8080808080808080ull) == 0) {
@@ -117,10 +118,12 @@ Decoded DecodeUtf8(const unsigned char* in, std::size_t n, bool last, char16_t* 
       ++i;
       continue;
     }
-    // Two-byte sequences (Arabic letters among them) first.
+    // Two-byte sequences (Arabic letters among them) first, a word's worth in one loop.
     if (c >= 0xC2 && c < 0xE0 && i + 1 < n && (in[i + 1] & 0xC0) == 0x80) {
-      *o++ = static_cast<char16_t>((c & 0x1F) << 6 | (in[i + 1] & 0x3F));
-      i += 2;
+      do {
+        *o++ = static_cast<char16_t>((in[i] & 0x1F) << 6 | (in[i + 1] & 0x3F));
+        i += 2;
+      } while (i + 1 < n && in[i] >= 0xC2 && in[i] < 0xE0 && (in[i + 1] & 0xC0) == 0x80);
       continue;
     }
     const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;

@@ -65,6 +65,8 @@ class Info {
     const std::uint8_t v = table_[c];
     return v != kUnfilled ? v : Fill(c);
   }
+  // The entry as it stands: kUnfilled when its block has not been asked for yet.
+  std::uint8_t Entry(char16_t c) const { return table_[c]; }
 
  private:
   static constexpr std::uint8_t kUnfilled = 0x80;  // no class has this bit
@@ -315,9 +317,19 @@ class RunBuilder {
 // Builds the runs of `line` with W2 and W3 applied; returns the classes seen (bit
 // 1 << class) and the flags of all units.
 [[gnu::always_inline]] inline std::pair<unsigned, unsigned> BuildRuns(Info& info, std::u16string_view line, Runs& runs) {
-  RunBuilder builder(runs, line.size());
-  for (std::size_t i = 0; i < line.size(); ++i) builder.Add(i, info[line[i]]);
-  return builder.Finish(line.size());
+  const std::size_t n = line.size();
+  RunBuilder builder(runs, n);
+  for (std::size_t i = 0; i < n;) {
+    const std::uint8_t v = info[line[i]];
+    builder.Add(i, v);
+    ++i;
+    // Units just like the last (the letters of a word) only lengthen its run; a bracket
+    // stands alone. A unit of a block not yet filled differs and is looked up above.
+    if (!(v & (kOpen | kClose))) {
+      while (i < n && info.Entry(line[i]) == v) ++i;
+    }
+  }
+  return builder.Finish(n);
 }
 
 // No left-to-right class among `seen`: every unit stands at level 1.

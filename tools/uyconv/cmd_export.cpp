@@ -172,6 +172,18 @@ constexpr std::array<Utf8Of3, 0x500> BuildHighUtf8() {
 
 constexpr std::array<Utf8Of3, 0x500> kHighUtf8 = BuildHighUtf8();
 
+// False when none of the four units at p is a line break, whose units are all below
+// U+000E or U+2028 (true may also come from a few other units, which are then checked one
+// by one). Each 16-bit lane is tested for "below 14" and "equal to U+2028" with the
+// borrow of a subtraction; a lane with its top bit set never counts, and is no break.
+bool MayHoldBreak(const char16_t* p) {
+  constexpr std::uint64_t kOnes = 0x0001000100010001ull, kTops = 0x8000800080008000ull;
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  const std::uint64_t ls = w ^ (kOnes * 0x2028);
+  return ((((w - kOnes * 0x000E) & ~w) | ((ls - kOnes) & ~ls)) & kTops) != 0;
+}
+
 // Export lines go to standard output in blocks of about a megabyte.
 class Sink {
  public:
@@ -249,6 +261,8 @@ void Export(Source& source, Sink& sink) {
     const std::size_t n = text.size();
     std::size_t start = 0;
     for (std::size_t i = scanned; i < n; ++i) {
+      while (i + 4 <= n && !MayHoldBreak(t + i)) i += 4;
+      if (i == n) break;
       const char16_t c = t[i];
       if (c > u'\r' && c != u'\u2028') continue;
       if (c != u'\n' && c != u'\r' && c != u'\u2028') continue;

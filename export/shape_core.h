@@ -59,9 +59,10 @@ inline constexpr std::array<std::uint8_t, 0x10000> kClassOf = BuildFlatClasses()
 
 inline std::uint8_t ClassOf(char16_t c) { return kClassOf[c]; }
 
-// What the shaper does with a unit of one class. `flag` is the group-start flag (1 when
+// What the shaper does with a unit of one class (16 bytes, so that the loop finds an
+// entry with a shift rather than a multiplication). `flag` is the group-start flag (1 when
 // the next letter has no joining letter before it) and indexes the two-way columns.
-struct Action {
+struct alignas(16) Action {
   std::array<char16_t, 2> form{};  // written unit for letters and brackets, by flag
   std::array<char16_t, 2> fix{};   // what a joining letter's unit turns into before a break
   std::uint16_t copy_mask = 0;     // 0xFFFF: the unit itself is written

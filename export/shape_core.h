@@ -120,8 +120,8 @@ struct ShapeCount {
   std::size_t written;   // output units written
 };
 
-// Shapes in[0..n) (up to the first unit outside RTL runs when kStopAtLtr) and writes the
-// result to out[0], out[kStep], out[2 * kStep], ... Brackets are mirrored when kMirror.
+// Shapes in[0..n) and writes the result to out[0], out[kStep], out[2 * kStep], ...
+// Brackets are mirrored when kMirror.
 //
 // Rule by rule: lam followed by alef becomes one ligature, the alef is dropped and starts
 // a new group; a joining letter takes its initial or medial form, a right-joining letter
@@ -131,7 +131,7 @@ struct ShapeCount {
 // a unit without a row that equals some form (U+0000, a presentation form) stays as it is.
 //
 // The last unit is held back in `prev` until the next unit shows whether it must turn.
-template <int kStep, bool kStopAtLtr, bool kMirror = true>
+template <int kStep, bool kMirror = true>
 inline ShapeCount ShapeCore(const char16_t* in, std::size_t n, char16_t* out) {
   std::size_t i = 0;
   std::ptrdiff_t k = 0;  // units written
@@ -143,7 +143,6 @@ inline ShapeCount ShapeCore(const char16_t* in, std::size_t n, char16_t* out) {
   for (; i < n; ++i) {
     const char16_t c = in[i];
     const std::uint8_t cls = ClassOf(c);
-    if (kStopAtLtr && cls == kLtr) break;
     if (k > 0) {
       out[(k - 1) * kStep] = (pending & actions[cls].breaks) ? pending_value : prev;
     }

@@ -18,7 +18,7 @@ char16_t MirrorBracket(char16_t c) {
 
 std::u16string ShapeRun(std::u16string_view run) {
   std::u16string out(run.size(), u'\0');
-  out.resize(detail::ShapeCore<1, false>(run.data(), run.size(), out.data()).written);
+  out.resize(detail::ShapeCore<1>(run.data(), run.size(), out.data()).written);
   return out;
 }
 

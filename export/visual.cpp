@@ -19,7 +19,7 @@ using detail::ShapeCore;
 // too: a unit outside the runs is copied, turns the joining letter before it and starts a
 // new group, as the end and the start of a run do, and lam-alef never straddles it.
 std::size_t ShapeLine(std::u16string_view line, char16_t* out) {
-  return ShapeCore<1, false, false>(line.data(), line.size(), out).written;
+  return ShapeCore<1, false>(line.data(), line.size(), out).written;
 }
 
 template <typename Lines>

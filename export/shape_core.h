@@ -51,7 +51,13 @@ inline constexpr ClassTables kClassTables = BuildClassTables();
 // Uyghur text touches a few cache lines).
 constexpr std::array<std::uint8_t, 0x10000> BuildFlatClasses() {
   std::array<std::uint8_t, 0x10000> t{};
-  for (std::size_t c = 0; c < t.size(); ++c) t[c] = kClassTables.block[kClassTables.block_of_high[c >> 8]][c & 0xFF];
+  // Only the few blocks that hold a class are copied: a loop over every unit would pass
+  // the compilers' limit on compile-time evaluation steps.
+  for (std::size_t high = 0; high < 256; ++high) {
+    const std::uint8_t b = kClassTables.block_of_high[high];
+    if (b == 0) continue;
+    for (std::size_t low = 0; low < 256; ++low) t[high << 8 | low] = kClassTables.block[b][low];
+  }
   return t;
 }
 

@@ -1,26 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // uyedit: a small Uyghur text editor with a phonetic keyboard and a shaped export.
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QStringList>
 #include <exception>
 
 #include "app_setup.h"
+#include "command_line.h"
 #include "tform1.h"
 #include "version.h"
 
 int main(int argc, char** argv) {
+  const uy::gui::ProgramInfo info = {"uyedit", "A small Uyghur text editor.", "file",
+                                     "The text file to open.", "[file]"};
+  QStringList files;
+  if (const auto status = uy::gui::ReadCommandLine(argc, argv, info, &files)) return *status;
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(QStringLiteral(UY_VERSION));
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("A small Uyghur text editor."));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The text file to open."),
-                               QStringLiteral("[file]"));
-  parser.process(app);
   try {
     uy::gui::SetUpApplication();
     uy::uyedit::TForm1 window;
@@ -28,7 +25,6 @@ int main(int argc, char** argv) {
     window.show();
     // A file named on the command line (the desktop opens ".uyt" files this way)
     // replaces the greeting.
-    const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) window.OpenFileGuarded(files.first());
     return app.exec();
   } catch (const std::exception& e) {

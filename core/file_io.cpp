@@ -28,14 +28,38 @@ std::string KindVerb(FileError::Kind kind) {
 }
 
 [[noreturn]] void Fail(FileError::Kind kind, const fs::path& path, int err) {
-  throw FileError(kind, path, ErrnoText(err));
+  throw FileError(kind, path, err);
+}
+
+std::string WhyText(FileError::Why why, const std::string& detail) {
+  using Why = FileError::Why;
+  switch (why) {
+    case Why::kIsFolder: return "it is a folder";
+    case Why::kNotRegularFile: return "not a regular file";
+    case Why::kFolderHasName: return "a folder has that name";
+    case Why::kNoTemporaryName: return "no free temporary name";
+    case Why::kSameAsInput: return "it is the document being recoded";
+    case Why::kShrank: return "the file became shorter while it was read";
+    case Why::kNoMemory: return "not enough memory to recode the document";
+    case Why::kCheckFailed: return "check failed, nothing written: " + detail;
+    case Why::kSystem:
+    case Why::kDamaged:
+    case Why::kEncrypted: break;
+  }
+  return detail;
 }
 
 }  // namespace
 
-FileError::FileError(Kind kind, fs::path path, std::string reason)
-    : std::runtime_error(KindVerb(kind) + " " + path.string() + ": " + reason),
-      kind_(kind), path_(std::move(path)), reason_(std::move(reason)) {}
+FileError::FileError(Kind kind, fs::path path, int error_number)
+    : std::runtime_error(KindVerb(kind) + " " + path.string() + ": " + ErrnoText(error_number)),
+      kind_(kind), why_(Why::kSystem), error_number_(error_number), path_(std::move(path)),
+      reason_(ErrnoText(error_number)) {}
+
+FileError::FileError(Kind kind, fs::path path, Why why, std::string detail)
+    : std::runtime_error(KindVerb(kind) + " " + path.string() + ": " + WhyText(why, detail)),
+      kind_(kind), why_(why), path_(std::move(path)), detail_(std::move(detail)),
+      reason_(WhyText(why, detail_)) {}
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
@@ -50,7 +74,7 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     throw FileError(FileError::Kind::Read, path,
-                    S_ISDIR(s.st_mode) ? "it is a folder" : "not a regular file");
+                    S_ISDIR(s.st_mode) ? FileError::Why::kIsFolder : FileError::Why::kNotRegularFile);
   };
   refuse_unless_regular(st);
   fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -140,8 +164,8 @@ AtomicFileWriter::AtomicFileWriter(fs::path target, unsigned new_file_mode) : ta
   struct stat st {};
   const bool replacing = ::stat(final_.c_str(), &st) == 0;
   if (replacing) {
-    if (S_ISDIR(st.st_mode)) throw FileError(FileError::Kind::Create, target_, "a folder has that name");
-    if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::Create, target_, "not a regular file");
+    if (S_ISDIR(st.st_mode)) throw FileError(FileError::Kind::Create, target_, FileError::Why::kFolderHasName);
+    if (!S_ISREG(st.st_mode)) throw FileError(FileError::Kind::Create, target_, FileError::Why::kNotRegularFile);
     mode_ = st.st_mode & 07777;
   }
   // A new file is created with the mode asked for, which the umask (or the folder's
@@ -169,7 +193,7 @@ AtomicFileWriter::AtomicFileWriter(fs::path target, unsigned new_file_mode) : ta
       ForgetName(false);
       if (err != EEXIST) Fail(FileError::Kind::Create, target_, err);
     }
-    if (fd_ < 0) throw FileError(FileError::Kind::Create, target_, "no free temporary name");
+    if (fd_ < 0) throw FileError(FileError::Kind::Create, target_, FileError::Why::kNoTemporaryName);
     temp_ = named_;
   }
   if (::fstat(fd_, &st) == 0) {
@@ -211,7 +235,7 @@ void AtomicFileWriter::Commit() {
       ForgetName(false);
       if (err != EEXIST) Fail(FileError::Kind::Create, target_, err);
     }
-    if (named_.empty()) throw FileError(FileError::Kind::Create, target_, "no free temporary name");
+    if (named_.empty()) throw FileError(FileError::Kind::Create, target_, FileError::Why::kNoTemporaryName);
   }
   const int fd = fd_;
   fd_ = -1;

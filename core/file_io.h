@@ -11,18 +11,41 @@
 namespace uy {
 
 // A failure on a named file, with the system's reason. what() reads
-// "cannot read /path/name: No such file or directory" and the like.
+// "cannot read /path/name: No such file or directory" and the like. kind(), why(),
+// error_number() and detail() let a window say the same in the user's language.
 class FileError : public std::runtime_error {
  public:
   enum class Kind { Read, Create, Write };
-  FileError(Kind kind, std::filesystem::path path, std::string reason);
+  // Why the file could not be used; every value but kSystem has a fixed English text.
+  enum class Why {
+    kSystem,           // the system refused: error_number() says why
+    kIsFolder,         // "it is a folder"
+    kNotRegularFile,   // "not a regular file"
+    kFolderHasName,    // "a folder has that name"
+    kNoTemporaryName,  // "no free temporary name"
+    kSameAsInput,      // "it is the document being recoded"
+    kShrank,           // "the file became shorter while it was read"
+    kNoMemory,         // "not enough memory to recode the document"
+    kCheckFailed,      // "check failed, nothing written: " and the detail
+    kDamaged,          // the document cannot be read as what it is: the detail says how
+    kEncrypted,        // the document is encrypted: the detail says which part
+  };
+  FileError(Kind kind, std::filesystem::path path, int error_number);
+  FileError(Kind kind, std::filesystem::path path, Why why, std::string detail = {});
   Kind kind() const { return kind_; }
+  Why why() const { return why_; }
+  int error_number() const { return error_number_; }  // 0 unless why() is kSystem
+  const std::string& detail() const { return detail_; }  // English, technical
   const std::filesystem::path& path() const { return path_; }
+  // The English reason: the system's text, the fixed text or the detail.
   const std::string& reason() const { return reason_; }
 
  private:
   Kind kind_;
+  Why why_;
+  int error_number_ = 0;
   std::filesystem::path path_;
+  std::string detail_;
   std::string reason_;
 };
 

@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include "translations.h"
+
 namespace uy::gui {
 namespace {
 
@@ -92,12 +94,24 @@ std::optional<QColor> QtDialogs::Colour(QWidget* parent, const QColor& initial) 
   return colour;
 }
 
+namespace {
+
+// A box reads in the direction of the window texts' language; the window behind it keeps
+// its layout.
+void ShowBox(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text) {
+  QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+  box.setLayoutDirection(TextDirection());
+  box.exec();
+}
+
+}  // namespace
+
 void QtDialogs::Message(QWidget* parent, const QString& caption, const QString& text) {
-  QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+  ShowBox(QMessageBox::Information, parent, caption, text);
 }
 
 void QtDialogs::Error(QWidget* parent, const QString& caption, const QString& text) {
-  QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+  ShowBox(QMessageBox::Critical, parent, caption, text);
 }
 
 }  // namespace uy::gui

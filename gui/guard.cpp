@@ -4,18 +4,11 @@
 #include <stdexcept>
 
 #include "dialogs.h"
+#include "failure_text.h"
 
 namespace uy::gui {
 
-QString FailureText(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::exception& e) {
-    return QString::fromUtf8(e.what());
-  } catch (...) {
-    return QString();
-  }
-}
+QString FailureText(const std::exception_ptr& failure) { return Failures::Text(failure); }
 
 bool Guarded(QWidget* parent, Dialogs& dialogs, const QString& caption,
              const std::function<void()>& body) {

@@ -13,6 +13,8 @@ packages=(
   unicode-data
   # libraries
   qt6-base-dev libicu-dev libzip-dev zlib1g-dev
+  # the windows' translations: qt_add_translations, lupdate and lrelease; Qt's own texts
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # benchmark baseline only
   libfribidi-dev
   # fuzzing

@@ -55,7 +55,20 @@ std::string FullPath(const fs::path& path) {
   return (ec ? path : full).string();
 }
 
+std::string MessageText(TextFileError::Message message, const std::string& full_path) {
+  switch (message) {
+    case TextFileError::Message::kCannotOpen: return "Cannot open file " + full_path;
+    case TextFileError::Message::kCannotCreate: return "Cannot create file " + full_path;
+    case TextFileError::Message::kStreamWrite: break;
+  }
+  return "Stream write error";
+}
+
 }  // namespace
+
+TextFileError::TextFileError(Message message, std::string full_path, FileError cause)
+    : std::runtime_error(MessageText(message, full_path)), message_(message),
+      full_path_(std::move(full_path)), cause_(std::move(cause)) {}
 
 CharacterSet AutoDetectCharacterSet(std::string_view bytes, std::size_t* text_start) {
   *text_start = 0;
@@ -143,7 +156,7 @@ DecodedText LoadFromFile(const fs::path& path) {
   try {
     bytes = ReadWholeFile(path);
   } catch (const FileError& e) {
-    throw TextFileError("Cannot open file " + FullPath(path), e.reason());
+    throw TextFileError(TextFileError::Message::kCannotOpen, FullPath(path), e);
   }
   return DecodeTextFile(bytes);
 }
@@ -155,8 +168,9 @@ void SaveToFile(const fs::path& path, std::u16string_view text) {
     out.Write(bytes.data(), bytes.size());
     out.Commit();
   } catch (const FileError& e) {
-    if (e.kind() == FileError::Kind::Write) throw TextFileError("Stream write error", e.reason());
-    throw TextFileError("Cannot create file " + FullPath(path), e.reason());
+    if (e.kind() == FileError::Kind::Write)
+      throw TextFileError(TextFileError::Message::kStreamWrite, FullPath(path), e);
+    throw TextFileError(TextFileError::Message::kCannotCreate, FullPath(path), e);
   }
 }
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "file_io.h"
+
 namespace uy::editor {
 
 enum class CharacterSet { csAnsi = 0, csUnicode = 1, csUnicodeSwapped = 2, csUtf8 = 3 };
@@ -40,15 +42,25 @@ std::u16string NormaliseLineBreaks(std::u16string_view text);
 // The bytes of a ".uyt" file: FF FE, then every unit of the text as held, little-endian.
 std::string EncodeTextFile(std::u16string_view text);
 
-// A failed load or save. what() is the message for the user; reason() the system's.
+// A failed load or save. what() is the message for the user, reason() the system's;
+// message(), full_path() and cause() let a window say the same in the user's language.
 class TextFileError : public std::runtime_error {
  public:
-  TextFileError(const std::string& message, std::string reason)
-      : std::runtime_error(message), reason_(std::move(reason)) {}
-  const std::string& reason() const { return reason_; }
+  enum class Message {
+    kCannotOpen,    // "Cannot open file %s"
+    kCannotCreate,  // "Cannot create file %s"
+    kStreamWrite,   // "Stream write error"
+  };
+  TextFileError(Message message, std::string full_path, FileError cause);
+  Message message() const { return message_; }
+  const std::string& full_path() const { return full_path_; }
+  const FileError& cause() const { return cause_; }
+  const std::string& reason() const { return cause_.reason(); }
 
  private:
-  std::string reason_;
+  Message message_;
+  std::string full_path_;
+  FileError cause_;
 };
 
 // Reads and decodes a whole file. Fails with "Cannot open file %s" (the full path).

@@ -7,6 +7,7 @@
 
 #include "app_setup.h"
 #include "command_line.h"
+#include "translations.h"
 #include "tform1.h"
 #include "version.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(UY_VERSION));
   try {
     uy::gui::SetUpApplication();
+    uy::gui::InstallTranslations(uy::gui::UserLanguages());
     uy::uyedit::TForm1 window;
     uy::uyedit::Form1 = &window;
     window.show();

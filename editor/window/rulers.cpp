@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rulers.h"
 
+#include <QCoreApplication>
+
 #include <QPainter>
 #include <QPen>
 
@@ -56,12 +58,12 @@ QString FormatGeneral15(long long num, long long den, QChar decimal) {
 }
 
 QString SizeInCentimetres(int w, int h, QChar decimal) {
-  return QStringLiteral("宽度: ") + FormatGeneral15(w, 48, decimal) + QStringLiteral("cm, 高度: ") +
-         FormatGeneral15(3LL * h, 118, decimal) + QStringLiteral("cm");
+  return QCoreApplication::translate("uy::uyedit::TForm1", "宽度: %1cm, 高度: %2cm")
+      .arg(FormatGeneral15(w, 48, decimal), FormatGeneral15(3LL * h, 118, decimal));
 }
 
 QString SizeInPixels(int w, int h) {
-  return QStringLiteral("窗口尺寸: ") + QString::number(w) + u'*' + QString::number(h);
+  return QCoreApplication::translate("uy::uyedit::TForm1", "窗口尺寸: %1*%2").arg(w).arg(h);
 }
 
 namespace {

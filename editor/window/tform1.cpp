@@ -26,11 +26,13 @@
 #include <future>
 #include <stdexcept>
 
+#include "failure_text.h"
 #include "guard.h"
 #include "letters.h"
 #include "paths.h"
 #include "rulers.h"
 #include "text_file.h"
+#include "translations.h"
 #include "uy_memo.h"
 #include "visual.h"
 
@@ -46,14 +48,26 @@ namespace {
 
 const QColor kSkyBlue(0xA6, 0xCA, 0xF0);
 // Qt reads the last parenthesised group of an entry as its pattern.
-const QStringList kFileFilters = {QStringLiteral("Text File(*.UYT) (*.uyt)"),
-                                  QStringLiteral("All files(*.*) (*)")};
+QStringList FileFilters() {
+  return {TForm1::tr("Text File(*.UYT)") + QStringLiteral(" (*.uyt)"),
+          TForm1::tr("All files(*.*)") + QStringLiteral(" (*)")};
+}
+
+QString FileMessage(const uy::editor::TextFileError& e) {
+  const QString file = QString::fromStdString(e.full_path());
+  switch (e.message()) {
+    case uy::editor::TextFileError::Message::kCannotOpen: return TForm1::tr("Cannot open file %1").arg(file);
+    case uy::editor::TextFileError::Message::kCannotCreate: return TForm1::tr("Cannot create file %1").arg(file);
+    case uy::editor::TextFileError::Message::kStreamWrite: break;
+  }
+  return TForm1::tr("Stream write error");
+}
 
 // The reader's and writer's message, with the system's reason (and the file, where the
 // message does not name it) on a second line.
 [[noreturn]] void ThrowFileFailure(const uy::editor::TextFileError& e, const QString& path) {
-  QString message = QString::fromUtf8(e.what());
-  QString detail = QString::fromUtf8(e.reason());
+  QString message = FileMessage(e);
+  QString detail = uy::gui::Failures::Reason(e.cause());
   if (!message.contains(path)) detail = path + (detail.isEmpty() ? QString() : ": " + detail);
   if (!detail.isEmpty()) message += u'\n' + detail;
   throw std::runtime_error(message.toStdString());
@@ -127,11 +141,11 @@ TForm1::TForm1(uy::gui::Dialogs* dialogs, QWidget* parent)
   ToolBar3->setObjectName(QStringLiteral("ToolBar3"));
   ToolBar3->setFixedWidth(22);
 
-  OpenDialog1.filters = kFileFilters;
+  OpenDialog1.filters = FileFilters();
   OpenDialog1.default_suffix = QStringLiteral("uyt");
   OpenDialog1.multiple = false;
   OpenDialog1.must_exist = false;  // a missing name fails in the reader with its message
-  SaveDialog1.filters = kFileFilters;
+  SaveDialog1.filters = FileFilters();
   SaveDialog1.default_suffix = QStringLiteral("UYT");
   ColorDialog1 = QList<QColor>(16, QColor(0xFF, 0xFF, 0xFF));
   for (int i = 0; i < ColorDialog1.size() && i < QColorDialog::customCount(); ++i)
@@ -190,32 +204,32 @@ void TForm1::BuildToolBar1() {
   addToolBar(Qt::TopToolBarArea, ToolBar1);
 
   ToolButton11 = NewButton(ToolBar1, QStringLiteral("ToolButton11"), ImageList1[14],
-                           QStringLiteral("切换维吾尔文、英文输入状态"));
+                           tr("切换维吾尔文、英文输入状态"));
   ToolButton11->setCheckable(true);
   ToolButton11->setChecked(true);
   ToolButton12 = NewButton(ToolBar1, QStringLiteral("ToolButton12"), ImageList1[12],
-                           QStringLiteral("打开文件"));
+                           tr("打开文件"));
   ToolButton12->setPopupMode(QToolButton::MenuButtonPopup);
   ToolButton1 = NewButton(ToolBar1, QStringLiteral("ToolButton1"), ImageList1[0],
-                          QStringLiteral("新建文件"));
+                          tr("新建文件"));
   ToolButton2 = NewButton(ToolBar1, QStringLiteral("ToolButton2"), ImageList1[1],
-                          QStringLiteral("打开文件"));
+                          tr("打开文件"));
   ToolButton3 = NewButton(ToolBar1, QStringLiteral("ToolButton3"), ImageList1[2],
-                          QStringLiteral("保存文件"));
+                          tr("保存文件"));
 
   ComboBox1 = new QComboBox(ToolBar1);
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
   ComboBox1->setFixedWidth(161);
-  ComboBox1->setToolTip(QStringLiteral("选择字体"));
+  ComboBox1->setToolTip(tr("选择字体"));
 
   ComboBox2 = new QComboBox(ToolBar1);
   ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
   ComboBox2->setEditable(true);
   ComboBox2->setInsertPolicy(QComboBox::NoInsert);
   ComboBox2->setFixedWidth(48);
-  ComboBox2->setToolTip(QStringLiteral("字体大小"));
+  ComboBox2->setToolTip(tr("字体大小"));
   ComboBox2->addItems({"8", "10", "12", "14", "16", "20", "24", "30", "36", "40", "46", "50",
                        "60", "70", "80", "90", "100"});
   ComboBox2->setEditText(QStringLiteral("20"));
@@ -227,19 +241,19 @@ void TForm1::BuildToolBar1() {
   TrackBar1->setTickPosition(QSlider::TicksBelow);
   TrackBar1->setTickInterval(1);
   TrackBar1->setFixedSize(80, 22);
-  TrackBar1->setToolTip(QStringLiteral("字体大小"));
+  TrackBar1->setToolTip(tr("字体大小"));
 
   ToolButton8 = NewButton(ToolBar1, QStringLiteral("ToolButton8"), ImageList1[11],
-                          QStringLiteral("字体颜色"));
+                          tr("字体颜色"));
   ToolButton10 = NewButton(ToolBar1, QStringLiteral("ToolButton10"), ImageList1[6],
-                           QStringLiteral("段落对齐"));
+                           tr("段落对齐"));
   ToolButton10->setPopupMode(QToolButton::InstantPopup);
   ToolButton4 = NewButton(
       ToolBar1, QStringLiteral("ToolButton4"), ImageList1[3],
-      QStringLiteral("本内容转换到Unicode(扩展)并复制到粘贴板 (输出到图形\\图像处理软件)"));
+      tr("本内容转换到Unicode(扩展)并复制到粘贴板 (输出到图形\\图像处理软件)"));
   ToolButton6 = NewButton(ToolBar1, QStringLiteral("ToolButton6"), ImageList1[5], QString());
   ToolButton5 = NewButton(ToolBar1, QStringLiteral("ToolButton5"), ImageList1[4],
-                          QStringLiteral("System Help"));
+                          tr("System Help"));
 
   for (QWidget* w : {static_cast<QWidget*>(ToolButton11), static_cast<QWidget*>(ToolButton12),
                      static_cast<QWidget*>(ToolButton1), static_cast<QWidget*>(ToolButton2),
@@ -264,6 +278,7 @@ void TForm1::BuildStatusBar() {
   for (int i = 0; i < 3; ++i) {
     auto* panel = new QLabel(StatusBar1);
     panel->setObjectName(QStringLiteral("Panel%1").arg(i));
+    panel->setLayoutDirection(uy::gui::TextDirection());
     if (widths[i] > 0) {
       panel->setFixedWidth(widths[i]);
       StatusBar1->addWidget(panel);
@@ -280,11 +295,21 @@ void TForm1::BuildStatusBar() {
 void TForm1::BuildMenus() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-  const char* captions[] = {"ongdin solcf", "soldin ongca", "ongcftgngxax", "solcatangxax",
-                            "otturhcatang"};
+  // Key strings shown as they stand; a translation gives the words they stand for.
+  const char* captions[] = {
+      //: Alignment menu: from right to left (shown as it stands, a key string).
+      QT_TR_NOOP("ongdin solcf"),
+      //: Alignment menu: from left to right (shown as it stands, a key string).
+      QT_TR_NOOP("soldin ongca"),
+      //: Alignment menu: align right (shown as it stands, a key string).
+      QT_TR_NOOP("ongcftgngxax"),
+      //: Alignment menu: align left (shown as it stands, a key string).
+      QT_TR_NOOP("solcatangxax"),
+      //: Alignment menu: centre (shown as it stands, a key string).
+      QT_TR_NOOP("otturhcatang")};
   QAction** items[] = {&a1, &b1, &c1, &d1, &e1};
   for (int i = 0; i < 5; ++i) {
-    *items[i] = PopupMenu1->addAction(ImageList2[i], QString::fromLatin1(captions[i]));
+    *items[i] = PopupMenu1->addAction(ImageList2[i], tr(captions[i]));
     (*items[i])->setObjectName(QString::fromLatin1("abcde" + i, 1) + u'1');
   }
   ToolButton10->setMenu(PopupMenu1);
@@ -292,9 +317,9 @@ void TForm1::BuildMenus() {
 
   PopupMenu3 = new QMenu(this);
   PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
-  FileNew1 = PopupMenu3->addAction(ImageList1[0], QStringLiteral("FileNew"));
-  FileOpen1 = PopupMenu3->addAction(ImageList1[1], QStringLiteral("FileOpen"));
-  FileSave1 = PopupMenu3->addAction(ImageList1[2], QStringLiteral("FileSave"));
+  FileNew1 = PopupMenu3->addAction(ImageList1[0], tr("FileNew"));
+  FileOpen1 = PopupMenu3->addAction(ImageList1[1], tr("FileOpen"));
+  FileSave1 = PopupMenu3->addAction(ImageList1[2], tr("FileSave"));
   ToolButton12->setMenu(PopupMenu3);
 }
 
@@ -327,8 +352,7 @@ void TForm1::FormCreate() {
   TntMemo1->setFont(font);
   // 7.
   const QSize screen = QGuiApplication::primaryScreen()->size();
-  Panels[2]->setText(QStringLiteral("显示分辨率: ") + QString::number(screen.width()) + u'*' +
-                     QString::number(screen.height()));
+  Panels[2]->setText(tr("显示分辨率: %1*%2").arg(screen.width()).arg(screen.height()));
   // 8. The greeting.
   TntMemo1->setPlainText(QString::fromStdU16String(uy::KeyStringToUyghur("/gssflfmu/glgykum!")));
   // 9.
@@ -354,8 +378,8 @@ void TForm1::ConnectHandlers() {
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { Run([this] { TrackBar1Change(); }); });
   // One action per document command: its tool button shows it, the file menu lists the
   // first three, and it carries the shortcut a user of a small editor expects.
-  auto* colour = new QAction(ImageList1[11], QStringLiteral("Colour"), this);
-  auto* export_text = new QAction(ImageList1[3], QStringLiteral("Export"), this);
+  auto* colour = new QAction(ImageList1[11], tr("字体颜色"), this);
+  auto* export_text = new QAction(ImageList1[3], tr("导出"), this);
   const struct {
     QAction* action;
     QToolButton* button;
@@ -448,21 +472,19 @@ void TForm1::OpenFile(const QString& path) {
   // The text is kept whole; what it holds that may surprise is said once, after loading.
   QStringList notes;
   if (decoded.replaced > 0)
-    notes << QStringLiteral("%1 byte sequences in this file are not valid text; they are shown as \uFFFD.")
-                 .arg(decoded.replaced);
+    notes << tr("此文件中有 %n 处字节序列不是有效的文本，显示为 \uFFFD。", nullptr,
+                static_cast<int>(decoded.replaced));
   if (const qsizetype nuls = text.count(QChar(u'\0')); nuls > 0) {
-    QString note = QStringLiteral("This file holds %1 NUL characters (U+0000); they are shown as boxes "
-                                  "and saved back as they are.")
-                       .arg(nuls);
+    QString note = tr("此文件含有 %n 个 NUL 字符（U+0000），显示为方框，保存时原样写回。", nullptr,
+                      static_cast<int>(nuls));
     if (decoded.charset == uy::editor::CharacterSet::csAnsi)
-      note += QStringLiteral(" It may be UTF-16 text without a byte-order mark.");
+      note += tr("它可能是没有字节顺序标记的 UTF-16 文本。");
     notes << note;
   }
   if (stand_ins > 0)
-    notes << QStringLiteral("This file holds %1 characters from U+102029, U+10FDD0 and U+10FDD1, which the "
-                            "editor uses to show U+2029, U+FDD0 and U+FDD1; saving writes them as those "
-                            "characters.")
-                 .arg(stand_ins);
+    notes << tr("此文件含有 %n 个 U+102029、U+10FDD0 或 U+10FDD1 字符；编辑器用它们显示 U+2029、U+FDD0 和 "
+                "U+FDD1，保存时写成后者。",
+                nullptr, static_cast<int>(stand_ins));
   if (!notes.isEmpty()) dialogs_->Message(this, windowTitle(), path + u'\n' + notes.join(u'\n'));
 }
 
@@ -530,7 +552,7 @@ void TForm1::ComboBox2Change() {
   const int size = text.toInt(&ok, 10);
   // Qt cannot show sizes below 1 point: refuse them like any text that is no size.
   if (!ok || size < 1)
-    throw std::runtime_error(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    throw std::runtime_error(tr("'%1' is not a valid integer value").arg(text).toStdString());
   QFont font = TntMemo1->font();
   font.setPointSize(size);
   TntMemo1->setFont(font);

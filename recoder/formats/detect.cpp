@@ -141,16 +141,20 @@ std::string Detection::Text() const {
 std::string Detection::Describe() const {
   switch (verdict) {
     case Verdict::kUnicode: return "Unicode";
-    case Verdict::kLegacy: {
-      std::string names(recode::GetDirection(direction).source);
-      // Directions that share a table read the same encodings.
-      if (direction == 2) names += "/" + std::string(recode::GetDirection(5).source);
-      if (direction == 6) names += "/" + std::string(recode::GetDirection(7).source);
-      return "a legacy encoding (direction " + std::to_string(direction) + ": " + names + ")";
-    }
+    case Verdict::kLegacy:
+      return "a legacy encoding (direction " + std::to_string(direction) + ": " + EncodingNames() + ")";
     case Verdict::kUnknown: break;
   }
   return "unknown";
+}
+
+std::string Detection::EncodingNames() const {
+  if (verdict != Verdict::kLegacy) return {};
+  std::string names(recode::GetDirection(direction).source);
+  // Directions that share a table read the same encodings.
+  if (direction == 2) names += "/" + std::string(recode::GetDirection(5).source);
+  if (direction == 6) names += "/" + std::string(recode::GetDirection(7).source);
+  return names;
 }
 
 Detector::Detector() { prev_.fill(kOther); }

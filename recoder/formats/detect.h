@@ -39,6 +39,8 @@ struct Detection {
   std::string Text() const;
   // For messages: "Unicode", "a legacy encoding (direction 2: Sorvan/Hovuran)".
   std::string Describe() const;
+  // For kLegacy: the encodings its reading stands for, "Sorvan/Hovuran".
+  std::string EncodingNames() const;
 };
 
 // Scores text fed in pieces. Reads at most a fixed number of units; more is ignored.

@@ -177,7 +177,7 @@ void CheckCompoundSize(InputFile& in, std::span<const std::uint8_t> head8) {
   try {
     cfb::CheckFileSize({head, n}, in.size());
   } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Read, in.path(), e.what());
+    throw FileError(FileError::Kind::Read, in.path(), FileError::Why::kDamaged, e.what());
   }
 }
 
@@ -294,7 +294,8 @@ void RecodeCompoundFile(const Job& job, RecodeSummary& summary) {
   try {
     layout = RecodeCompound(data, job.direction, summary, job.progress.Step(5, 80));
   } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Read, job.input, e.what());
+    throw FileError(FileError::Kind::Read, job.input,
+                    e.encrypted() ? FileError::Why::kEncrypted : FileError::Why::kDamaged, e.what());
   }
   job.progress.Set(80);
 
@@ -306,9 +307,9 @@ void RecodeCompoundFile(const Job& job, RecodeSummary& summary) {
     if (written != data) throw DocumentError("the written file differs from the recoded document");
     VerifyCompound(written, original, layout);
   } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Write, job.output, std::string("check failed, nothing written: ") + e.what());
+    throw FileError(FileError::Kind::Write, job.output, FileError::Why::kCheckFailed, e.what());
   } catch (const FileError& e) {
-    throw FileError(FileError::Kind::Write, job.output, "check failed, nothing written: " + e.reason());
+    throw FileError(FileError::Kind::Write, job.output, FileError::Why::kCheckFailed, e.reason());
   }
   out.Commit();
 }
@@ -328,7 +329,7 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
   RecodeSummary summary;
   InputFile in(input);
   if (SameFile(input, output))
-    throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
+    throw FileError(FileError::Kind::Create, output, FileError::Why::kSameAsInput);
   std::uint8_t head[8];
   const std::size_t n = in.Read(head, sizeof head);
   summary.kind = DetectKind({head, n}, n == in.size());
@@ -351,7 +352,7 @@ RecodeSummary RecodeByContent(const fs::path& input, const fs::path& output, int
   try {
     return Recode(input, output, direction, progress);
   } catch (const std::bad_alloc&) {
-    throw FileError(FileError::Kind::Read, input, "not enough memory to recode the document");
+    throw FileError(FileError::Kind::Read, input, FileError::Why::kNoMemory);
   }
 }
 

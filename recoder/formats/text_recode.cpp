@@ -392,7 +392,7 @@ std::size_t RecodeTextStream(const fs::path& input, AtomicFileWriter& out, Docum
   }
   if (back_size != written || back_crc != crc)
     throw FileError(FileError::Kind::Write, out.target(),
-                    "check failed, nothing written: the written file differs from the recoded document");
+                    FileError::Why::kCheckFailed, "the written file differs from the recoded document");
   return recoder.changed();
 }
 

@@ -174,7 +174,7 @@ struct ArchiveIo {
     for (std::size_t put = 0; put < n;) {
       const ssize_t r = ::pwrite(out_fd, data + put, n - put, static_cast<off_t>(at + put));
       if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) throw FileError(FileError::Kind::Write, *output, ErrnoText(r < 0 ? errno : ENOSPC));
+      if (r <= 0) throw FileError(FileError::Kind::Write, *output, r < 0 ? errno : ENOSPC);
       put += static_cast<std::size_t>(r);
     }
   }
@@ -363,7 +363,7 @@ std::size_t ReadAt(int fd, void* buf, std::size_t n, std::uint64_t offset, const
   while (got < n) {
     const ssize_t r = ::pread(fd, static_cast<char*>(buf) + got, n - got, static_cast<off_t>(offset + got));
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) throw FileError(FileError::Kind::Read, path, ErrnoText(errno));
+    if (r < 0) throw FileError(FileError::Kind::Read, path, errno);
     if (r == 0) break;
     got += static_cast<std::size_t>(r);
   }
@@ -401,7 +401,7 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
                    RecodeSummary& summary) {
   const fs::path& input = in.path();
   summary.handling = Handling::kXmlParts;
-  auto damaged = [&](const std::string& why) { return FileError(FileError::Kind::Read, input, why); };
+  auto damaged = [&](const std::string& why) { return FileError(FileError::Kind::Read, input, FileError::Why::kDamaged, why); };
 
   Run run;
   run.progress = &progress;
@@ -532,9 +532,9 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
     } catch (const DocumentError& why) {
       throw damaged(std::string("the document is damaged: ") + why.what());
     }
-    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
+    throw FileError(FileError::Kind::Write, output, FileError::Why::kCheckFailed, e.what());
   } catch (const FileError& e) {
-    throw FileError(FileError::Kind::Write, output, "check failed, nothing written: " + e.reason());
+    throw FileError(FileError::Kind::Write, output, FileError::Why::kCheckFailed, e.reason());
   }
   out.Commit();
 }

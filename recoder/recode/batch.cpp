@@ -34,7 +34,7 @@ std::vector<BatchFailure> RunBatch(const std::vector<BatchEntry>& entries, int d
       else
         RecodeDocument(input, output, direction, callbacks.progress);
     } catch (const std::exception& e) {
-      failures.push_back({i, input, e.what()});
+      failures.push_back({i, input, e.what(), std::current_exception()});
     }
   }
   if (callbacks.on_complete) callbacks.on_complete(failures);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -22,7 +23,8 @@ struct BatchEntry {
 struct BatchFailure {
   std::size_t index;              // list entry
   std::filesystem::path input;    // the picked document
-  std::string reason;             // names the file and the system's reason
+  std::string reason;             // names the file and the system's reason, in English
+  std::exception_ptr error;       // what failed, for a message in the user's language
 };
 
 // What recodes one document; RecodeDocument unless a caller supplies another.

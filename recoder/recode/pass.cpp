@@ -134,7 +134,7 @@ void RecodeDocument(const std::filesystem::path& input, const std::filesystem::p
   LowByteMap(direction);
   InputFile in(input);
   if (SameFile(input, output))
-    throw FileError(FileError::Kind::Create, output, "it is the document being recoded");
+    throw FileError(FileError::Kind::Create, output, FileError::Why::kSameAsInput);
   (void)::posix_fadvise(in.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
   AtomicFileWriter out(output, in.permissions());  // a new copy keeps the document's permissions
 
@@ -144,7 +144,7 @@ void RecodeDocument(const std::filesystem::path& input, const std::filesystem::p
 
   auto read_exactly = [&](std::size_t n) {
     if (in.Read(buf.data(), n) != n)
-      throw FileError(FileError::Kind::Read, input, "the file became shorter while it was read");
+      throw FileError(FileError::Kind::Read, input, FileError::Why::kShrank);
   };
 
   const auto header = static_cast<std::size_t>(std::min(size, kHeaderSize));

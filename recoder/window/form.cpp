@@ -28,12 +28,15 @@
 #include "bar_sink.h"
 #include "button_images.h"
 #include "detect.h"
+#include "document_error.h"
+#include "failure_text.h"
 #include "formats.h"
 #include "guard.h"
 #include "input_blocker.h"
 #include "letters.h"
 #include "paths.h"
 #include "tables.h"
+#include "translations.h"
 #include "version.h"
 
 namespace uy::docrecode {
@@ -64,6 +67,42 @@ QFont PixelFont(const char* family, int pixels) {
 }
 
 QString Uyghur(const char* keys) { return QString::fromStdU16String(KeyStringToUyghur(keys)); }
+
+// The captions of the eight directions, as the recoding tables hold them; the window
+// shows their translations (a test keeps the two lists alike).
+const char* const kDirectionCaptions[recode::kDirectionCount] = {
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "كورۋېلى 3.9  ← كورۋېلى 5.0"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "كورۋېلى 5.0  ← كورۋېلى 3.9"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "سورۋان ← كورۋېلى 5.0"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "كورۋېلى 5.0  ← سورۋان"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "تېكمىر ← كورۋېلى 5.0"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "ھوۋۇران ← كورۋېلى 5.0"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "زەينەك ← كورۋېلى 5.0"),
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "قارۋات 2000 ← كورۋېلى 5.0"),
+};
+
+// The buttons' captions are key strings: a translation replaces the Uyghur text that
+// the key string stands for.
+const char* const kButtonKeys[] = {
+    //: Key string of the convert button's caption, ئالماشتۇرۇش (convert).
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "/flmfxturux"),
+    //: Key string of the title, نورۋاتېك كود ئالماشتۇرۇش 3.0 (Norvatek code convert 3.0).
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "norwftek kod /flmfxturux 3.0"),
+    //: Key string of the open button's caption, ئېچىش (open).
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "/eqhx"),
+    //: Key string of the help button's caption, ياردەم (help).
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "yfrdgm"),
+    //: Key string of the exit button's caption, چېكىنىش (exit).
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "qekhnhx"),
+    //: Key string of the remove button's caption, تازىلاش (remove).
+    QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "tfzhlfx"),
+};
+
+// The caption a key string gives, or its translation.
+QString Caption(const char* keys) {
+  const QString translated = TForm1::tr(keys);
+  return translated == QLatin1String(keys) ? Uyghur(keys) : translated;
+}
 
 QString WithTrailingSlash(QString folder) {
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
@@ -184,7 +223,7 @@ void TForm1::Build() {
     list->setLayoutDirection(Qt::RightToLeft);
   }
   for (int i = 0; i < recode::kDirectionCount; ++i)
-    TntComboBox1->addItem(QString::fromStdU16String(std::u16string(recode::GetDirection(i).caption)));
+    TntComboBox1->addItem(tr(kDirectionCaptions[i]));
 
   ListBox1 = new DocumentList(GroupBox1);
   ListBox1->setGeometry(2, 56, 325, 239);
@@ -228,16 +267,18 @@ void TForm1::Build() {
   TntStatusBar1 = new QStatusBar(this);
   TntStatusBar1->setGeometry(0, 404, 460, 19);
   TntStatusBar1->setSizeGripEnabled(false);
-  StatusPanel = new QLabel(QStringLiteral("docrecode " UY_VERSION " \u2014 Uyghur document recoder"),
+  StatusPanel = new QLabel(tr("docrecode %1 — 维吾尔文文档代码转换").arg(QStringLiteral(UY_VERSION)),
                            TntStatusBar1);
+  StatusPanel->setLayoutDirection(gui::TextDirection());
   TntStatusBar1->addWidget(StatusPanel, 1);
 
   OpenDialog1.multiple = true;
+  // Qt reads the last parenthesised group of an entry as its pattern.
   OpenDialog1.filters = {
-      QStringLiteral("Microsoft Word File(*.doc) (*.doc*)"),
-      QStringLiteral("Microsoft Excel File(*.xls) (*.xls*)"),
-      QStringLiteral("Microsoft Powerpoint(*.ppt) (*.ppt*)"),
-      QStringLiteral("All files (*.*) (*)"),
+      tr("Microsoft Word File(*.doc)") + QStringLiteral(" (*.doc*)"),
+      tr("Microsoft Excel File(*.xls)") + QStringLiteral(" (*.xls*)"),
+      tr("Microsoft Powerpoint(*.ppt)") + QStringLiteral(" (*.ppt*)"),
+      tr("All files (*.*)") + QStringLiteral(" (*)"),
   };
   OpenDialog1.selected_filter = 0;
 
@@ -268,12 +309,12 @@ void TForm1::FormCreate() {
     ProgressBar1->setLayoutDirection(Qt::RightToLeft);
     TntComboBox1->setLayoutDirection(Qt::RightToLeft);
 
-    Convert1->setText(Uyghur("/flmfxturux"));
-    TntLabel1->setText(Uyghur("norwftek kod /flmfxturux 3.0"));
-    TntSpeedButton1->setText(Uyghur("/eqhx"));
-    TntSpeedButton2->setText(Uyghur("yfrdgm"));
-    TntSpeedButton3->setText(Uyghur("qekhnhx"));
-    TntSpeedButton4->setText(Uyghur("tfzhlfx"));
+    Convert1->setText(Caption(kButtonKeys[0]));
+    TntLabel1->setText(Caption(kButtonKeys[1]));
+    TntSpeedButton1->setText(Caption(kButtonKeys[2]));
+    TntSpeedButton2->setText(Caption(kButtonKeys[3]));
+    TntSpeedButton3->setText(Caption(kButtonKeys[4]));
+    TntSpeedButton4->setText(Caption(kButtonKeys[5]));
 
     TntComboBox1->setCurrentIndex(0);
     setWindowTitle(QStringLiteral("Norvatek Code Convertor(诺瓦代码转换器)"));
@@ -399,19 +440,33 @@ void TForm1::RunConversion() {
 }
 
 QString TForm1::CompletionText(const std::vector<recode::BatchFailure>& failures) const {
-  QString text = QStringLiteral("代码转换完毕");
+  QString text = tr("代码转换完毕");
   if (failures.empty()) return text;
-  const qsizetype done =
-      static_cast<qsizetype>(ListBox1->count()) - static_cast<qsizetype>(failures.size());
+  const int failed = static_cast<int>(failures.size());
+  const int done = ListBox1->count() - failed;
+  text += QStringLiteral("\n\n");
   if (done <= 0)
-    text += QStringLiteral("\n\n转换失败：%1 个文档都未能转换，没有写出任何文件：").arg(failures.size());
+    text += tr("转换失败：%n 个文档都未能转换，没有写出任何文件：", nullptr, failed);
   else
-    text += QStringLiteral("\n\n%1 个文档未能转换（%2 个已转换）：").arg(failures.size()).arg(done);
+    text += tr("%n 个文档未能转换（%1 个已转换）：", nullptr, failed).arg(done);
   for (std::size_t i = 0; i < failures.size() && i < kListedFailures; ++i)
-    text += QLatin1Char('\n') + QString::fromUtf8(failures[i].reason);
+    text += QLatin1Char('\n') + FailureReason(failures[i]);
   if (failures.size() > kListedFailures)
-    text += QStringLiteral("\n…还有 %1 个").arg(failures.size() - kListedFailures);
+    text += QLatin1Char('\n') + tr("…还有 %n 个", nullptr, failed - static_cast<int>(kListedFailures));
   return text;
+}
+
+QString TForm1::FailureReason(const recode::BatchFailure& failure) {
+  if (!failure.error) return QString::fromUtf8(failure.reason);
+  try {
+    std::rethrow_exception(failure.error);
+  } catch (const formats::DocumentError& e) {
+    const QString why = e.encrypted() ? tr("文档已加密")
+                                      : tr("文档已损坏或格式不符：%1").arg(QString::fromUtf8(e.what()));
+    return tr("无法转换 %1：%2").arg(QDir::toNativeSeparators(gui::FromPath(failure.input)), why);
+  } catch (...) {
+    return gui::FailureText(std::current_exception());
+  }
 }
 
 void TForm1::TntSpeedButton1Click() {
@@ -426,9 +481,8 @@ void TForm1::TntSpeedButton1Click() {
     }
     // After a run the result must exist: the desktop is never asked to open a missing file.
     if (converted_ && (path.isEmpty() || !QFileInfo::exists(path))) {
-      const QString text = path.isEmpty()
-                               ? QStringLiteral("没有可以打开的转换结果。")
-                               : QStringLiteral("文件不存在：%1").arg(QDir::toNativeSeparators(path));
+      const QString text = path.isEmpty() ? tr("没有可以打开的转换结果。")
+                                          : tr("文件不存在：%1").arg(QDir::toNativeSeparators(path));
       dialogs_->Message(this, QString::fromLatin1(kProgramName), text);
       return;
     }
@@ -471,7 +525,7 @@ void TForm1::MarkContradictions() {
     QString tip = QDir::toNativeSeparators(EntryPath(row));
     if (direction >= 0 && formats::ContradictsDirection(d, direction)) {
       item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-      tip += QLatin1Char('\n') + QString::fromStdString(formats::ContradictionReason(d, direction));
+      tip += QLatin1Char('\n') + ContradictionReason(d, direction);
     } else {
       item->setIcon(QIcon());
     }
@@ -485,9 +539,7 @@ void TForm1::MarkContradictions() {
   if (!StatusPanel->property("idle").isValid()) StatusPanel->setProperty("idle", StatusPanel->text());
   if (all_legacy && legacy.size() == 1) {
     const int suggested = *legacy.begin();
-    StatusPanel->setText(QStringLiteral("All documents look like direction %1: %2")
-                             .arg(suggested)
-                             .arg(QString::fromStdU16String(std::u16string(recode::GetDirection(suggested).caption))));
+    StatusPanel->setText(tr("所有文档看起来都适合方向 %1：%2").arg(suggested).arg(tr(kDirectionCaptions[suggested])));
   } else {
     StatusPanel->setText(StatusPanel->property("idle").toString());
   }
@@ -498,11 +550,21 @@ QString TForm1::ContradictionText(int direction) const {
   for (int row = 0; row < ListBox1->count(); ++row) {
     const formats::Detection d = EntryDetection(ListBox1->item(row));
     if (direction < 0 || !formats::ContradictsDirection(d, direction)) continue;
-    if (text.isEmpty()) text = QStringLiteral("\n\nConverted as asked, though the content contradicts the direction:");
-    text += QLatin1Char('\n') + ListBox1->item(row)->text() + QStringLiteral(": ") +
-            QString::fromStdString(formats::ContradictionReason(d, direction));
+    if (text.isEmpty()) text = QStringLiteral("\n\n") + tr("已按所选方向转换，但以下文档的内容与该方向不符：");
+    text += QLatin1Char('\n') + tr("%1：%2").arg(ListBox1->item(row)->text(), ContradictionReason(d, direction));
   }
   return text;
 }
+
+QString TForm1::ContradictionReason(const formats::Detection& d, int direction) {
+  if (d.verdict == formats::Detection::Verdict::kUnicode)
+    return tr("看起来已是 Unicode 文本；按方向 %1 转换会使其变成乱码").arg(direction);
+  return tr("看起来是旧编码（方向 %1：%2）的文本，不是 Unicode 文本；按方向 %3 转换会使其变成乱码")
+      .arg(d.direction)
+      .arg(QString::fromStdString(d.EncodingNames()))
+      .arg(direction);
+}
+
+const char* TForm1::DirectionCaptionSource(int direction) { return kDirectionCaptions[direction]; }
 
 }  // namespace uy::docrecode

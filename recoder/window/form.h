@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "batch.h"
+#include "detect.h"
 #include "dialogs.h"
 #include "document_list.h"
 #include "flat_button.h"
@@ -64,6 +65,9 @@ class TForm1 : public QWidget {
   // The picked document of a list entry: its own folder and its name.
   QString EntryPath(int row) const;
 
+  // The untranslated caption of a direction in the direction list.
+  static const char* DirectionCaptionSource(int direction);
+
   // A pick: appends the files to the list, as the open dialog and a drop do.
   void AddDocuments(const QStringList& paths);
 
@@ -81,6 +85,8 @@ class TForm1 : public QWidget {
   void SetListButtonsEnabled(bool enabled);
   void RunConversion();
   QString CompletionText(const std::vector<recode::BatchFailure>& failures) const;
+  static QString FailureReason(const recode::BatchFailure& failure);
+  static QString ContradictionReason(const formats::Detection& d, int direction);
   void MarkContradictions();
   QString ContradictionText(int direction) const;
 

@@ -5,6 +5,7 @@
 
 #include "app_setup.h"
 #include "command_line.h"
+#include "translations.h"
 #include "dialogs.h"
 #include "form.h"
 #include "guard.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromLatin1(uy::docrecode::kProgramName));
   QApplication::setApplicationVersion(QStringLiteral(UY_VERSION));
   uy::gui::SetUpApplication();
+  uy::gui::InstallTranslations(uy::gui::UserLanguages());
   int status = 1;
   uy::gui::QtDialogs dialogs;
   uy::gui::Guarded(nullptr, dialogs, QApplication::applicationName(), [&] {

@@ -45,12 +45,12 @@ TEST(DetectWindow, MarksContradictionsListsThemAndConvertsAsAsked) {
 
   ASSERT_EQ(form.TntComboBox1->currentIndex(), 0);
   EXPECT_TRUE(marked(0));
-  EXPECT_NE(tip(0).find("looks like Unicode text already"), std::string::npos) << tip(0);
+  EXPECT_NE(tip(0).find("看起来已是 Unicode 文本"), std::string::npos) << tip(0);
   EXPECT_FALSE(marked(1)) << tip(1);
   form.TntComboBox1->setCurrentIndex(1);
   EXPECT_FALSE(marked(0));
   EXPECT_TRUE(marked(1));
-  EXPECT_NE(tip(1).find("direction 2: Sorvan/Hovuran"), std::string::npos) << tip(1);
+  EXPECT_NE(tip(1).find("方向 2：Sorvan/Hovuran"), std::string::npos) << tip(1);
   EXPECT_EQ(form.StatusPanel->text(), idle);  // the documents disagree: no suggestion
 
   form.TntComboBox1->setCurrentIndex(0);
@@ -61,13 +61,13 @@ TEST(DetectWindow, MarksContradictionsListsThemAndConvertsAsAsked) {
   const auto boxes = dialogs.Of(RecordingDialogs::Kind::Message);
   ASSERT_EQ(boxes.size(), 1u);
   const std::string text = boxes[0].text.toStdString();
-  EXPECT_NE(text.find("uni.txt: looks like Unicode text already"), std::string::npos) << text;
+  EXPECT_NE(text.find("uni.txt：看起来已是 Unicode 文本"), std::string::npos) << text;
   EXPECT_EQ(text.find("old.txt"), std::string::npos) << text;
 
   // Only legacy documents of one encoding left: the window suggests it, and changes nothing.
   form.ListBox1->setCurrentRow(0);
   form.TntSpeedButton4Click();
-  EXPECT_NE(form.StatusPanel->text().toStdString().find("direction 2"), std::string::npos);
+  EXPECT_NE(form.StatusPanel->text().toStdString().find("方向 2"), std::string::npos);
   EXPECT_EQ(form.TntComboBox1->currentIndex(), 0);
 }
 

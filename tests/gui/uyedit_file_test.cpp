@@ -79,13 +79,13 @@ TEST_F(Files, OpenAndSaveKeepEveryCharacter) {
   const Case cases[] = {
       {"nul", mark + uytest::Utf16Le(std::u16string(u"\u0628\u0627\0\u0644\u0627\r\n1", 8)),
        std::u16string(u"\u0628\u0627\0\u0644\u0627\r\n1", 8), "NUL"},
-      {"nuls only", mark + std::string(4, '\0'), std::u16string(2, u'\0'), "2 NUL"},
-      {"no mark", std::string("A\0B\0", 4), std::u16string(u"A\0B\0", 4), "without a byte-order mark"},
+      {"nuls only", mark + std::string(4, '\0'), std::u16string(2, u'\0'), "含有 2 个 NUL"},
+      {"no mark", std::string("A\0B\0", 4), std::u16string(u"A\0B\0", 4), "没有字节顺序标记"},
       {"separators", mark + uytest::Utf16Le(u"a\u2029b\uFDD0\uFDD1\r\n\u2029"),
        u"a\u2029b\uFDD0\uFDD1\r\n\u2029", ""},
       {"lone surrogates", mark + uytest::Utf16Le(u"\xDC00" u"a\xD800"), u"\xDC00" u"a\xD800", ""},
       {"stand-ins", mark + uytest::Utf16Le(u"\U00102029\U0010FDD0x\U0010FDD1\U0010FDD2"),
-       u"\u2029\uFDD0x\uFDD1\U0010FDD2", "3 characters from U+102029"},
+       u"\u2029\uFDD0x\uFDD1\U0010FDD2", "含有 3 个 U+102029"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

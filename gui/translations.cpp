@@ -58,8 +58,8 @@ bool LoadOurs(const QString& language) {
   for (const QString& folder : CatalogueFolders()) {
     if (translator->load(QLatin1String(kCatalogue) + language, folder)) {
       QCoreApplication::installTranslator(translator.get());
+      Loaded() = translator->language();
       Ours() = std::move(translator);
-      Loaded() = language;
       return true;
     }
   }

@@ -99,7 +99,7 @@ namespace {
 // A box reads in the direction of the window texts' language; the window behind it keeps
 // its layout.
 void ShowBox(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text) {
-  QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+  QMessageBox box(icon, caption, InTextDirection(text), QMessageBox::Ok, parent);
   box.setLayoutDirection(TextDirection());
   box.exec();
 }

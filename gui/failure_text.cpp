@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include "paths.h"
+#include "translations.h"
 
 namespace uy::gui {
 namespace {
@@ -71,7 +72,7 @@ QString Failures::Reason(const FileError& e) {
 }
 
 QString Failures::Text(const FileError& e) {
-  const QString file = QDir::toNativeSeparators(FromPath(e.path()));
+  const QString file = LeftToRightPart(QDir::toNativeSeparators(FromPath(e.path())));
   switch (e.kind()) {
     case FileError::Kind::Read: return tr("无法读取 %1：%2").arg(file, Reason(e));
     case FileError::Kind::Create: return tr("无法创建 %1：%2").arg(file, Reason(e));

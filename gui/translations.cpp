@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "translations.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <QCoreApplication>
@@ -94,6 +95,23 @@ QStringList UserLanguages() { return QLocale::system().uiLanguages(); }
 
 Qt::LayoutDirection TextDirection() {
   return Loaded().isEmpty() ? Qt::LeftToRight : QLocale(Loaded()).textDirection();
+}
+
+QString InTextDirection(const QString& text) {
+  if (TextDirection() != Qt::RightToLeft) return text;
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) {
+    const bool right_to_left = std::any_of(line.cbegin(), line.cend(), [](QChar c) {
+      return c.direction() == QChar::DirR || c.direction() == QChar::DirAL;
+    });
+    if (right_to_left) line.prepend(QChar(0x200F));
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+QString LeftToRightPart(const QString& text) {
+  if (TextDirection() != Qt::RightToLeft) return text;
+  return QChar(0x202A) + text + QChar(0x202C);
 }
 
 }  // namespace uy::gui

@@ -25,4 +25,13 @@ QStringList UserLanguages();
 // Labels, message boxes and status texts take it; the window layouts never do.
 Qt::LayoutDirection TextDirection();
 
+// Under a right-to-left language: each line that holds a right-to-left letter marked to
+// read from the right (U+200F first), so that a sentence starting with a file name or a
+// Latin word still reads as a Uyghur sentence. Unchanged otherwise.
+QString InTextDirection(const QString& text);
+
+// Under a right-to-left language: a file name or path kept whole and left to right inside
+// a right-to-left sentence (U+202A before, U+202C after). Unchanged otherwise.
+QString LeftToRightPart(const QString& text);
+
 }  // namespace uy::gui

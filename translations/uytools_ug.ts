@@ -67,7 +67,7 @@
     </message>
     <message>
         <source>docrecode %1 — 维吾尔文文档代码转换</source>
-        <translation>docrecode %1 — ئۇيغۇرچە ھۆججەت كود ئالماشتۇرغۇچ</translation>
+        <translation>ئۇيغۇرچە ھۆججەت كود ئالماشتۇرغۇچ — docrecode %1</translation>
     </message>
     <message>
         <source>Microsoft Word File(*.doc)</source>

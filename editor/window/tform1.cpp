@@ -54,7 +54,7 @@ QStringList FileFilters() {
 }
 
 QString FileMessage(const uy::editor::TextFileError& e) {
-  const QString file = QString::fromStdString(e.full_path());
+  const QString file = uy::gui::LeftToRightPart(QString::fromStdString(e.full_path()));
   switch (e.message()) {
     case uy::editor::TextFileError::Message::kCannotOpen: return TForm1::tr("Cannot open file %1").arg(file);
     case uy::editor::TextFileError::Message::kCannotCreate: return TForm1::tr("Cannot create file %1").arg(file);
@@ -68,7 +68,7 @@ QString FileMessage(const uy::editor::TextFileError& e) {
 [[noreturn]] void ThrowFileFailure(const uy::editor::TextFileError& e, const QString& path) {
   QString message = FileMessage(e);
   QString detail = uy::gui::Failures::Reason(e.cause());
-  if (!message.contains(path)) detail = path + (detail.isEmpty() ? QString() : ": " + detail);
+  if (!message.contains(path)) detail = uy::gui::LeftToRightPart(path) + (detail.isEmpty() ? QString() : ": " + detail);
   if (!detail.isEmpty()) message += u'\n' + detail;
   throw std::runtime_error(message.toStdString());
 }

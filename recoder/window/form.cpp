@@ -463,7 +463,7 @@ QString TForm1::FailureReason(const recode::BatchFailure& failure) {
   } catch (const formats::DocumentError& e) {
     const QString why = e.encrypted() ? tr("文档已加密")
                                       : tr("文档已损坏或格式不符：%1").arg(QString::fromUtf8(e.what()));
-    return tr("无法转换 %1：%2").arg(QDir::toNativeSeparators(gui::FromPath(failure.input)), why);
+    return tr("无法转换 %1：%2").arg(gui::LeftToRightPart(QDir::toNativeSeparators(gui::FromPath(failure.input))), why);
   } catch (...) {
     return gui::FailureText(std::current_exception());
   }
@@ -482,7 +482,7 @@ void TForm1::TntSpeedButton1Click() {
     // After a run the result must exist: the desktop is never asked to open a missing file.
     if (converted_ && (path.isEmpty() || !QFileInfo::exists(path))) {
       const QString text = path.isEmpty() ? tr("没有可以打开的转换结果。")
-                                          : tr("文件不存在：%1").arg(QDir::toNativeSeparators(path));
+                                          : tr("文件不存在：%1").arg(gui::LeftToRightPart(QDir::toNativeSeparators(path)));
       dialogs_->Message(this, QString::fromLatin1(kProgramName), text);
       return;
     }
@@ -529,7 +529,7 @@ void TForm1::MarkContradictions() {
     } else {
       item->setIcon(QIcon());
     }
-    item->setToolTip(tip);
+    item->setToolTip(gui::InTextDirection(tip));
     if (d.verdict == formats::Detection::Verdict::kLegacy && d.confidence >= formats::kClearConfidence)
       legacy.insert(d.direction);
     else
@@ -551,7 +551,7 @@ QString TForm1::ContradictionText(int direction) const {
     const formats::Detection d = EntryDetection(ListBox1->item(row));
     if (direction < 0 || !formats::ContradictsDirection(d, direction)) continue;
     if (text.isEmpty()) text = QStringLiteral("\n\n") + tr("已按所选方向转换，但以下文档的内容与该方向不符：");
-    text += QLatin1Char('\n') + tr("%1：%2").arg(ListBox1->item(row)->text(), ContradictionReason(d, direction));
+    text += QLatin1Char('\n') + tr("%1：%2").arg(gui::LeftToRightPart(ListBox1->item(row)->text()), ContradictionReason(d, direction));
   }
   return text;
 }

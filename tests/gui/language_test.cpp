@@ -45,6 +45,8 @@ const Language kLanguages[] = {
      "1 个文档未能转换（1 个已转换）：", "已有同名的文件夹", Qt::LeftToRight},
 };
 
+void PrintTo(const Language& l, std::ostream* os) { *os << l.language; }
+
 class WindowLanguage : public testing::TestWithParam<Language> {
  protected:
   void SetUp() override {

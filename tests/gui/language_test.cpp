@@ -30,19 +30,23 @@ struct Language {
   const char* finished;  // the completion box's first line
   const char* one_failed;
   const char* folder_reason;  // an output that a folder stands in the way of
+  const char* cannot_open;    // the editor's message for a file that is not there
+  const char* no_such_file;   // and the system's reason
   Qt::LayoutDirection text_direction;
 };
 
 const Language kLanguages[] = {
     {"ug-CN", "ug", "ئالماشتۇرۇش", "ھۆججەت ئېچىش", "خەت چوڭلۇقى", "كود ئالماشتۇرۇش تاماملاندى",
      "1 ھۆججەتنى ئالماشتۇرغىلى بولمىدى (1 ھۆججەت ئالماشتۇرۇلدى):", "شۇ ناملىق قىسقۇچ بار",
-     Qt::RightToLeft},
+     "ھۆججىتىنى ئاچقىلى بولمىدى", "بۇنداق ھۆججەت ياكى قىسقۇچ يوق", Qt::RightToLeft},
     {"en-GB", "en", "Convert", "Open file", "Font size", "Code conversion finished",
-     "1 document could not be converted (1 converted):", "a folder has that name", Qt::LeftToRight},
+     "1 document could not be converted (1 converted):", "a folder has that name",
+     "Cannot open file", "No such file or directory", Qt::LeftToRight},
     {"C", "", "ئالماشتۇرۇش", "打开文件", "字体大小", "代码转换完毕", "1 个文档未能转换（1 个已转换）：",
-     "已有同名的文件夹", Qt::LeftToRight},
+     "已有同名的文件夹", "Cannot open file", "没有那个文件或目录", Qt::LeftToRight},
     {"zh-CN", "", "ئالماشتۇرۇش", "打开文件", "字体大小", "代码转换完毕",
-     "1 个文档未能转换（1 个已转换）：", "已有同名的文件夹", Qt::LeftToRight},
+     "1 个文档未能转换（1 个已转换）：", "已有同名的文件夹", "Cannot open file", "没有那个文件或目录",
+     Qt::LeftToRight},
 };
 
 void PrintTo(const Language& l, std::ostream* os) { *os << l.language; }
@@ -82,7 +86,7 @@ TEST_P(WindowLanguage, DocrecodeCaptionsAndTheMessageAfterOneFailure) {
   EXPECT_TRUE(lines[3].endsWith(QString::fromUtf8(l.folder_reason))) << lines[3].toStdString();
 }
 
-TEST_P(WindowLanguage, UyeditHints) {
+TEST_P(WindowLanguage, UyeditHintsAndAFailedOpen) {
   const Language& l = GetParam();
   uy::gui::RecordingDialogs dialogs;
   uy::uyedit::TForm1 window(&dialogs);
@@ -91,6 +95,13 @@ TEST_P(WindowLanguage, UyeditHints) {
   EXPECT_EQ(window.windowTitle(), "Norvatek KORVELI 5.7(编辑器)");
   EXPECT_EQ(window.layoutDirection(), Qt::LeftToRight);
   EXPECT_EQ(window.Panels[2]->layoutDirection(), l.text_direction);
+
+  uytest::TempDir dir;
+  window.OpenFileGuarded(QString::fromStdString((dir / "missing.uyt").string()));
+  const auto errors = dialogs.Of(uy::gui::RecordingDialogs::Kind::Error);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(errors[0].text.contains(QString::fromUtf8(l.cannot_open))) << errors[0].text.toStdString();
+  EXPECT_TRUE(errors[0].text.endsWith(QString::fromUtf8(l.no_such_file))) << errors[0].text.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLanguage, testing::ValuesIn(kLanguages),

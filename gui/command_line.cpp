@@ -36,6 +36,7 @@ QStringList ProgramArguments(int argc, char** argv) {
       ++i;
       continue;
     }
+    if (i > 0 && IsIn(arg.substr(0, arg.find('=')), kQtOptionsWithValue)) continue;  // -style=fusion
     if (i > 0 && IsIn(arg, kQtFlags)) continue;
     args << QString::fromLocal8Bit(argv[i]);
   }

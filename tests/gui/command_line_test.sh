@@ -31,6 +31,7 @@ for program in "$@"; do
 -h|0|Usage: $name [options]|
 --version|0|$name $version|
 -platform offscreen --version|0|$name $version|
+-style=fusion -v|0|$name $version|
 --no-such-option|2||Unknown option 'no-such-option'
 -x|2||Unknown option 'x'
 TABLE

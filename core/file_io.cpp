@@ -44,7 +44,8 @@ std::string WhyText(FileError::Why why, const std::string& detail) {
     case Why::kCheckFailed: return "check failed, nothing written: " + detail;
     case Why::kSystem:
     case Why::kDamaged:
-    case Why::kEncrypted: break;
+    case Why::kEncrypted:
+    case Why::kOther: break;
   }
   return detail;
 }

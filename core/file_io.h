@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace uy {
 
@@ -29,9 +30,13 @@ class FileError : public std::runtime_error {
     kCheckFailed,      // "check failed, nothing written: " and the detail
     kDamaged,          // the document cannot be read as what it is: the detail says how
     kEncrypted,        // the document is encrypted: the detail says which part
+    kOther,            // the detail, as it stands (English)
   };
   FileError(Kind kind, std::filesystem::path path, int error_number);
   FileError(Kind kind, std::filesystem::path path, Why why, std::string detail = {});
+  // A reason with no Why of its own: kOther.
+  FileError(Kind kind, std::filesystem::path path, std::string reason)
+      : FileError(kind, std::move(path), Why::kOther, std::move(reason)) {}
   Kind kind() const { return kind_; }
   Why why() const { return why_; }
   int error_number() const { return error_number_; }  // 0 unless why() is kSystem

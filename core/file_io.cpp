@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <cstdio>
 
@@ -34,6 +35,31 @@ std::string KindVerb(FileError::Kind kind) {
   throw FileError(kind, path, ErrnoText(err));
 }
 
+// The bytes a file holds, read through and rewound. Throws FileError; closes `fd` first.
+std::uint64_t CountBytes(int fd, const fs::path& path) {
+  constexpr std::uint64_t kMax = std::uint64_t{1} << 30;  // a pseudo-file that never ends
+  std::vector<char> buf(std::size_t{1} << 16);
+  std::uint64_t total = 0;
+  int err = 0;
+  for (;;) {
+    const ssize_t r = ::read(fd, buf.data(), buf.size());
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && errno != EAGAIN) err = errno;
+    if (r <= 0) break;
+    total += static_cast<std::uint64_t>(r);
+    if (total > kMax) {
+      ::close(fd);
+      throw FileError(FileError::Kind::Read, path, "it says it is empty but does not end");
+    }
+  }
+  if (err == 0 && ::lseek(fd, 0, SEEK_SET) != 0) err = errno;
+  if (err != 0) {
+    ::close(fd);
+    Fail(FileError::Kind::Read, path, err);
+  }
+  return total;
+}
+
 }  // namespace
 
 FileError::FileError(Kind kind, fs::path path, std::string reason)
@@ -58,7 +84,7 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
   refuse_unless_regular(st);
   fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) Fail(FileError::Kind::Read, path, errno);
-  if (::fstat(fd_, &st) != 0 || ::fcntl(fd_, F_SETFL, 0) != 0) {
+  if (::fstat(fd_, &st) != 0) {
     const int err = errno;
     ::close(fd_);
     fd_ = -1;
@@ -66,6 +92,15 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
   }
   refuse_unless_regular(st);
   size_ = static_cast<std::uint64_t>(st.st_size);
+  // Files made up by the system (/proc, /sys) say 0 whatever they hold: count their bytes,
+  // without waiting for more (the descriptor is still non-blocking).
+  if (size_ == 0) size_ = CountBytes(fd_, path);
+  if (::fcntl(fd_, F_SETFL, 0) != 0) {
+    const int err = errno;
+    ::close(fd_);
+    fd_ = -1;
+    Fail(FileError::Kind::Read, path, err);
+  }
   permissions_ = st.st_mode & 0777;
 }
 

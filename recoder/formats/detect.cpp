@@ -58,6 +58,8 @@ constexpr std::uint64_t kMaxBytes = std::uint64_t{16} << 20;
 // units, like any other file.
 constexpr std::uint64_t kMaxCompound = std::uint64_t{32} << 20;
 constexpr std::size_t kHeader = 2560;
+// The longest numeric character reference read: "&#x", 32 digits, ';'.
+constexpr std::size_t kMaxReference = 36;
 // The parts of a zip container read through their CRCs (inflated bytes), text or not.
 constexpr std::uint64_t kMaxVerified = std::uint64_t{64} << 20;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
@@ -243,8 +245,9 @@ class Utf8Units {
     while (i < n) {
       const auto b = static_cast<unsigned char>(pending_[i]);
       if (b == '&' && markup_) {
-        const std::size_t end = pending_.find(';', i);
-        if (end == std::string::npos && n - i < 12 && !last) break;
+        // A reference: "&#", 'x', at most 32 digits (leading zeros included), ';'.
+        const std::size_t end = std::string_view(pending_).substr(0, std::min(n, i + kMaxReference)).find(';', i);
+        if (end == std::string::npos && n - i < kMaxReference && !last) break;
         if (auto unit = Reference(std::string_view(pending_).substr(i, end == std::string::npos ? 0 : end - i))) {
           out.push_back(*unit);
           i = end + 1;
@@ -278,7 +281,7 @@ class Utf8Units {
  private:
   // "&#1574" or "&#x626" (without the ';'), or nothing.
   static std::optional<char16_t> Reference(std::string_view r) {
-    if (r.size() < 3 || r.size() > 10 || r[1] != '#') return std::nullopt;
+    if (r.size() < 3 || r.size() >= kMaxReference || r[1] != '#') return std::nullopt;
     const bool hex = r[2] == 'x' || r[2] == 'X';
     unsigned value = 0;
     std::size_t digits = 0;
@@ -290,7 +293,7 @@ class Utf8Units {
       else if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
       if (v < 0) return std::nullopt;
       value = value * (hex ? 16 : 10) + static_cast<unsigned>(v);
-      if (value > 0xFFFF) return std::nullopt;
+      if (value > 0xFFFF) return std::nullopt;  // leading zeros keep it small
     }
     if (digits == 0) return std::nullopt;
     return static_cast<char16_t>(value);

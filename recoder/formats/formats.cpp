@@ -255,7 +255,7 @@ void RecodeText(const Job& job, RecodeSummary& summary) {
 void RecodeOther(const Job& job, RecodeSummary& summary) {
   summary.handling = Handling::kUnitPass;
   ClampingSink clamp(job.progress);
-  recode::RecodeDocument(job.input, job.output, job.direction, &clamp);
+  summary.changed = recode::RecodeDocument(job.input, job.output, job.direction, &clamp);
 }
 
 // Compound files are read and recoded whole; the written file must parse with the same
@@ -310,6 +310,16 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
   // Unmarked files of any size are read through in pieces to tell UTF-8 text.
   if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
     summary.kind = DocumentKind::kUtf8Text;
+  // UTF-8 text with a stray malformed byte or many NULs is still text: recoded as such,
+  // the malformed bytes kept (and reported).
+  if (summary.kind == DocumentKind::kOther && n < in.size()) {
+    const MostlyUtf8 probe = ProbeMostlyUtf8(in);
+    if (probe.text) {
+      summary.kind = DocumentKind::kUtf8Text;
+      summary.malformed = probe.malformed;
+      summary.first_malformed = probe.first_malformed;
+    }
+  }
   // A zip archive behind other bytes is refused as one, never given the unit pass.
   if (summary.kind == DocumentKind::kOther && EndsWithZipDirectory(in.fd(), in.size())) summary.kind = DocumentKind::kZip;
   const Job job{in, input, output, direction, progress};

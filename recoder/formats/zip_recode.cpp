@@ -32,7 +32,7 @@ std::size_t PieceRecoder::RecodePiece(std::span<std::uint8_t> piece, bool last) 
   const std::size_t n = piece.size();
   std::size_t cut = n;
   if (!last) {
-    // A reference is decided by its '&' and at most 12 bytes from there.
+    // A reference is decided by its '&' and at most 36 bytes from there.
     if (references_)
       for (std::size_t i = n > kMaxHeldBack - 1 ? n - (kMaxHeldBack - 1) : 0; i < n; ++i)
         if (piece[i] == '&') {

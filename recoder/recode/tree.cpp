@@ -162,8 +162,8 @@ std::vector<TreeResult> RunTreeJobs(const std::vector<TreeJob>& jobs, const Tree
             fs::create_directories(r.job.output.parent_path(), ec);
             if (ec) throw std::runtime_error("cannot create " + r.job.output.parent_path().string() + ": " + ec.message());
           }
-          recoder(r.job.input, r.job.output, options.direction, nullptr);
-          r.outcome = TreeOutcome::kRecoded;
+          const std::size_t changed = recoder(r.job.input, r.job.output, options.direction, nullptr);
+          r.outcome = changed > 0 ? TreeOutcome::kRecoded : TreeOutcome::kUnchanged;
         } catch (const FileError& e) {
           const bool exists = e.kind() == FileError::Kind::Exists;
           r.outcome = exists ? TreeOutcome::kSkipped : TreeOutcome::kFailed;

@@ -114,7 +114,7 @@ TEST(RecodeTree, UnreadableFoldersAndOutputFolderOfTheTreeItself) {
 // tree) is kept, and the document is reported as skipped; --overwrite replaces it.
 TEST(RecodeTree, OutputMadeMeanwhileIsNeverReplaced) {
   TempDir t;
-  WriteFile(t / "one.txt", "\xD8\xB8 x\n");
+  WriteFile(t / "one.txt", std::string(2560, 'h') + "\x38\x06");
   for (const bool unnamed : {true, false}) {
     uy::detail::use_unnamed_temporary_files = unnamed;
     for (const bool overwrite : {false, true}) {
@@ -125,7 +125,7 @@ TEST(RecodeTree, OutputMadeMeanwhileIsNeverReplaced) {
           {{t / "one.txt", t / "one(Unicode).txt"}}, options,
           [&](const fs::path& in, const fs::path& out, int d, uy::recode::ProgressSink* p) {
             WriteFile(out, "the other run's output");
-            uy::recode::RecodeDocument(in, out, d, p);
+            return uy::recode::RecodeDocument(in, out, d, p);
           });
       ASSERT_EQ(results.size(), 1u);
       EXPECT_EQ(results[0].outcome, overwrite ? uy::recode::TreeOutcome::kRecoded : uy::recode::TreeOutcome::kSkipped)

@@ -16,7 +16,7 @@ namespace uy {
 // error_number() and detail() let a window say the same in the user's language.
 class FileError : public std::runtime_error {
  public:
-  enum class Kind { Read, Create, Write };
+  enum class Kind { Read, Create, Write, Exists };  // Exists: a target that must not be replaced
   // Why the file could not be used; every value but kSystem has a fixed English text.
   enum class Why {
     kSystem,           // the system refused: error_number() says why
@@ -27,6 +27,8 @@ class FileError : public std::runtime_error {
     kSameAsInput,      // "it is the document being recoded"
     kShrank,           // "the file became shorter while it was read"
     kNoMemory,         // "not enough memory to recode the document"
+    kNoEnd,            // "it says it is empty but does not end"
+    kExistsAlready,    // "it exists already"
     kCheckFailed,      // "check failed, nothing written: " and the detail
     kDamaged,          // the document cannot be read as what it is: the detail says how
     kEncrypted,        // the document is encrypted: the detail says which part
@@ -114,6 +116,9 @@ class AtomicFileWriter {
  private:
   void NameTemporary(const std::filesystem::path& dir, bool create);
   void ForgetName(bool remove) noexcept;
+  void NameTemporaryLink(const std::filesystem::path& dir);
+  void PlaceNamed();
+  void PlaceUnnamedNoReplace();
 
   std::filesystem::path target_;
   std::filesystem::path final_;    // the file that is replaced: the target, links followed
@@ -123,7 +128,23 @@ class AtomicFileWriter {
   int signal_slot_ = -1;
   unsigned mode_ = 0;              // the permission bits the result gets
   bool unnamed_ = false;
+  bool no_replace_ = false;
   bool done_ = false;
+};
+
+// While one lives on a thread, every AtomicFileWriter created on that thread commits
+// only where nothing has the target's name yet, in one step with the naming itself (two
+// runs writing one output cannot replace each other's): Commit() then throws
+// FileError(Exists) and leaves the existing file alone.
+class NoReplaceScope {
+ public:
+  NoReplaceScope();
+  ~NoReplaceScope();
+  NoReplaceScope(const NoReplaceScope&) = delete;
+  NoReplaceScope& operator=(const NoReplaceScope&) = delete;
+
+ private:
+  bool outer_;
 };
 
 namespace detail {

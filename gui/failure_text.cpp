@@ -48,6 +48,8 @@ const WhyEntry kWhyTexts[] = {
     {FileError::Why::kSameAsInput, QT_TRANSLATE_NOOP("uy::gui::Failures", "它就是正在转换的文档")},
     {FileError::Why::kShrank, QT_TRANSLATE_NOOP("uy::gui::Failures", "读取时文件变短了")},
     {FileError::Why::kNoMemory, QT_TRANSLATE_NOOP("uy::gui::Failures", "内存不足，无法转换此文档")},
+    {FileError::Why::kNoEnd, QT_TRANSLATE_NOOP("uy::gui::Failures", "它显示为空文件，却读不到结尾")},
+    {FileError::Why::kExistsAlready, QT_TRANSLATE_NOOP("uy::gui::Failures", "它已存在")},
     {FileError::Why::kCheckFailed, QT_TRANSLATE_NOOP("uy::gui::Failures", "检查未通过，没有写出文件：%1")},
     {FileError::Why::kDamaged, QT_TRANSLATE_NOOP("uy::gui::Failures", "文档已损坏或格式不符：%1")},
     {FileError::Why::kEncrypted, QT_TRANSLATE_NOOP("uy::gui::Failures", "文档已加密，不能转换：%1")},
@@ -76,6 +78,7 @@ QString Failures::Text(const FileError& e) {
   switch (e.kind()) {
     case FileError::Kind::Read: return tr("无法读取 %1：%2").arg(file, Reason(e));
     case FileError::Kind::Create: return tr("无法创建 %1：%2").arg(file, Reason(e));
+    case FileError::Kind::Exists: return tr("不替换 %1：%2").arg(file, Reason(e));
     case FileError::Kind::Write: break;
   }
   return tr("无法写入 %1：%2").arg(file, Reason(e));

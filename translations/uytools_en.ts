@@ -150,6 +150,13 @@
         <source>看起来是旧编码（方向 %1：%2）的文本，不是 Unicode 文本；按方向 %3 转换会使其变成乱码</source>
         <translation>looks like a legacy encoding (direction %1: %2), not Unicode text; recoding it in direction %3 would garble it</translation>
     </message>
+    <message numerus="yes">
+        <source>%n 个文档中没有需要转换的字符，输出文件与原文件相同：</source>
+        <translation>
+            <numerusform>%n document holds nothing to recode; its output is the same as the document:</numerusform>
+            <numerusform>%n documents hold nothing to recode; their outputs are the same as the documents:</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>uy::gui::Failures</name>
@@ -268,6 +275,18 @@
     <message>
         <source>无法写入 %1：%2</source>
         <translation>cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>它显示为空文件，却读不到结尾</source>
+        <translation>it says it is empty but does not end</translation>
+    </message>
+    <message>
+        <source>它已存在</source>
+        <translation>it exists already</translation>
+    </message>
+    <message>
+        <source>不替换 %1：%2</source>
+        <translation>will not replace %1: %2</translation>
     </message>
 </context>
 <context>

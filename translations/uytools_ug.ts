@@ -67,7 +67,7 @@
     </message>
     <message>
         <source>docrecode %1 — 维吾尔文文档代码转换</source>
-        <translation>ئۇيغۇرچە ھۆججەت كود ئالماشتۇرغۇچ — docrecode %1</translation>
+        <translation>docrecode %1 — ئۇيغۇرچە ھۆججەت كود ئالماشتۇرغۇچ</translation>
     </message>
     <message>
         <source>Microsoft Word File(*.doc)</source>
@@ -149,6 +149,13 @@
     <message>
         <source>看起来是旧编码（方向 %1：%2）的文本，不是 Unicode 文本；按方向 %3 转换会使其变成乱码</source>
         <translation>Unicode ئەمەس، كونا كودلىنىشتىكى (%1-يۆنىلىش: %2) تېكىستتەك كۆرۈنىدۇ؛ %3-يۆنىلىش بويىچە ئالماشتۇرۇلسا بۇزۇلۇپ كېتىدۇ</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文档中没有需要转换的字符，输出文件与原文件相同：</source>
+        <translation>
+            <numerusform>%n ھۆججەتتە ئالماشتۇرىدىغان ھەرپ يوق، چىقىرىلغان ھۆججەت ئەسلى ھۆججەت بىلەن ئوخشاش:</numerusform>
+            <numerusform>%n ھۆججەتتە ئالماشتۇرىدىغان ھەرپ يوق، چىقىرىلغان ھۆججەت ئەسلى ھۆججەت بىلەن ئوخشاش:</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -268,6 +275,18 @@
     <message>
         <source>无法写入 %1：%2</source>
         <translation>%1 غا يازغىلى بولمىدى: %2</translation>
+    </message>
+    <message>
+        <source>它显示为空文件，却读不到结尾</source>
+        <translation>ئۇ قۇرۇق ھۆججەتتەك كۆرۈنىدۇ، لېكىن ئاخىرىغىچە ئوقۇغىلى بولمايدۇ</translation>
+    </message>
+    <message>
+        <source>它已存在</source>
+        <translation>ئۇ ئاللىقاچان بار</translation>
+    </message>
+    <message>
+        <source>不替换 %1：%2</source>
+        <translation>%1 قاپلانمايدۇ: %2</translation>
     </message>
 </context>
 <context>

@@ -87,6 +87,7 @@ class TForm1 : public QWidget {
   QString CompletionText(const std::vector<recode::BatchFailure>& failures) const;
   static QString FailureReason(const recode::BatchFailure& failure);
   static QString ContradictionReason(const formats::Detection& d, int direction);
+  static QString UnchangedText(const QStringList& names);
   void MarkContradictions();
   QString ContradictionText(int direction) const;
 

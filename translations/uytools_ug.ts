@@ -293,7 +293,7 @@
     <name>uy::uyedit::TForm1</name>
     <message>
         <source>宽度: %1cm, 高度: %2cm</source>
-        <translation>كەڭلىكى: %1cm، ئېگىزلىكى: %2cm</translation>
+        <translation>كەڭلىك: %1cm، ئېگىزلىك: %2cm</translation>
     </message>
     <message>
         <source>窗口尺寸: %1*%2</source>

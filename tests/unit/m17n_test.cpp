@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The generated ug-phonetic.mim, loaded through libm17n from a private database folder and
+// The generated input methods, loaded through libm17n from a private database folder and
 // fed keys the way the input-method frameworks do (printable keys as their one-character
-// symbols, Return, BackSpace; the application handles every key the method leaves), types
-// the same text as the keyboard itself.
+// symbols, Return, BackSpace; the application handles every key the method leaves):
+// ug-phonetic.mim types the same text as the keyboard itself, ug-latin.mim writes Latin
+// spelling in the Arabic script as the scripts library converts it.
 #include <gtest/gtest.h>
 #include <m17n.h>
 
@@ -10,10 +11,14 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "keyboard.h"
+#include "letters.h"
+#include "script.h"
 #include "test_util.h"
+#include "utf.h"
 
 namespace {
 
@@ -37,11 +42,22 @@ void SurroundingText(MInputContext* ic, MSymbol command) {
   m17n_object_unref(text);
 }
 
-class M17nPhonetic : public ::testing::Test {
+using Keys = std::vector<std::string>;  // key symbols' names
+
+// The keystrokes as key symbols: '\n' is Return, '\b' BackSpace.
+Keys Symbols(std::u16string_view keys) {
+  Keys out;
+  for (const char16_t key : keys)
+    out.push_back(key == u'\n' ? "Return" : key == u'\b' ? "BackSpace" : std::string(1, char(key)));
+  return out;
+}
+
+class M17n : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     db_ = std::make_unique<uytest::TempDir>();
-    fs::copy_file(fs::path(UY_MIM_DIR) / "ug-phonetic.mim", *db_ / "ug-phonetic.mim");
+    for (const char* file : {"ug-phonetic.mim", "ug-latin.mim"})
+      fs::copy_file(fs::path(UY_MIM_DIR) / file, *db_ / file);
     uytest::WriteFile(*db_ / "mdb.dir", "(input-method * \"*.mim\")\n");
     // Only the private folder (and no user settings): an installed copy must not stand in
     // for the one just built.
@@ -49,44 +65,61 @@ class M17nPhonetic : public ::testing::Test {
     ::setenv("HOME", db_->path().c_str(), 1);
     mdatabase_dir = const_cast<char*>(db_->path().c_str());
     M17N_INIT();
-    im_ = minput_open_im(msymbol("ug"), msymbol("phonetic"), nullptr);
+    phonetic_ = minput_open_im(msymbol("ug"), msymbol("phonetic"), nullptr);
+    latin_ = minput_open_im(msymbol("ug"), msymbol("latin"), nullptr);
   }
   static void TearDownTestSuite() {
-    if (im_) minput_close_im(im_);
+    for (MInputMethod* im : {phonetic_, latin_})
+      if (im) minput_close_im(im);
     M17N_FINI();
     db_.reset();
   }
-  void SetUp() override { ASSERT_NE(im_, nullptr) << "minput_open_im failed"; }
+  void SetUp() override {
+    ASSERT_NE(phonetic_, nullptr) << "minput_open_im failed for ug-phonetic";
+    ASSERT_NE(latin_, nullptr) << "minput_open_im failed for ug-latin";
+  }
 
-  // Types the keystrokes into a new input context ('\n' is Return, '\b' BackSpace).
-  static std::u16string Type(std::u16string_view keys, bool surrounding) {
-    if (surrounding)
-      mplist_put(im_->driver.callback_list, Minput_get_surrounding_text, reinterpret_cast<void*>(&SurroundingText));
-    else
-      mplist_put(im_->driver.callback_list, Minput_get_surrounding_text, nullptr);
-    MInputContext* ic = minput_create_ic(im_, nullptr);
+  // Types the keys into a new input context. `preedit`, when given, receives the preedit
+  // after the last key.
+  static std::u16string Type(MInputMethod* im, const Keys& keys, bool surrounding,
+                             std::u16string* preedit = nullptr) {
+    mplist_put(im->driver.callback_list, Minput_get_surrounding_text,
+               surrounding ? reinterpret_cast<void*>(&SurroundingText) : nullptr);
+    MInputContext* ic = minput_create_ic(im, nullptr);
     EXPECT_NE(ic, nullptr);
     if (!ic) return u"<no input context>";
     g_text.clear();
-    for (const char16_t key : keys) Press(ic, key);
+    for (const std::string& key : keys) Press(ic, key);
+    if (preedit) *preedit = Chars(ic->preedit);
     minput_destroy_ic(ic);
     return g_text;
   }
 
-  static void Press(MInputContext* ic, char16_t key) {
-    const std::string name = key == u'\n' ? "Return" : key == u'\b' ? "BackSpace" : std::string(1, char(key));
-    const MSymbol symbol = msymbol(name.c_str());
+  static std::u16string Chars(MText* text) {
+    std::u16string out;
+    for (int i = 0; i < mtext_len(text); ++i) out += static_cast<char16_t>(mtext_ref_char(text, i));
+    return out;
+  }
+
+  static void Press(MInputContext* ic, const std::string& key) {
+    const MSymbol symbol = msymbol(key.c_str());
     if (minput_filter(ic, symbol, nullptr)) return;
     MText* produced = mtext();
     const int handled = minput_lookup(ic, symbol, nullptr, produced);
-    for (int i = 0; i < mtext_len(produced); ++i) g_text += static_cast<char16_t>(mtext_ref_char(produced, i));
+    g_text += Chars(produced);
     m17n_object_unref(produced);
     if (handled == 0) return;
-    if (key == u'\b') {
+    if (key == "BackSpace") {
       if (!g_text.empty()) g_text.pop_back();
-    } else {
-      g_text += key;  // the application types the key itself
+    } else if (key == "Return") {
+      g_text += u'\n';
+    } else if (key.size() == 1) {
+      g_text += static_cast<char16_t>(key[0]);  // the application types the key itself
     }
+  }
+
+  static std::u16string TypePhonetic(std::u16string_view keys, bool surrounding) {
+    return Type(phonetic_, Symbols(keys), surrounding);
   }
 
   static std::u16string Expected(std::u16string_view keys, bool surrounding) {
@@ -94,7 +127,8 @@ class M17nPhonetic : public ::testing::Test {
   }
 
   static inline std::unique_ptr<uytest::TempDir> db_;
-  static inline MInputMethod* im_ = nullptr;
+  static inline MInputMethod* phonetic_ = nullptr;
+  static inline MInputMethod* latin_ = nullptr;
 };
 
 // The keys as readable text, for failure messages.
@@ -134,21 +168,91 @@ std::u16string RandomKeys(std::mt19937& rng) {
   return keys;
 }
 
-TEST_F(M17nPhonetic, FixedSequencesTypeLikeTheKeyboard) {
+TEST_F(M17n, PhoneticFixedSequencesTypeLikeTheKeyboard) {
   for (const bool surrounding : {false, true})
     for (const std::u16string& keys : FixedSequences())
-      EXPECT_EQ(Type(keys, surrounding), Expected(keys, surrounding))
+      EXPECT_EQ(TypePhonetic(keys, surrounding), Expected(keys, surrounding))
           << "keys " << Show(keys) << (surrounding ? " with" : " without") << " surrounding text";
 }
 
-TEST_F(M17nPhonetic, RandomSequencesTypeLikeTheKeyboard) {
+TEST_F(M17n, PhoneticRandomSequencesTypeLikeTheKeyboard) {
   std::mt19937 rng(20261209);
   for (const bool surrounding : {false, true})
     for (int i = 0; i < 400; ++i) {
       const std::u16string keys = RandomKeys(rng);
-      ASSERT_EQ(Type(keys, surrounding), Expected(keys, surrounding))
+      ASSERT_EQ(TypePhonetic(keys, surrounding), Expected(keys, surrounding))
           << "keys " << Show(keys) << (surrounding ? " with" : " without") << " surrounding text";
     }
+}
+
+// The Latin spelling as keys: ë ö ü as the vowel and a colon.
+Keys LatinKeys(std::u16string_view latin, bool upper) {
+  Keys out;
+  for (const char16_t c : latin) {
+    const char16_t base = c == u'\u00EB' ? u'e' : c == u'\u00F6' ? u'o' : c == u'\u00FC' ? u'u' : c;
+    if (base >= 0x80) return {};
+    out.push_back(std::string(1, char(upper ? uy::script::ToUpper(base) : base)));
+    if (base != c) out.push_back(":");
+  }
+  return out;
+}
+
+bool UyghurLettersOnly(std::u16string_view word) {
+  for (const char16_t c : word)
+    if (!uy::editor::IsLetter(c)) return false;
+  return !word.empty();
+}
+
+TEST_F(M17n, LatinSpellingOfHeldOutWordsComesBack) {
+  std::istringstream lines(uytest::ReadFile(std::string(UY_TEST_DATA) + "/detect/heldout-words.txt"));
+  const uy::script::Options to_latin{.from = uy::script::Script::Uey, .to = uy::script::Script::Uly, .wrap = false};
+  const uy::script::Options to_arabic{.from = uy::script::Script::Uly, .to = uy::script::Script::Uey};
+  int typed = 0, exceptions = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const std::u16string word = uy::FromUtf8(line);
+    if (!UyghurLettersOnly(word)) continue;
+    const std::u16string latin = uy::script::Convert(word, to_latin);
+    const std::u16string back = uy::script::Convert(latin, to_arabic);
+    exceptions += back != word;  // what the library documents it cannot bring back
+    const bool upper = typed % 7 == 0;  // case makes no difference
+    Keys keys = LatinKeys(latin, upper);
+    ASSERT_FALSE(keys.empty()) << line;
+    keys.push_back(" ");
+    ASSERT_EQ(Type(latin_, keys, false), back + u" ") << line << " typed as " << uy::ToUtf8(latin);
+    ++typed;
+  }
+  EXPECT_GT(typed, 2500);
+  EXPECT_LT(exceptions, typed / 25);
+  RecordProperty("words", typed);
+  RecordProperty("library_exceptions", exceptions);
+}
+
+// What a writer types beyond the library's own spelling: the layout's own keys for the
+// letters outside ASCII, é, the apostrophe kept, punctuation, Backspace, and the letters
+// still being composed (a letter that a longer spelling begins with) in the preedit.
+TEST_F(M17n, LatinKeysAndPreedit) {
+  struct Case {
+    Keys keys;
+    std::u16string_view text, preedit;
+  };
+  const Case cases[] = {
+      {{"s", "a", "'", "e", "t", " "}, u"\u0633\u0627\u0626\u06D5\u062A ", u""},
+      {{"m", "e", "z", "'", "h", "e", "s"}, u"\u0645\u06D5\u0632\u06BE\u06D5", u"\u0633"},
+      {{"z", "h", "e", "n", "'", "g", "h"}, u"\u0698\u06D5\u0646\u063A", u""},
+      {{"n", "'", "g"}, u"", u"\u0646\u06AF"},
+      {{"o", ":", "z"}, u"\u0626\u06C6", u"\u0632"},
+      {{"odiaeresis", "r", "Udiaeresis", "k"}, u"\u0626\u06C6\u0631\u06C8\u0643", u""},
+      {{"eacute", "l", " "}, u"\u0626\u06D0\u0644 ", u""},
+      {{"b", "'", "b", ",", "n", "g", "a", "?"}, u"\u0628'\u0628\u060C\u06AD\u0627\u061F", u""},
+      {{"S", "H", "a", "h", "e", "r", "Return", "a"}, u"\u0634\u0627\u06BE\u06D5\u0631\n\u0626\u0627", u""},
+      {{"s", "BackSpace", "a", "1", "e"}, u"\u0626\u0627" u"1", u"\u0626\u06D5"},
+      {{"'"}, u"", u"'"},
+  };
+  for (const Case& c : cases) {
+    std::u16string preedit;
+    EXPECT_EQ(Type(latin_, c.keys, false, &preedit), c.text) << c.keys.size();
+    EXPECT_EQ(preedit, c.preedit) << c.keys.size();
+  }
 }
 
 }  // namespace

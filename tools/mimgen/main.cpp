@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// uymimgen METHOD OUTPUT: writes an input method for the m17n library.
+// uymimgen METHOD OUTPUT: writes an input method for the m17n library (METHOD: phonetic,
+// the editor's keyboard; latin, Latin spelling written in the Arabic script).
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <string_view>
 
+#include "latin_mim.h"
 #include "phonetic_mim.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::string_view(argv[1]) != "phonetic") {
-    std::fprintf(stderr, "usage: uymimgen phonetic OUTPUT.mim\n");
+  const std::string_view method = argc == 3 ? argv[1] : "";
+  if (method != "phonetic" && method != "latin") {
+    std::fprintf(stderr, "usage: uymimgen phonetic|latin OUTPUT.mim\n");
     return 2;
   }
-  const std::string text = uy::mimgen::PhoneticMim();
+  const std::string text = method == "phonetic" ? uy::mimgen::PhoneticMim() : uy::mimgen::LatinMim();
   std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
   out << text;
   out.close();

@@ -3,7 +3,7 @@
 """Draws the 48x48 icons of the m17n input methods (packaging/icons/ug-*.png).
 
 The panel of ibus or fcitx5 shows them beside the method's name: a key cap with a hamza
-carrier and a Latin underline. Standard library only; run it again after changing a shape,
+carrier, and a Latin underline (phonetic keyboard) or a Latin "a" (Latin spelling). Standard library only; run it again after changing a shape,
 and commit the PNG files.
 """
 import math
@@ -52,7 +52,7 @@ def rgb(hex_colour):
     return tuple(int(hex_colour[i:i + 2], 16) / 255 for i in (1, 3, 5))
 
 
-# The shapes of the phonetic keyboard's icon (48-pixel grid), painted in order.
+# The shapes of the icons (48-pixel grid), painted in order.
 STROKE = quadratic((33, 18), (30, 27), (22, 25)) + quadratic((22, 25), (17, 24), (16, 20))[1:]
 PHONETIC = [
     (rounded_rect(3, 5, 42, 38, 6), "#e8eef7"),
@@ -61,6 +61,10 @@ PHONETIC = [
     (polyline(STROKE, 3.5), "#1d3557"),
     (circle(25, 14, 2.2), "#1d3557"),
     (polyline([(12, 32), (20, 32)], 3), "#e07a2f"),
+]
+LATIN = PHONETIC[:-1] + [
+    (outline(circle(14, 30, 3), 2.2), "#e07a2f"),
+    (polyline([(17, 26.5), (17, 33)], 2.2), "#e07a2f"),
 ]
 
 
@@ -99,3 +103,4 @@ def write_png(path, rows):
 if __name__ == "__main__":
     out = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent.parent / "packaging/icons")
     write_png(out / "ug-phonetic.png", render(PHONETIC))
+    write_png(out / "ug-latin.png", render(LATIN))

@@ -14,8 +14,6 @@ namespace {
 
 using editor::KeyKind;
 
-// The word-start flag lives in the variable in-word, which m17n starts at 0 in every input
-// context: 0 is a word start.
 constexpr std::string_view kDescription = R"(Uyghur phonetic keyboard: Latin keys write Uyghur in the Arabic script.
 The keys a-z, D F G H J K and / write letters, the other capitals symbols
 or whole phrases (B Q W X Z L), and , ; ? < > Arabic punctuation and
@@ -53,6 +51,8 @@ std::string CarrierMacro() {
          "   (1 " + carrier + "))))\n\n";
 }
 
+// One map per kind of key. The word-start flag is the variable in-word, which m17n starts
+// at 0 (a word start) in every input context.
 struct MapSpec {
   KeyKind kind;
   const char* name;

@@ -138,17 +138,17 @@ std::string Show(std::u16string_view keys) {
   return out;
 }
 
-// Every vowel key after every kind of context, and every key with an action followed by a
-// vowel key (which shows the flag it left), Backspace inside a word.
+// Every vowel key after every kind of context; every printable key but the lower-case
+// letters (punctuation, brackets, symbols, phrases, keys typed unchanged) at a word start
+// and after a letter, followed by a vowel key that shows the flag it left; Backspace inside
+// a word.
 std::vector<std::u16string> FixedSequences() {
   std::vector<std::u16string> out;
   for (const char16_t vowel : std::u16string_view(u"efghouv"))
     for (const std::u16string_view before : {u"", u" ", u"5", u"\n", u"b", u"kt\b", u"\b", u"b(", u" (", u"A", u",", u"L"})
       out.push_back(std::u16string(before) + vowel + vowel);
-  const auto& map = uy::editor::KeyMap();
   for (char16_t key = u' '; key <= u'~'; ++key) {
-    const bool letter = (key >= u'a' && key <= u'z');
-    if (map[key].kind != uy::editor::KeyKind::kNone && letter) continue;
+    if (key >= u'a' && key <= u'z') continue;
     out.push_back(std::u16string{key, u'e'});
     out.push_back(std::u16string{u'b', key, u'e'});
   }

@@ -247,6 +247,7 @@ TEST_F(M17n, LatinKeysAndPreedit) {
       {{"S", "H", "a", "h", "e", "r", "Return", "a"}, u"\u0634\u0627\u06BE\u06D5\u0631\n\u0626\u0627", u""},
       {{"s", "BackSpace", "a", "1", "e"}, u"\u0626\u0627" u"1", u"\u0626\u06D5"},
       {{"'"}, u"", u"'"},
+      {{"b", "u", ":", ":", "u", ":", ":", "U", ":"}, u"\u0628\u06C7:\u0626\u06C7:", u"\u0626\u06C8"},
   };
   for (const Case& c : cases) {
     std::u16string preedit;

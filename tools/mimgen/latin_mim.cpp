@@ -17,7 +17,7 @@ namespace {
 constexpr std::string_view kDescription = R"(Uyghur Latin spelling (ULY): type a word in the Latin alphabet and it is
 written in the Arabic script.  Upper and lower case are the same; ch zh sh
 gh ng are one letter each.  Type e: o: u: for ë ö ü (or the layout's own
-ë ö ü keys); é is taken as ë.  A vowel at the start of a word gets the
+ë ö ü keys), and e:: o:: u:: for the vowel and a colon; é is taken as ë.  A vowel at the start of a word gets the
 hamza carrier, and so does a vowel after the apostrophe (sa'et); between
 z'h s'h g'h n'g n'gh the apostrophe keeps the two letters apart, anywhere
 else it is kept.  , ? ; write the Arabic punctuation.  The letters being
@@ -158,12 +158,26 @@ std::string LetterRules() {
 
 // Punctuation from the phonetic keyboard's own table, the apostrophe alone kept, and every
 // other printable key typed by the application.
+// A vowel that takes a colon for its dotted letter, typed with two colons: the vowel and
+// one colon (bu:: is بۇ:).
+std::string VowelColonRules() {
+  std::string out;
+  for (const TypedLetter& t : kTypedLetters) {
+    if (!t.colon_keys) continue;
+    const char16_t vowel_key = static_cast<char16_t>(t.colon_keys[0]);
+    for (const Spelled& s : Spellings())
+      if (s.spelling.size() == 1 && s.spelling[0] == script::ToLower(vowel_key))
+        out += Rule({std::string(1, t.colon_keys[0]), ":", ":"}, "(carrier) " + Quoted(std::u16string{s.uey, u':'}));
+  }
+  return out;
+}
+
 std::string OtherRules() {
   const auto& map = editor::KeyMap();
-  std::string punct = " ;; Arabic punctuation\n (punctuation";
+  std::string punct = " ;; Arabic punctuation; a vowel with two colons is the vowel and a colon\n (punctuation";
   for (const char key : {',', '?', ';'})
     punct += "\n  (" + Quoted(std::u16string(1, static_cast<char16_t>(key))) + " " + Quoted(map[key].text) + ")";
-  std::string out = punct + ")\n ;; an apostrophe before no letter is kept\n (apostrophe (\"'\" \"'\") (\"`\" \"`\"))\n";
+  std::string out = punct + VowelColonRules() + ")\n ;; an apostrophe before no letter is kept\n (apostrophe (\"'\" \"'\") (\"`\" \"`\"))\n";
   out += " ;; Latin letters outside the alphabet, kept\n (foreign (\"c\" \"c\") (\"C\" \"C\"))\n";
   std::set<char> taken = {',', '?', ';', '\'', '`', 'c', 'C'};
   for (const Spelled& s : Spellings())

@@ -15,6 +15,8 @@ packages=(
   qt6-base-dev libicu-dev libzip-dev zlib1g-dev
   # the windows' translations: qt_add_translations, lupdate and lrelease; Qt's own texts
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
+  # loading the generated keyboard through the m17n library in a test
+  libm17n-dev m17n-db
   # benchmark baseline only
   libfribidi-dev
   # fuzzing

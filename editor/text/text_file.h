@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,22 +38,55 @@ DecodedText DecodeTextFile(std::string_view bytes);
 // CR LF, a lone CR, a lone LF and U+2028 each become CR LF; LF CR is two breaks.
 std::u16string NormaliseLineBreaks(std::u16string_view text);
 
+// The same for a text that comes in pieces: appends the piece normalised to `out`.
+// *after_cr carries a CR at the end of one piece over to the next (false at the start).
+void AppendNormalisedLineBreaks(std::u16string_view piece, bool* after_cr, std::u16string& out);
+
 // The bytes of a ".uyt" file: FF FE, then every unit of the text as held, little-endian.
 std::string EncodeTextFile(std::u16string_view text);
 
-// A failed load or save. what() is the message for the user; reason() the system's.
+// A failed load or save. what() is the message for the user; reason() the system's;
+// file() the full path of the file (which "Stream write error" does not name).
 class TextFileError : public std::runtime_error {
  public:
-  TextFileError(const std::string& message, std::string reason)
-      : std::runtime_error(message), reason_(std::move(reason)) {}
+  TextFileError(const std::string& message, std::string reason, std::string file)
+      : std::runtime_error(message), reason_(std::move(reason)), file_(std::move(file)) {}
   const std::string& reason() const { return reason_; }
+  const std::string& file() const { return file_; }
+  // "MESSAGE: FILE: REASON", the file left out where the message names it already.
+  std::string Describe() const;
 
  private:
   std::string reason_;
+  std::string file_;
 };
 
 // Reads and decodes a whole file. Fails with "Cannot open file %s" (the full path).
 DecodedText LoadFromFile(const std::filesystem::path& path);
+
+// Reads a file as LoadFromFile does, a piece at a time, in memory bounded by the piece
+// size whatever the file's size: the pieces put together are LoadFromFile's text, with
+// the same count of replaced sequences. A piece never ends inside a surrogate pair; CR LF
+// always comes in one piece. Unmarked text is read twice: once to tell UTF-8 from code
+// page 936, then to decode it.
+class TextFileReader {
+ public:
+  // Fails like LoadFromFile.
+  explicit TextFileReader(const std::filesystem::path& path, std::size_t piece_bytes = std::size_t{1} << 20);
+  ~TextFileReader();
+  TextFileReader(const TextFileReader&) = delete;
+  TextFileReader& operator=(const TextFileReader&) = delete;
+
+  // Replaces `piece` with the next piece of text; false (and an empty piece) at the end.
+  bool Next(std::u16string& piece);  // throws TextFileError
+  CharacterSet charset() const;
+  // Malformed or unmappable sequences shown as U+FFFD so far.
+  std::size_t replaced() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> st_;
+};
 
 // Writes the text as a ".uyt" file, replacing any file of that name. The old file stays
 // as it was unless everything was written: fails with "Cannot create file %s" (the full

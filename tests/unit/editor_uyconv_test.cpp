@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <sys/resource.h>
 
 #include "keyboard_model.h"
 #include "test_util.h"
@@ -11,6 +18,7 @@
 namespace {
 
 using namespace uytest;
+namespace fs = std::filesystem;
 
 TEST(UyconvType, ArgumentAndStdin) {
   auto arg = RunProgram({kUyconv, "type", "/ekin W(e)"});
@@ -74,8 +82,53 @@ TEST(UyconvCatSave, EndToEnd) {
   auto create = RunProgram({kUyconv, "save", nowhere}, "x");
   EXPECT_EQ(create.status, 1);
   EXPECT_NE(create.err.find("Cannot create file " + nowhere), std::string::npos);
+  // A full disk (a file size limit) names the file too, and keeps the old one.
+  WriteFile(dir / "full.uyt", "old");
+  auto full = RunProgram({kUyconv, "save", (dir / "full.uyt").string()}, std::string(5000, 'x'), [] {
+    const rlimit limit{1000, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("Stream write error: " + (dir / "full.uyt").string() + ": File too large"),
+            std::string::npos) << full.err;
+  EXPECT_EQ(ReadFile(dir / "full.uyt"), "old");
   EXPECT_EQ(RunProgram({kUyconv, "save"}).status, 2);
   EXPECT_EQ(RunProgram({kUyconv, "cat"}).status, 2);
+}
+
+// Any file is printed in bounded memory, and the first failed write ends the run.
+TEST(UyconvCatSave, LargeFilesInBoundedMemory) {
+  TempDir dir;
+  auto to = [](const char* device) {
+    return [device] { ::dup2(::open(device, O_WRONLY), 1); };
+  };
+  // 128 MB of NUL characters, unmarked (read twice: UTF-8 or code page 936) and UTF-16.
+  for (const std::string mark : {"", "\xFF\xFE"}) {
+    const fs::path big = dir / "big";
+    WriteFile(big, mark);
+    fs::resize_file(big, std::size_t{128} << 20);
+    auto r = RunProgram({kUyconv, "cat", big.string()}, "", to("/dev/null"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(r.max_rss_kb, 64 * 1024) << "mark of " << mark.size() << " bytes";  // a few MB
+  }
+  // A reader that went away (SIGPIPE ignored): the run stops at the first write and says
+  // why; the lone surrogate at the end is never reached.
+  const fs::path tail = dir / "tail.uyt";
+  WriteFile(tail, "\xFF\xFE");
+  fs::resize_file(tail, std::size_t{8} << 20);
+  std::ofstream(tail, std::ios::app | std::ios::binary) << std::string("\x00\xD8", 2);
+  auto closed = RunProgram({kUyconv, "cat", tail.string()}, "", [] {
+    int p[2];
+    if (::pipe(p) == 0) {
+      ::close(p[0]);
+      ::dup2(p[1], 1);
+    }
+  });
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_NE(closed.err.find("write error: Broken pipe"), std::string::npos) << closed.err;
+  EXPECT_EQ(closed.err.find("surrogate"), std::string::npos) << closed.err;
+  // The whole file, into a pipe that is read to its end, ends with that warning.
+  EXPECT_NE(RunProgram({kUyconv, "cat", tail.string()}).err.find("1 lone UTF-16 surrogate"), std::string::npos);
 }
 
 }  // namespace

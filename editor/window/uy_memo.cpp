@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "uy_memo.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
@@ -35,6 +37,54 @@ struct StandIn {
 };
 constexpr StandIn kStandIns[] = {
     {u'\u2029', U'\U00102029'}, {u'\uFDD0', U'\U0010FDD0'}, {u'\uFDD1', U'\U0010FDD1'}};
+
+bool IsBreak(QChar c) { return c == u'\r' || c == u'\n'; }
+
+// Where the paragraph's piece that starts at `at` ends: `piece` units on, or after a space
+// in the last quarter of that, never inside a surrogate pair.
+qsizetype PieceEnd(const QString& text, qsizetype at, qsizetype piece) {
+  qsizetype cut = at + piece;
+  for (qsizetype k = cut; k > cut - piece / 4; --k) {
+    if (text[k - 1] == u' ') return k;
+  }
+  if (text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate()) --cut;
+  return cut;
+}
+
+// The held text with a display-only break (CR LF) after every piece of a paragraph longer
+// than `piece` units, and the document positions of the pieces after them. The text area
+// takes CR LF, a lone CR and a lone LF each as one paragraph break (one position).
+QString WithShownPieces(const QString& held, qsizetype piece, std::vector<int>* continued) {
+  continued->clear();
+  qsizetype longest = 0, run = 0;
+  for (const QChar c : held) {
+    run = IsBreak(c) ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  if (longest <= piece) return held;
+  QString shown;
+  shown.reserve(held.size() + 2 * (held.size() / piece + 1));
+  int position = 0;
+  for (qsizetype start = 0; start < held.size();) {
+    qsizetype end = start;
+    while (end < held.size() && !IsBreak(held[end])) ++end;
+    qsizetype at = start;
+    while (end - at > piece) {
+      const qsizetype cut = PieceEnd(held, at, piece);
+      shown += QStringView(held).sliced(at, cut - at);
+      shown += u"\r\n";
+      position += static_cast<int>(cut - at) + 1;
+      continued->push_back(position);
+      at = cut;
+    }
+    qsizetype next = end;
+    if (next < held.size()) next += held[next] == u'\r' && next + 1 < held.size() && held[next + 1] == u'\n' ? 2 : 1;
+    shown += QStringView(held).sliced(at, next - at);
+    position += static_cast<int>(end - at) + (next > end ? 1 : 0);
+    start = next;
+  }
+  return shown;
+}
 
 }  // namespace
 
@@ -107,7 +157,9 @@ QString UyMemo::FileText(QString held) {
 }
 
 void UyMemo::ReplaceText(const QString& file_text) {
-  const QString held = HeldText(file_text);
+  std::vector<int> continued;
+  const QString held = WithShownPieces(HeldText(file_text), kShownPiece, &continued);
+  cuts_.clear();
   // A large text goes in in pieces with the window's events handled in between (user
   // input waits), so the window never hangs for long; joining each piece to the first
   // keeps the whole replacement one step for Ctrl+Z.
@@ -135,7 +187,21 @@ void UyMemo::ReplaceText(const QString& file_text) {
     }
   }
   cursor.endEditBlock();
+  for (const int position : continued) {
+    // Made from its block: setPosition() would lay the block out.
+    QTextCursor& cut = cuts_.emplace_back(document()->findBlock(position));
+    cut.setKeepPositionOnInsert(true);  // text typed at the cut goes after the break
+  }
   moveCursor(QTextCursor::Start);
+}
+
+std::vector<int> UyMemo::ContinuedAt() const {
+  std::vector<int> at;
+  for (const QTextCursor& cut : cuts_)
+    if (cut.position() > 0 && cut.atBlockStart()) at.push_back(cut.position());
+  std::sort(at.begin(), at.end());
+  at.erase(std::unique(at.begin(), at.end()), at.end());
+  return at;
 }
 
 void UyMemo::keyPressEvent(QKeyEvent* event) {
@@ -180,6 +246,10 @@ void UyMemo::VisitDisplayedParagraphs(
     const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const {
   QTextDocument* doc = document();
   auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc->documentLayout());
+  const std::vector<int> continued = ContinuedAt();
+  auto continues = [&continued](const QTextBlock& b) {
+    return b.isValid() && std::binary_search(continued.begin(), continued.end(), b.position());
+  };
   std::vector<std::size_t> ends;
   QString file_text;
   for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
@@ -188,19 +258,32 @@ void UyMemo::VisitDisplayedParagraphs(
     if (layout) layout->blockBoundingRect(block);  // lays out blocks never shown
     const QTextLayout* tl = block.layout();
     const int count = tl ? tl->lineCount() : 0;
-    if (count <= 1) {
+    if (count <= 1 && !continues(block.next())) {
       const QString whole = FileText(text);
       ends.assign(1, static_cast<std::size_t>(whole.size()));
       visit(whole, ends);
       continue;
     }
-    // Stand-ins are turned back line by line, so the ends stay those of the lines shown.
+    // A paragraph shown in pieces is one paragraph; stand-ins are turned back line by
+    // line, so the ends stay those of the lines shown.
     ends.clear();
     file_text.clear();
-    for (int i = 0; i < count; ++i) {
-      const QTextLine line = tl->lineAt(i);
-      file_text += FileText(text.mid(line.textStart(), line.textLength()));
-      ends.push_back(static_cast<std::size_t>(file_text.size()));
+    for (;;) {
+      const QString piece = block.text();
+      const QTextLayout* pl = block.layout();
+      const int lines = pl ? pl->lineCount() : 0;
+      for (int i = 0; i < lines; ++i) {
+        const QTextLine line = pl->lineAt(i);
+        file_text += FileText(piece.mid(line.textStart(), line.textLength()));
+        ends.push_back(static_cast<std::size_t>(file_text.size()));
+      }
+      if (lines == 0) {
+        file_text += FileText(piece);
+        ends.push_back(static_cast<std::size_t>(file_text.size()));
+      }
+      if (!continues(block.next())) break;
+      block = block.next();
+      if (layout) layout->blockBoundingRect(block);
     }
     visit(file_text, ends);
   }
@@ -220,8 +303,24 @@ QStringList UyMemo::DisplayedLines() const {
 
 QString UyMemo::TextCrLf() const {
   QString text = document()->toRawText();
-  text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
-  return FileText(std::move(text));
+  const std::vector<int> continued = ContinuedAt();
+  if (continued.empty()) {
+    text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
+    return FileText(std::move(text));
+  }
+  QString joined;
+  joined.reserve(text.size() + text.size() / 16);
+  auto next_cut = continued.begin();
+  qsizetype copied = 0;
+  for (qsizetype i = text.indexOf(QChar::ParagraphSeparator); i >= 0;
+       i = text.indexOf(QChar::ParagraphSeparator, i + 1)) {
+    joined += QStringView(text).sliced(copied, i - copied);
+    copied = i + 1;
+    while (next_cut != continued.end() && *next_cut < i + 1) ++next_cut;
+    if (next_cut == continued.end() || *next_cut != i + 1) joined += u"\r\n";  // else display-only
+  }
+  joined += QStringView(text).sliced(copied);
+  return FileText(std::move(joined));
 }
 
 }  // namespace uy::uyedit

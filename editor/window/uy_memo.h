@@ -5,9 +5,11 @@
 
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTextCursor>
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace uy::uyedit {
 
@@ -36,7 +38,14 @@ class UyMemo : public QPlainTextEdit {
   // Replaces the whole text with a file's text (CR LF breaks) as one step that Ctrl+Z
   // undoes; the caret goes to the start. An empty text empties the area. A large text
   // goes in in pieces, with the window's events other than user input handled between.
+  // The text area lays out and draws a paragraph whole on every change, in time that
+  // grows faster than its length (a long word, characters no font has): a paragraph
+  // longer than kShownPiece units is shown as paragraphs of at most that many units, cut
+  // after a space where one is near. Those display-only breaks are no part of the text:
+  // TextCrLf, the displayed paragraphs and the export join the pieces again. A break
+  // typed at the cut is a real one; deleting a cut joins the pieces on the screen too.
   void ReplaceText(const QString& file_text);
+  static constexpr qsizetype kShownPiece = 8192;
 
   // The text area takes U+2029, U+FDD0 and U+FDD1 as paragraph breaks, so it holds
   // stand-ins from the private-use plane 16 for them (U+102029, U+10FDD0, U+10FDD1),
@@ -50,7 +59,15 @@ class UyMemo : public QPlainTextEdit {
   void inputMethodEvent(QInputMethodEvent* event) override;
 
  private:
+  // The document positions, ascending, at which a paragraph continues after a
+  // display-only break (the start of the piece after it).
+  std::vector<int> ContinuedAt() const;
+
   TypedHook typed_hook_;
+  // One cursor at the start of each piece after a display-only break; it stays there
+  // when text is typed at that place, and no longer sits at a paragraph's start once
+  // the break is deleted.
+  std::vector<QTextCursor> cuts_;
 };
 
 }  // namespace uy::uyedit

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -224,6 +226,42 @@ TEST_F(Files, AFailedSaveKeepsTheOldFileAndShowsWhy) {
   EXPECT_EQ(uytest::ReadFile(dir / "old.uyt"), "old content");
   EXPECT_EQ(dir.List(), std::vector<std::string>({"old.uyt"}));
   EXPECT_EQ(Memo()->toPlainText().size(), 5000);
+}
+
+// Lines too long to lay out at once (NUL characters, which no font has; one long word) are
+// shown in pieces: every character is kept, the export sees one paragraph, a break typed
+// at a cut is a real one and deleting a cut joins the pieces.
+TEST_F(Files, HugeLinesAreShownInPiecesAndKeptWhole) {
+  const std::u16string nuls(20000, u'\0'), word(30000, u'\u0628');
+  const std::string bytes = "\xFF\xFE" + uytest::Utf16Le(nuls + u"\r\n" + word + u" end");
+  uytest::WriteFile(dir / "huge.uyt", bytes);
+  Open(dir / "huge.uyt");
+  auto longest = [this] {
+    int units = 0;
+    for (QTextBlock b = Memo()->document()->begin(); b.isValid(); b = b.next()) units = std::max(units, b.length() - 1);
+    return units;
+  };
+  EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
+  EXPECT_EQ(Memo()->DisplayedLines().join(QString()).toStdU16String(), nuls + word + u" end");
+  struct Step {
+    Qt::Key key;
+    std::u16string saved;
+  };
+  const Step steps[] = {
+      {Qt::Key_Return, nuls.substr(0, 8192) + u"\r\n" + nuls.substr(8192) + u"\r\n" + word + u" end"},
+      {Qt::Key_Backspace, nuls + u"\r\n" + word + u" end"},
+      {Qt::Key_Backspace, nuls + u"\r\n" + word + u" end"},  // the cut: nothing of the text
+  };
+  QTextCursor at_cut = Memo()->textCursor();
+  at_cut.setPosition(8192 + 1);  // the start of the second piece
+  Memo()->setTextCursor(at_cut);
+  for (const Step& step : steps) {
+    QTest::keyClick(Memo(), step.key);
+    Save(dir / "out.uyt");
+    EXPECT_EQ(uytest::ReadFile(dir / "out.uyt"), "\xFF\xFE" + uytest::Utf16Le(step.saved)) << step.key;
+  }
+  EXPECT_EQ(longest(), 2 * uy::uyedit::UyMemo::kShownPiece);
+  EXPECT_TRUE(Failures().isEmpty());
 }
 
 TEST_F(Files, ColourAppliesToBothTextAreas) {

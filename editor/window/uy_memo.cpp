@@ -51,40 +51,29 @@ qsizetype PieceEnd(const QString& text, qsizetype at, qsizetype piece) {
   return cut;
 }
 
-// The held text with a display-only break (CR LF) after every piece of a paragraph longer
-// than `piece` units, and the document positions of the pieces after them. The text area
-// takes CR LF, a lone CR and a lone LF each as one paragraph break (one position).
-QString WithShownPieces(const QString& held, qsizetype piece, std::vector<int>* continued) {
-  continued->clear();
-  qsizetype longest = 0, run = 0;
-  for (const QChar c : held) {
-    run = IsBreak(c) ? 0 : run + 1;
-    longest = std::max(longest, run);
-  }
-  if (longest <= piece) return held;
-  QString shown;
-  shown.reserve(held.size() + 2 * (held.size() / piece + 1));
-  int position = 0;
-  for (qsizetype start = 0; start < held.size();) {
-    qsizetype end = start;
+// Where display-only breaks go in the held text (before the unit at each index): after
+// every piece of a paragraph longer than `piece` units.
+std::vector<qsizetype> DisplayCuts(const QString& held, qsizetype piece) {
+  std::vector<qsizetype> cuts;
+  qsizetype run = 0;
+  for (qsizetype i = 0; i < held.size(); ++i) {
+    run = IsBreak(held[i]) ? 0 : run + 1;
+    if (run <= piece) continue;
+    // A paragraph longer than a piece: cut it from its start.
+    qsizetype at = i - piece, end = i;
     while (end < held.size() && !IsBreak(held[end])) ++end;
-    qsizetype at = start;
-    while (end - at > piece) {
-      const qsizetype cut = PieceEnd(held, at, piece);
-      shown += QStringView(held).sliced(at, cut - at);
-      shown += u"\r\n";
-      position += static_cast<int>(cut - at) + 1;
-      continued->push_back(position);
-      at = cut;
-    }
-    qsizetype next = end;
-    if (next < held.size()) next += held[next] == u'\r' && next + 1 < held.size() && held[next + 1] == u'\n' ? 2 : 1;
-    shown += QStringView(held).sliced(at, next - at);
-    position += static_cast<int>(end - at) + (next > end ? 1 : 0);
-    start = next;
+    while (end - at > piece) cuts.push_back(at = PieceEnd(held, at, piece));
+    i = end;
+    run = 0;
   }
-  return shown;
+  return cuts;
 }
+
+// A display-only break carries this property in its character format, which the text
+// area keeps with that character through edits, undo and redo, and never gives to a
+// break typed at its place. The value tells the breaks apart: a copy of it (text typed in
+// an empty piece takes the format of the break before it) counts only once.
+constexpr int kDisplayOnlyBreak = QTextFormat::UserProperty + 0x2029;
 
 }  // namespace
 
@@ -157,9 +146,9 @@ QString UyMemo::FileText(QString held) {
 }
 
 void UyMemo::ReplaceText(const QString& file_text) {
-  std::vector<int> continued;
-  const QString held = WithShownPieces(HeldText(file_text), kShownPiece, &continued);
-  cuts_.clear();
+  const QString held = HeldText(file_text);
+  const std::vector<qsizetype> cuts = DisplayCuts(held, kShownPiece);
+  has_display_only_breaks_ = has_display_only_breaks_ || !cuts.empty();
   // A large text goes in in pieces with the window's events handled in between (user
   // input waits), so the window never hangs for long; joining each piece to the first
   // keeps the whole replacement one step for Ctrl+Z.
@@ -171,13 +160,23 @@ void UyMemo::ReplaceText(const QString& file_text) {
   cursor.beginEditBlock();
   cursor.select(QTextCursor::Document);
   cursor.removeSelectedText();
+  const QTextCharFormat plain = cursor.charFormat();
+  auto next_cut = cuts.begin();
   for (qsizetype at = 0; at < held.size();) {
+    if (next_cut != cuts.end() && *next_cut == at) {
+      QTextCharFormat display_only = plain;
+      display_only.setProperty(kDisplayOnlyBreak, ++display_only_breaks_made_);
+      cursor.insertBlock(cursor.blockFormat(), display_only);
+      ++next_cut;
+      continue;
+    }
     qsizetype end = held.size();
     if (held.size() - at > kPiece) {  // a piece ends after a line feed: CR LF stays whole
       const qsizetype lf = held.indexOf(u'\n', at + kPiece);
       if (lf >= 0) end = lf + 1;
     }
-    cursor.insertText(held.sliced(at, end - at));  // CR LF becomes a paragraph break
+    if (next_cut != cuts.end()) end = std::min(end, *next_cut);
+    cursor.insertText(held.sliced(at, end - at), plain);  // CR LF becomes a paragraph break
     at = end;
     if (at < held.size() && since_events.elapsed() >= kEventsEveryMs) {
       cursor.endEditBlock();
@@ -187,21 +186,15 @@ void UyMemo::ReplaceText(const QString& file_text) {
     }
   }
   cursor.endEditBlock();
-  for (const int position : continued) {
-    // Made from its block: setPosition() would lay the block out.
-    QTextCursor& cut = cuts_.emplace_back(document()->findBlock(position));
-    cut.setKeepPositionOnInsert(true);  // text typed at the cut goes after the break
-  }
   moveCursor(QTextCursor::Start);
 }
 
-std::vector<int> UyMemo::ContinuedAt() const {
-  std::vector<int> at;
-  for (const QTextCursor& cut : cuts_)
-    if (cut.position() > 0 && cut.atBlockStart()) at.push_back(cut.position());
-  std::sort(at.begin(), at.end());
-  at.erase(std::unique(at.begin(), at.end()), at.end());
-  return at;
+UyMemo::BreakKinds::BreakKinds(const UyMemo& memo) : active_(memo.has_display_only_breaks_) {}
+
+bool UyMemo::BreakKinds::DisplayOnlyBefore(const QTextBlock& block) {
+  if (!active_ || !block.isValid() || !block.previous().isValid()) return false;
+  const QVariant id = block.charFormat().property(kDisplayOnlyBreak);
+  return id.isValid() && seen_.insert(id.toLongLong()).second;
 }
 
 void UyMemo::keyPressEvent(QKeyEvent* event) {
@@ -246,10 +239,8 @@ void UyMemo::VisitDisplayedParagraphs(
     const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const {
   QTextDocument* doc = document();
   auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc->documentLayout());
-  const std::vector<int> continued = ContinuedAt();
-  auto continues = [&continued](const QTextBlock& b) {
-    return b.isValid() && std::binary_search(continued.begin(), continued.end(), b.position());
-  };
+  BreakKinds breaks(*this);
+  auto continues = [&breaks](const QTextBlock& b) { return breaks.DisplayOnlyBefore(b); };
   std::vector<std::size_t> ends;
   QString file_text;
   for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
@@ -303,23 +294,17 @@ QStringList UyMemo::DisplayedLines() const {
 
 QString UyMemo::TextCrLf() const {
   QString text = document()->toRawText();
-  const std::vector<int> continued = ContinuedAt();
-  if (continued.empty()) {
+  if (!has_display_only_breaks_) {
     text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
     return FileText(std::move(text));
   }
   QString joined;
   joined.reserve(text.size() + text.size() / 16);
-  auto next_cut = continued.begin();
-  qsizetype copied = 0;
-  for (qsizetype i = text.indexOf(QChar::ParagraphSeparator); i >= 0;
-       i = text.indexOf(QChar::ParagraphSeparator, i + 1)) {
-    joined += QStringView(text).sliced(copied, i - copied);
-    copied = i + 1;
-    while (next_cut != continued.end() && *next_cut < i + 1) ++next_cut;
-    if (next_cut == continued.end() || *next_cut != i + 1) joined += u"\r\n";  // else display-only
+  BreakKinds breaks(*this);
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    if (block != document()->begin() && !breaks.DisplayOnlyBefore(block)) joined += u"\r\n";
+    joined += QStringView(text).sliced(block.position(), block.length() - 1);
   }
-  joined += QStringView(text).sliced(copied);
   return FileText(std::move(joined));
 }
 

@@ -5,11 +5,11 @@
 
 #include <QPlainTextEdit>
 #include <QString>
-#include <QTextCursor>
+#include <QTextBlock>
 #include <functional>
 #include <optional>
 #include <span>
-#include <vector>
+#include <unordered_set>
 
 namespace uy::uyedit {
 
@@ -43,7 +43,8 @@ class UyMemo : public QPlainTextEdit {
   // longer than kShownPiece units is shown as paragraphs of at most that many units, cut
   // after a space where one is near. Those display-only breaks are no part of the text:
   // TextCrLf, the displayed paragraphs and the export join the pieces again. A break
-  // typed at the cut is a real one; deleting a cut joins the pieces on the screen too.
+  // typed at the cut is a real one; deleting a cut joins the pieces on the screen too;
+  // undo and redo keep them.
   void ReplaceText(const QString& file_text);
   static constexpr qsizetype kShownPiece = 8192;
 
@@ -59,15 +60,21 @@ class UyMemo : public QPlainTextEdit {
   void inputMethodEvent(QInputMethodEvent* event) override;
 
  private:
-  // The document positions, ascending, at which a paragraph continues after a
-  // display-only break (the start of the piece after it).
-  std::vector<int> ContinuedAt() const;
+  // Tells, block by block in document order, whether the break before a block is
+  // display-only.
+  class BreakKinds {
+   public:
+    explicit BreakKinds(const UyMemo& memo);
+    bool DisplayOnlyBefore(const QTextBlock& block);
+
+   private:
+    bool active_;
+    std::unordered_set<qint64> seen_;
+  };
 
   TypedHook typed_hook_;
-  // One cursor at the start of each piece after a display-only break; it stays there
-  // when text is typed at that place, and no longer sits at a paragraph's start once
-  // the break is deleted.
-  std::vector<QTextCursor> cuts_;
+  bool has_display_only_breaks_ = false;  // ever made in this text area
+  qint64 display_only_breaks_made_ = 0;
 };
 
 }  // namespace uy::uyedit

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -146,21 +147,41 @@ QString UyMemo::FileText(QString held) {
 }
 
 void UyMemo::ReplaceText(const QString& file_text) {
-  const QString held = HeldText(file_text);
-  const std::vector<qsizetype> cuts = DisplayCuts(held, kShownPiece);
-  has_display_only_breaks_ = has_display_only_breaks_ || !cuts.empty();
-  // A large text goes in in pieces with the window's events handled in between (user
-  // input waits), so the window never hangs for long; joining each piece to the first
-  // keeps the whole replacement one step for Ctrl+Z.
-  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
-  constexpr qint64 kEventsEveryMs = 40;
-  QElapsedTimer since_events;
-  since_events.start();
   QTextCursor cursor(document());
   cursor.beginEditBlock();
   cursor.select(QTextCursor::Document);
   cursor.removeSelectedText();
-  const QTextCharFormat plain = cursor.charFormat();
+  InsertHeld(cursor, HeldText(file_text));
+  cursor.endEditBlock();
+  moveCursor(QTextCursor::Start);
+}
+
+void UyMemo::insertFromMimeData(const QMimeData* source) {
+  // A paste is split for display as an open is, once it holds a paragraph that needs it.
+  const QString text = source && source->hasText() ? source->text() : QString();
+  const QString held = HeldText(text);
+  if (isReadOnly() || DisplayCuts(held, kShownPiece).empty()) return QPlainTextEdit::insertFromMimeData(source);
+  QTextCursor cursor = textCursor();
+  cursor.beginEditBlock();
+  cursor.removeSelectedText();
+  InsertHeld(cursor, held);
+  cursor.endEditBlock();
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+void UyMemo::InsertHeld(QTextCursor& cursor, const QString& held) {
+  const std::vector<qsizetype> cuts = DisplayCuts(held, kShownPiece);
+  has_display_only_breaks_ = has_display_only_breaks_ || !cuts.empty();
+  // A large text goes in in pieces with the window's events handled in between (user
+  // input waits), so the window never hangs for long; joining each piece to the first
+  // keeps the whole insertion one step for Ctrl+Z.
+  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
+  constexpr qint64 kEventsEveryMs = 40;
+  QElapsedTimer since_events;
+  since_events.start();
+  QTextCharFormat plain = cursor.charFormat();
+  plain.clearProperty(kDisplayOnlyBreak);
   auto next_cut = cuts.begin();
   for (qsizetype at = 0; at < held.size();) {
     if (next_cut != cuts.end() && *next_cut == at) {
@@ -185,8 +206,6 @@ void UyMemo::ReplaceText(const QString& file_text) {
       cursor.joinPreviousEditBlock();
     }
   }
-  cursor.endEditBlock();
-  moveCursor(QTextCursor::Start);
 }
 
 UyMemo::BreakKinds::BreakKinds(const UyMemo& memo) : active_(memo.has_display_only_breaks_) {}

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QString>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <functional>
 #include <optional>
 #include <span>
@@ -44,7 +45,7 @@ class UyMemo : public QPlainTextEdit {
   // after a space where one is near. Those display-only breaks are no part of the text:
   // TextCrLf, the displayed paragraphs and the export join the pieces again. A break
   // typed at the cut is a real one; deleting a cut joins the pieces on the screen too;
-  // undo and redo keep them.
+  // undo and redo keep them. A paste that holds such a paragraph is shown the same way.
   void ReplaceText(const QString& file_text);
   static constexpr qsizetype kShownPiece = 8192;
 
@@ -58,8 +59,13 @@ class UyMemo : public QPlainTextEdit {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
+  // Inserts held text at the cursor, inside the caller's edit block, with display-only
+  // breaks where a paragraph needs them.
+  void InsertHeld(QTextCursor& cursor, const QString& held);
+
   // Tells, block by block in document order, whether the break before a block is
   // display-only.
   class BreakKinds {

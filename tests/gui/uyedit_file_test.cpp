@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // New, Open, Save and colour through a recording dialog provider.
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -273,6 +274,12 @@ TEST_F(Files, HugeLinesAreShownInPiecesAndKeptWhole) {
   while (Memo()->document()->isRedoAvailable()) Memo()->redo();
   EXPECT_EQ(saved(), "\xFF\xFE" + uytest::Utf16Le(whole));
   EXPECT_EQ(longest(), 2 * uy::uyedit::UyMemo::kShownPiece);
+  // A paste of such a line is shown in pieces too.
+  Window().ToolButton1->click();
+  QApplication::clipboard()->setText(QString::fromStdU16String(word));
+  Memo()->paste();
+  EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
+  EXPECT_EQ(saved(), "\xFF\xFE" + uytest::Utf16Le(word));
   EXPECT_TRUE(Failures().isEmpty());
 }
 

@@ -92,6 +92,15 @@ TEST(UyconvCatSave, EndToEnd) {
   EXPECT_NE(full.err.find("Stream write error: " + (dir / "full.uyt").string() + ": File too large"),
             std::string::npos) << full.err;
   EXPECT_EQ(ReadFile(dir / "full.uyt"), "old");
+  // Standard input that cannot be read (a folder) is a failure, not an empty text.
+  const auto folder_as_stdin = [] { ::dup2(::open("/", O_RDONLY), 0); };
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{kUyconv, "save", (dir / "full.uyt").string()}, {kUyconv, "type"}}) {
+    auto unread = RunProgram(argv, "", folder_as_stdin);
+    EXPECT_EQ(unread.status, 1) << argv[1];
+    EXPECT_NE(unread.err.find("cannot read standard input: Is a directory"), std::string::npos) << unread.err;
+  }
+  EXPECT_EQ(ReadFile(dir / "full.uyt"), "old");
   EXPECT_EQ(RunProgram({kUyconv, "save"}).status, 2);
   EXPECT_EQ(RunProgram({kUyconv, "cat"}).status, 2);
 }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -47,7 +46,7 @@ int RunCat(const Args& args) {
 
 int RunSave(const Args& args) {
   if (args.size() != 1) return UsageError("save: give exactly one FILE");
-  const std::string input{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+  const std::string input = ReadStandardInput();
   std::size_t replaced = 0;
   const std::u16string text = uy::editor::NormaliseLineBreaks(uy::FromUtf8(input, &replaced));
   if (replaced > 0)

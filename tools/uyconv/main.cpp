@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <iostream>
 #include <streambuf>
 
@@ -113,6 +114,21 @@ int UsageError(const std::string& message) {
 }
 
 void Error(const std::string& message) { std::cerr << "uyconv: " << message << '\n'; }
+
+std::string ReadStandardInput() {
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t r = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (r > 0) {
+      data.append(buf, static_cast<std::size_t>(r));
+    } else if (r == 0) {
+      return data;
+    } else if (errno != EINTR) {
+      throw std::runtime_error("cannot read standard input: " + std::string(std::strerror(errno)));
+    }
+  }
+}
 
 namespace {
 

@@ -143,6 +143,7 @@ DecodedText DecodeTextFile(std::string_view bytes) {
     case CharacterSet::csUnicodeSwapped:
       // an odd last byte is ignored
       text = DecodeUtf16Bytes(body, result.charset == CharacterSet::csUnicodeSwapped);
+      result.odd_last_byte = body.size() % 2 != 0;
       break;
     case CharacterSet::csUtf8:
       text = FromUtf8(body, &result.replaced);
@@ -219,6 +220,7 @@ struct TextFileReader::State {
   bool after_cr = false;
   bool at_end = false;              // the whole file is read
   bool done = false;                // and decoded
+  bool odd_last_byte = false;
   std::size_t replaced = 0;
 
   State(const fs::path& path, std::size_t piece) : in(path), piece_bytes(std::max<std::size_t>(piece, 4)) {}
@@ -240,7 +242,10 @@ struct TextFileReader::State {
       case CharacterSet::csUnicodeSwapped:
         used &= ~std::size_t{1};  // an odd last byte is ignored
         units = DecodeUtf16Bytes(std::string_view(bytes).substr(0, used), charset == CharacterSet::csUnicodeSwapped);
-        if (last) used = bytes.size();
+        if (last) {
+          odd_last_byte = used != bytes.size();
+          used = bytes.size();
+        }
         break;
       case CharacterSet::csUtf8:
       case CharacterSet::csAnsi: {
@@ -291,6 +296,7 @@ TextFileReader::~TextFileReader() = default;
 
 CharacterSet TextFileReader::charset() const { return st_->charset; }
 std::size_t TextFileReader::replaced() const { return st_->replaced; }
+bool TextFileReader::odd_last_byte() const { return st_->odd_last_byte; }
 
 bool TextFileReader::Next(std::u16string& piece) {
   State& st = *st_;

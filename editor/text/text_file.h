@@ -27,6 +27,8 @@ struct DecodedText {
   // UTF-16 units without their other half; the text keeps them (the editor saves them
   // back as they were), but they cannot be printed as UTF-8.
   std::size_t lone_surrogates = 0;
+  // UTF-16 text whose last byte has no partner: it is no character and is left out.
+  bool odd_last_byte = false;
 };
 
 // The number of units in `text` that are half of a surrogate pair without the other half.
@@ -82,6 +84,8 @@ class TextFileReader {
   CharacterSet charset() const;
   // Malformed or unmappable sequences shown as U+FFFD so far.
   std::size_t replaced() const;
+  // Known at the end: as DecodedText's.
+  bool odd_last_byte() const;
 
  private:
   struct State;

@@ -458,6 +458,8 @@ void TForm1::OpenFile(const QString& path) {
       note += QStringLiteral(" It may be UTF-16 text without a byte-order mark.");
     notes << note;
   }
+  if (decoded.odd_last_byte)
+    notes << QStringLiteral("This UTF-16 file ends with half a character (one byte); it is left out.");
   if (stand_ins > 0)
     notes << QStringLiteral("This file holds %1 characters from U+102029, U+10FDD0 and U+10FDD1, which the "
                             "editor uses to show U+2029, U+FDD0 and U+FDD1; saving writes them as those "

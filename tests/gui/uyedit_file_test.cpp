@@ -158,6 +158,12 @@ TEST_F(Files, MalformedUtf8LoadsWithReplacementCharactersAndAWarning) {
   const auto messages = dialogs.Of(Kind::Message);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.contains(Q(dir / "bad.uyt")));
+  // Half a UTF-16 unit at the end is said too.
+  uytest::WriteFile(dir / "odd.uyt", std::string("\xFF\xFE" "a\x00" "b", 5));
+  Open(dir / "odd.uyt");
+  EXPECT_EQ(Text(), u"a");
+  ASSERT_EQ(dialogs.Of(Kind::Message).size(), 2u);
+  EXPECT_TRUE(dialogs.Of(Kind::Message)[1].text.contains(QStringLiteral("half a character")));
   EXPECT_TRUE(Failures().isEmpty());
 }
 

@@ -74,6 +74,10 @@ TEST(UyconvCatSave, EndToEnd) {
   EXPECT_EQ(lone.status, 0);
   EXPECT_EQ(lone.out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD");
   EXPECT_NE(lone.err.find("3 lone UTF-16 surrogate(s) shown as U+FFFD"), std::string::npos) << lone.err;
+  WriteFile(dir / "odd.uyt", std::string("\xFF\xFE" "a\x00" "b", 5));
+  auto odd = RunProgram({kUyconv, "cat", (dir / "odd.uyt").string()});
+  EXPECT_EQ(odd.out, "a");
+  EXPECT_NE(odd.err.find("the last byte is half a UTF-16 unit"), std::string::npos) << odd.err;
   // Failures: exit 1, a message naming the file, the old file intact.
   auto missing = RunProgram({kUyconv, "cat", (dir / "none.uyt").string()});
   EXPECT_EQ(missing.status, 1);

@@ -54,6 +54,8 @@ TEST(TextFile, MarksAndSizes) {
 TEST(TextFile, Utf16BothByteOrdersOddByteAndNul) {
   EXPECT_EQ(DecodeTextFile(Bytes({0xFE, 0xFF, 0x00, 0x61, 0x00, 0x62})).text, u"ab");
   EXPECT_EQ(DecodeTextFile(Bytes({0xFF, 0xFE, 0x61, 0x00, 0x62})).text, u"a");
+  EXPECT_TRUE(DecodeTextFile(Bytes({0xFF, 0xFE, 0x61, 0x00, 0x62})).odd_last_byte);
+  EXPECT_FALSE(DecodeTextFile(Bytes({0xFF, 0xFE, 0x61, 0x00})).odd_last_byte);
   EXPECT_EQ(DecodeTextFile(Bytes({0xFE, 0xFF, 0x06, 0x26, 0x06})).text, u"\u0626");
   EXPECT_EQ(DecodeTextFile(Bytes({0xFF, 0xFE, 0x26, 0x06, 0x3D, 0xD8, 0x00, 0xDE})).text, u"\u0626\U0001F600");
   // A U+0000 does not end the text.
@@ -179,6 +181,7 @@ TEST(TextFile, ReadingInPiecesGivesTheWholeText) {
       EXPECT_EQ(text, whole.text) << "file " << f << ", pieces of " << piece_bytes;
       EXPECT_EQ(reader.replaced(), whole.replaced) << "file " << f << ", pieces of " << piece_bytes;
       EXPECT_EQ(reader.charset(), whole.charset) << "file " << f;
+      EXPECT_EQ(reader.odd_last_byte(), whole.odd_last_byte) << "file " << f;
     }
   }
   EXPECT_THROW(uy::editor::TextFileReader(dir / "absent"), uy::editor::TextFileError);

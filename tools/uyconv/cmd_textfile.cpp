@@ -38,6 +38,8 @@ int RunCat(const Args& args) {
   if (reader->replaced() > 0)
     Error("warning: " + args[0] + ": " + std::to_string(reader->replaced()) +
           " malformed or unmappable sequence(s) shown as U+FFFD");
+  if (reader->odd_last_byte())
+    Error("warning: " + args[0] + ": the last byte is half a UTF-16 unit; it is left out");
   if (lone_surrogates > 0)
     Error("warning: " + args[0] + ": " + std::to_string(lone_surrogates) +
           " lone UTF-16 surrogate(s) shown as U+FFFD");

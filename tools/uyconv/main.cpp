@@ -89,7 +89,9 @@ const std::vector<Command>& Commands() {
        "with either byte-order mark, UTF-8 with its mark, or unmarked text (UTF-8\n"
        "when valid, else code page 936). Line breaks print as LF. Malformed or\n"
        "unmappable bytes, and UTF-16 surrogates without their other half, print as\n"
-       "U+FFFD and are counted in a warning on stderr.\n",
+       "U+FFFD and are counted in a warning on stderr; a last byte that is half a\n"
+       "UTF-16 unit is left out with a warning. The file is read and printed a piece\n"
+       "at a time, in a few MB whatever its size; the first failed write ends the run.\n",
        RunCat},
       {"save", "save UTF-8 from stdin as a .uyt text file",
        "Usage: uyconv save FILE\n\n"

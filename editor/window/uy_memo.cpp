@@ -258,8 +258,7 @@ void UyMemo::VisitDisplayedParagraphs(
     const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const {
   QTextDocument* doc = document();
   auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc->documentLayout());
-  BreakKinds breaks(*this);
-  auto continues = [&breaks](const QTextBlock& b) { return breaks.DisplayOnlyBefore(b); };
+  BreakKinds breaks(*this);  // asked once per block, in order
   std::vector<std::size_t> ends;
   QString file_text;
   for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
@@ -268,7 +267,8 @@ void UyMemo::VisitDisplayedParagraphs(
     if (layout) layout->blockBoundingRect(block);  // lays out blocks never shown
     const QTextLayout* tl = block.layout();
     const int count = tl ? tl->lineCount() : 0;
-    if (count <= 1 && !continues(block.next())) {
+    bool continued = breaks.DisplayOnlyBefore(block.next());
+    if (count <= 1 && !continued) {
       const QString whole = FileText(text);
       ends.assign(1, static_cast<std::size_t>(whole.size()));
       visit(whole, ends);
@@ -291,9 +291,10 @@ void UyMemo::VisitDisplayedParagraphs(
         file_text += FileText(piece);
         ends.push_back(static_cast<std::size_t>(file_text.size()));
       }
-      if (!continues(block.next())) break;
+      if (!continued) break;
       block = block.next();
       if (layout) layout->blockBoundingRect(block);
+      continued = breaks.DisplayOnlyBefore(block.next());
     }
     visit(file_text, ends);
   }

@@ -250,6 +250,12 @@ TEST_F(Files, HugeLinesAreShownInPiecesAndKeptWhole) {
   };
   EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
   EXPECT_EQ(Memo()->DisplayedLines().join(QString()).toStdU16String(), nuls + word + u" end");
+  auto paragraphs = [this] {
+    int n = 0;
+    Memo()->VisitDisplayedParagraphs([&n](const QString&, std::span<const std::size_t>) { ++n; });
+    return n;
+  };
+  EXPECT_EQ(paragraphs(), 2);
   struct Step {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
@@ -286,6 +292,12 @@ TEST_F(Files, HugeLinesAreShownInPiecesAndKeptWhole) {
   Memo()->paste();
   EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
   EXPECT_EQ(saved(), "\xFF\xFE" + uytest::Utf16Le(word));
+  // A piece of one displayed line still continues its paragraph.
+  QTextCursor most_of_a_piece(Memo()->document());
+  most_of_a_piece.setPosition(8193);
+  most_of_a_piece.setPosition(8193 + 8191, QTextCursor::KeepAnchor);
+  most_of_a_piece.removeSelectedText();
+  EXPECT_EQ(paragraphs(), 1);
   EXPECT_TRUE(Failures().isEmpty());
 }
 

@@ -170,6 +170,28 @@ void UyMemo::insertFromMimeData(const QMimeData* source) {
   ensureCursorVisible();
 }
 
+QMimeData* UyMemo::createMimeDataFromSelection() const {
+  QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
+  const QTextCursor selection = textCursor();
+  if (!data || !has_display_only_breaks_ || !selection.hasSelection()) return data;
+  // The selection as copied (paragraph breaks as LF), without the display-only ones; the
+  // breaks are told apart in document order from the start.
+  const int start = selection.selectionStart(), end = selection.selectionEnd();
+  const QString text = document()->toRawText();
+  QString copied;
+  BreakKinds breaks(*this);
+  for (QTextBlock block = document()->begin(); block.isValid() && block.position() <= end; block = block.next()) {
+    const bool display_only = breaks.DisplayOnlyBefore(block);
+    const int from = std::max(start, block.position()), to = std::min(end, block.position() + block.length() - 1);
+    if (block.position() > start && !display_only) copied += u'\n';
+    if (to > from) copied += QStringView(text).sliced(from, to - from);
+  }
+  delete data;  // its text is made from the selection when read, breaks and all
+  auto* plain = new QMimeData;
+  plain->setText(copied);
+  return plain;
+}
+
 void UyMemo::InsertHeld(QTextCursor& cursor, const QString& held) {
   const std::vector<qsizetype> cuts = DisplayCuts(held, kShownPiece);
   has_display_only_breaks_ = has_display_only_breaks_ || !cuts.empty();

@@ -45,7 +45,8 @@ class UyMemo : public QPlainTextEdit {
   // after a space where one is near. Those display-only breaks are no part of the text:
   // TextCrLf, the displayed paragraphs and the export join the pieces again. A break
   // typed at the cut is a real one; deleting a cut joins the pieces on the screen too;
-  // undo and redo keep them. A paste that holds such a paragraph is shown the same way.
+  // undo and redo keep them. A paste that holds such a paragraph is shown the same way;
+  // a copy leaves the display-only breaks out.
   void ReplaceText(const QString& file_text);
   static constexpr qsizetype kShownPiece = 8192;
 
@@ -60,6 +61,7 @@ class UyMemo : public QPlainTextEdit {
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   // Inserts held text at the cursor, inside the caller's edit block, with display-only

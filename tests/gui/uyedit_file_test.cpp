@@ -256,6 +256,18 @@ TEST_F(Files, HugeLinesAreShownInPiecesAndKeptWhole) {
     return n;
   };
   EXPECT_EQ(paragraphs(), 2);
+  // A copy across a cut has no break there; one across the real break has it.
+  QTextCursor across = Memo()->textCursor();
+  across.setPosition(20000 + 2 + 1 + 8190);  // the NULs, their 2 cuts, the break, 8190 letters
+  across.setPosition(across.position() + 5, QTextCursor::KeepAnchor);
+  Memo()->setTextCursor(across);
+  Memo()->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(4, QChar(0x0628)));
+  across.setPosition(20000 + 2 - 1);
+  across.setPosition(across.position() + 3, QTextCursor::KeepAnchor);
+  Memo()->setTextCursor(across);
+  Memo()->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(QChar(0)) + u'\n' + QChar(0x0628));
   struct Step {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;

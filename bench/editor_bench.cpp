@@ -2,10 +2,13 @@
 // The editor window at scale, offscreen: opening a 50 MB ".uyt" file (400,000 lines)
 // and the export of a 100,000-paragraph document, each timed in wall and CPU time, with
 // the longest stretch in which the window handled no events, the export compared with
-// ExportText of the same lines, and the peak memory.
+// ExportText of the same lines, and the peak memory. Then files of one huge line (1 MB
+// of NUL characters, a 1 MB word) against 1 MB of ordinary lines, opened and scrolled
+// through. `bench_editor lines [UNITS]` runs only that part.
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -102,6 +105,38 @@ Timed Time(GapMeter& gaps, F&& f) {
   return {wall, CpuSeconds() - cpu0, gaps.Stop()};
 }
 
+// Opens each file of one huge line and the same amount of ordinary lines, scrolls to the
+// end and back and types a letter; prints each time and its ratio to the ordinary file.
+void HugeLines(uy::uyedit::TForm1& window, GapMeter& gaps, std::mt19937& rng, std::size_t kUnits) {
+  std::u16string ordinary;
+  while (ordinary.size() < kUnits) ordinary += MakeLine(rng, 60) + u"\r\n";
+  std::u16string word;
+  while (word.size() < kUnits) word += MakeLine(rng, 60);
+  std::erase(word, u' ');
+  const std::pair<const char*, std::u16string> files[] = {
+      {"1 MB of ordinary lines", ordinary}, {"1 MB of NUL", std::u16string(kUnits, u'\0')}, {"a 1 MB word", word}};
+  const auto path = std::filesystem::temp_directory_path() / ("editor_bench_" + std::to_string(getpid()) + ".uyt");
+  double baseline = 0;
+  for (const auto& [name, text] : files) {
+    std::ofstream(path, std::ios::binary) << uy::editor::EncodeTextFile(text);
+    const Timed open = Time(gaps, [&] {
+      window.OpenFile(QString::fromStdString(path.string()));
+      window.TntMemo1->moveCursor(QTextCursor::End);
+      QApplication::processEvents();
+      window.TntMemo1->moveCursor(QTextCursor::Start);
+      window.TntMemo1->insertPlainText(QStringLiteral("x"));
+    });
+    if (baseline == 0) baseline = open.wall;
+    const bool kept = window.TntMemo1->TextCrLf().size() == static_cast<qsizetype>(text.size() + 1);
+    std::printf("%s: open, scroll and type %.3f s wall, %.3f s CPU, longest without events %lld ms, "
+                "%.1fx the ordinary lines%s\n",
+                name, open.wall, open.cpu, static_cast<long long>(open.longest_gap_ms), open.wall / baseline,
+                kept ? "" : " (TEXT NOT KEPT)");
+    std::fflush(stdout);
+  }
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,6 +148,13 @@ int main(int argc, char** argv) {
   window.show();
   QApplication::processEvents();
   GapMeter gaps;
+  // `bench_editor lines [UNITS]`: only the files of one huge line, of other sizes than 1 MB.
+  const bool only_lines = argc > 1 && std::string(argv[1]) == "lines";
+  const std::size_t line_units = argc > 2 ? std::stoul(argv[2]) : std::size_t{1} << 20;
+  if (only_lines) {
+    HugeLines(window, gaps, rng, line_units);
+    return 0;
+  }
 
   // Open: 400,000 lines, about 50 MB as ".uyt".
   const auto path = std::filesystem::temp_directory_path() / ("editor_bench_" + std::to_string(getpid()) + ".uyt");
@@ -159,6 +201,8 @@ int main(int argc, char** argv) {
               "ExportText of the same lines %.3f s CPU; window/ExportText %.1fx%s\n",
               lines.size(), exported.wall, exported.cpu, static_cast<long long>(exported.longest_gap_ms),
               engine_cpu, exported.cpu / std::max(engine_cpu, 1e-9), same ? "" : " (CLIPBOARD DIFFERS)");
+
+  HugeLines(window, gaps, rng, line_units);  // last: its text area then keeps looking for pieces
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -19,7 +19,18 @@ struct Slot {
 constexpr int kSlots = 64;  // one per writer open at once (uyconv recode -r runs several)
 Slot g_slots[kSlots];
 
-constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process and that can be caught, but the
+// faults a program raises on itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP), which are
+// left to the debuggers and sanitizers that catch them; and the real-time signals.
+// SIGXFSZ is ignored instead (below).
+constexpr int kFatalSignals[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+                                 SIGXCPU, SIGPROF, SIGVTALRM, SIGIO,   SIGPWR,  SIGSYS,  SIGSTKFLT, SIGABRT};
+
+template <typename F>
+void ForEachFatalSignal(F&& f) {
+  for (int sig : kFatalSignals) f(sig);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) f(sig);
+}
 
 extern "C" void RemoveTemporariesAndDie(int sig) {
   for (Slot& s : g_slots)
@@ -41,13 +52,13 @@ void InstallSignalHandlers() {
   struct sigaction sa {};
   sa.sa_handler = RemoveTemporariesAndDie;
   sigemptyset(&sa.sa_mask);
-  for (int sig : kFatalSignals) sigaddset(&sa.sa_mask, sig);  // one clean-up at a time
+  ForEachFatalSignal([&](int sig) { sigaddset(&sa.sa_mask, sig); });  // one clean-up at a time
   sa.sa_flags = SA_RESTART;
-  for (int sig : kFatalSignals) {
+  ForEachFatalSignal([&](int sig) {
     struct sigaction old {};
-    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;  // e.g. nohup
+    if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;  // e.g. nohup
     ::sigaction(sig, &sa, nullptr);
-  }
+  });
   struct sigaction ign {};
   ign.sa_handler = SIG_IGN;
   sigemptyset(&ign.sa_mask);

@@ -42,8 +42,19 @@ std::uint8_t TypeOf(UCharDirection d) {
   }
 }
 
+// U+2029, U+FDD0 and U+FDD1 stand inside an editor line as boxes (the text area takes
+// them for paragraph breaks, so it holds stand-ins), which lay out as left-to-right
+// characters: so they are ordered here, and a U+2029 never splits the line's paragraph.
+bool ShownAsBox(UChar32 c) { return c == 0x2029 || c == 0xFDD0 || c == 0xFDD1; }
+
+extern "C" UCharDirection ClassShownAsBox(const void*, UChar32 c) {
+  return ShownAsBox(c) ? U_LEFT_TO_RIGHT : static_cast<UCharDirection>(U_BIDI_CLASS_DEFAULT);
+}
+
+UCharDirection DirectionOf(UChar32 c) { return ShownAsBox(c) ? U_LEFT_TO_RIGHT : u_charDirection(c); }
+
 std::uint8_t InfoOf(char16_t c) {
-  std::uint8_t v = TypeOf(u_charDirection(c));
+  std::uint8_t v = TypeOf(DirectionOf(c));
   if ((c >= 0xD800 && c < 0xE000) || u_hasBinaryProperty(c, UCHAR_BIDI_CONTROL)) v = kOther;
   // Brackets paired by canonical equivalence are left to ICU.
   if (c == 0x2329 || c == 0x232A || c == 0x3008 || c == 0x3009) v = kOther;
@@ -363,7 +374,10 @@ bool AllRtl(unsigned seen) { return !(seen & ((1u << kL) | (1u << kEN) | (1u << 
 
 struct IcuHolder {
   UBiDi* bidi = ubidi_open();
-  IcuHolder() = default;
+  IcuHolder() {
+    UErrorCode err = U_ZERO_ERROR;
+    if (bidi) ubidi_setClassCallback(bidi, ClassShownAsBox, nullptr, nullptr, nullptr, &err);
+  }
   IcuHolder(const IcuHolder&) = delete;
   IcuHolder& operator=(const IcuHolder&) = delete;
   ~IcuHolder() { ubidi_close(bidi); }

@@ -17,10 +17,13 @@ namespace uy::exporter {
 // marks) are obeyed and dropped: kept in visual order they would only split runs, and
 // programs that cannot lay out text would show them as boxes. Common text (no controls,
 // non-spacing marks, surrogates or paragraph separators) is ordered here; the rest goes
-// through ICU.
+// through ICU. One exception: U+2029, U+FDD0 and U+FDD1, which the editor shows as boxes
+// inside a line, are ordered as left-to-right characters, as the boxes are; so a U+2029
+// never splits the line into two paragraphs.
 void AppendRtlVisual(std::u16string_view line, std::u16string& out);
 
-// The same, always through ICU (the reference the fast paths are tested against).
+// The same, always through ICU (the reference the fast paths are tested against), with
+// the same exception.
 void AppendRtlVisualIcu(std::u16string_view line, std::u16string& out);
 
 // A right-to-left paragraph shown as several lines: the levels are resolved over the

@@ -433,5 +433,9 @@
         <source>&apos;%1&apos; is not a valid integer value</source>
         <translation>&apos;%1&apos; is not a valid integer value</translation>
     </message>
+    <message>
+        <source>此 UTF-16 文件以半个字符（一个字节）结尾，该字节已略去。</source>
+        <translation>This UTF-16 file ends with half a character (one byte); it is left out.</translation>
+    </message>
 </context>
 </TS>

@@ -433,5 +433,9 @@
         <source>&apos;%1&apos; is not a valid integer value</source>
         <translation>&apos;%1&apos; ئىناۋەتلىك پۈتۈن سان ئەمەس</translation>
     </message>
+    <message>
+        <source>此 UTF-16 文件以半个字符（一个字节）结尾，该字节已略去。</source>
+        <translation>بۇ UTF-16 ھۆججىتى يېرىم ھەرپ (بىر بايت) بىلەن ئاخىرلىشىدۇ؛ ئۇ بايت تاشلىۋېتىلدى.</translation>
+    </message>
 </context>
 </TS>

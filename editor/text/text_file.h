@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,6 +29,8 @@ struct DecodedText {
   // UTF-16 units without their other half; the text keeps them (the editor saves them
   // back as they were), but they cannot be printed as UTF-8.
   std::size_t lone_surrogates = 0;
+  // UTF-16 text whose last byte has no partner: it is no character and is left out.
+  bool odd_last_byte = false;
 };
 
 // The number of units in `text` that are half of a surrogate pair without the other half.
@@ -38,6 +41,10 @@ DecodedText DecodeTextFile(std::string_view bytes);
 
 // CR LF, a lone CR, a lone LF and U+2028 each become CR LF; LF CR is two breaks.
 std::u16string NormaliseLineBreaks(std::u16string_view text);
+
+// The same for a text that comes in pieces: appends the piece normalised to `out`.
+// *after_cr carries a CR at the end of one piece over to the next (false at the start).
+void AppendNormalisedLineBreaks(std::u16string_view piece, bool* after_cr, std::u16string& out);
 
 // The bytes of a ".uyt" file: FF FE, then every unit of the text as held, little-endian.
 std::string EncodeTextFile(std::u16string_view text);
@@ -56,6 +63,10 @@ class TextFileError : public std::runtime_error {
   const std::string& full_path() const { return full_path_; }
   const FileError& cause() const { return cause_; }
   const std::string& reason() const { return cause_.reason(); }
+  // The full path of the file (which "Stream write error" does not name).
+  const std::string& file() const { return full_path_; }
+  // "MESSAGE: FILE: REASON", the file left out where the message names it already.
+  std::string Describe() const;
 
  private:
   Message message_;
@@ -65,6 +76,32 @@ class TextFileError : public std::runtime_error {
 
 // Reads and decodes a whole file. Fails with "Cannot open file %s" (the full path).
 DecodedText LoadFromFile(const std::filesystem::path& path);
+
+// Reads a file as LoadFromFile does, a piece at a time, in memory bounded by the piece
+// size whatever the file's size: the pieces put together are LoadFromFile's text, with
+// the same count of replaced sequences. A piece never ends inside a surrogate pair; CR LF
+// always comes in one piece. Unmarked text is read twice: once to tell UTF-8 from code
+// page 936, then to decode it.
+class TextFileReader {
+ public:
+  // Fails like LoadFromFile.
+  explicit TextFileReader(const std::filesystem::path& path, std::size_t piece_bytes = std::size_t{1} << 20);
+  ~TextFileReader();
+  TextFileReader(const TextFileReader&) = delete;
+  TextFileReader& operator=(const TextFileReader&) = delete;
+
+  // Replaces `piece` with the next piece of text; false (and an empty piece) at the end.
+  bool Next(std::u16string& piece);  // throws TextFileError
+  CharacterSet charset() const;
+  // Malformed or unmappable sequences shown as U+FFFD so far.
+  std::size_t replaced() const;
+  // Known at the end: as DecodedText's.
+  bool odd_last_byte() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> st_;
+};
 
 // Writes the text as a ".uyt" file, replacing any file of that name. The old file stays
 // as it was unless everything was written: fails with "Cannot create file %s" (the full

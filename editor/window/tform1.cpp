@@ -481,6 +481,8 @@ void TForm1::OpenFile(const QString& path) {
       note += tr("它可能是没有字节顺序标记的 UTF-16 文本。");
     notes << note;
   }
+  if (decoded.odd_last_byte)
+    notes << tr("此 UTF-16 文件以半个字符（一个字节）结尾，该字节已略去。");
   if (stand_ins > 0)
     notes << tr("此文件含有 %n 个 U+102029、U+10FDD0 或 U+10FDD1 字符；编辑器用它们显示 U+2029、U+FDD0 和 "
                 "U+FDD1，保存时写成后者。",

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "uy_memo.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPlainTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -35,6 +38,43 @@ struct StandIn {
 };
 constexpr StandIn kStandIns[] = {
     {u'\u2029', U'\U00102029'}, {u'\uFDD0', U'\U0010FDD0'}, {u'\uFDD1', U'\U0010FDD1'}};
+
+bool IsBreak(QChar c) { return c == u'\r' || c == u'\n'; }
+
+// Where the paragraph's piece that starts at `at` ends: `piece` units on, or after a space
+// in the last quarter of that, never inside a surrogate pair.
+qsizetype PieceEnd(const QString& text, qsizetype at, qsizetype piece) {
+  qsizetype cut = at + piece;
+  for (qsizetype k = cut; k > cut - piece / 4; --k) {
+    if (text[k - 1] == u' ') return k;
+  }
+  if (text[cut - 1].isHighSurrogate() && text[cut].isLowSurrogate()) --cut;
+  return cut;
+}
+
+// Where display-only breaks go in the held text (before the unit at each index): after
+// every piece of a paragraph longer than `piece` units.
+std::vector<qsizetype> DisplayCuts(const QString& held, qsizetype piece) {
+  std::vector<qsizetype> cuts;
+  qsizetype run = 0;
+  for (qsizetype i = 0; i < held.size(); ++i) {
+    run = IsBreak(held[i]) ? 0 : run + 1;
+    if (run <= piece) continue;
+    // A paragraph longer than a piece: cut it from its start.
+    qsizetype at = i - piece, end = i;
+    while (end < held.size() && !IsBreak(held[end])) ++end;
+    while (end - at > piece) cuts.push_back(at = PieceEnd(held, at, piece));
+    i = end;
+    run = 0;
+  }
+  return cuts;
+}
+
+// A display-only break carries this property in its character format, which the text
+// area keeps with that character through edits, undo and redo, and never gives to a
+// break typed at its place. The value tells the breaks apart: a copy of it (text typed in
+// an empty piece takes the format of the break before it) counts only once.
+constexpr int kDisplayOnlyBreak = QTextFormat::UserProperty + 0x2029;
 
 }  // namespace
 
@@ -107,25 +147,79 @@ QString UyMemo::FileText(QString held) {
 }
 
 void UyMemo::ReplaceText(const QString& file_text) {
-  const QString held = HeldText(file_text);
-  // A large text goes in in pieces with the window's events handled in between (user
-  // input waits), so the window never hangs for long; joining each piece to the first
-  // keeps the whole replacement one step for Ctrl+Z.
-  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
-  constexpr qint64 kEventsEveryMs = 40;
-  QElapsedTimer since_events;
-  since_events.start();
   QTextCursor cursor(document());
   cursor.beginEditBlock();
   cursor.select(QTextCursor::Document);
   cursor.removeSelectedText();
+  InsertHeld(cursor, HeldText(file_text));
+  cursor.endEditBlock();
+  moveCursor(QTextCursor::Start);
+}
+
+void UyMemo::insertFromMimeData(const QMimeData* source) {
+  // A paste is split for display as an open is, once it holds a paragraph that needs it.
+  const QString text = source && source->hasText() ? source->text() : QString();
+  const QString held = HeldText(text);
+  if (isReadOnly() || DisplayCuts(held, kShownPiece).empty()) return QPlainTextEdit::insertFromMimeData(source);
+  QTextCursor cursor = textCursor();
+  cursor.beginEditBlock();
+  cursor.removeSelectedText();
+  InsertHeld(cursor, held);
+  cursor.endEditBlock();
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+QMimeData* UyMemo::createMimeDataFromSelection() const {
+  QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
+  const QTextCursor selection = textCursor();
+  if (!data || !has_display_only_breaks_ || !selection.hasSelection()) return data;
+  // The selection as copied (paragraph breaks as LF), without the display-only ones; the
+  // breaks are told apart in document order from the start.
+  const int start = selection.selectionStart(), end = selection.selectionEnd();
+  const QString text = document()->toRawText();
+  QString copied;
+  BreakKinds breaks(*this);
+  for (QTextBlock block = document()->begin(); block.isValid() && block.position() <= end; block = block.next()) {
+    const bool display_only = breaks.DisplayOnlyBefore(block);
+    const int from = std::max(start, block.position()), to = std::min(end, block.position() + block.length() - 1);
+    if (block.position() > start && !display_only) copied += u'\n';
+    if (to > from) copied += QStringView(text).sliced(from, to - from);
+  }
+  delete data;  // its text is made from the selection when read, breaks and all
+  auto* plain = new QMimeData;
+  plain->setText(copied);
+  return plain;
+}
+
+void UyMemo::InsertHeld(QTextCursor& cursor, const QString& held) {
+  const std::vector<qsizetype> cuts = DisplayCuts(held, kShownPiece);
+  has_display_only_breaks_ = has_display_only_breaks_ || !cuts.empty();
+  // A large text goes in in pieces with the window's events handled in between (user
+  // input waits), so the window never hangs for long; joining each piece to the first
+  // keeps the whole insertion one step for Ctrl+Z.
+  constexpr qsizetype kPiece = qsizetype{1} << 18;  // units
+  constexpr qint64 kEventsEveryMs = 40;
+  QElapsedTimer since_events;
+  since_events.start();
+  QTextCharFormat plain = cursor.charFormat();
+  plain.clearProperty(kDisplayOnlyBreak);
+  auto next_cut = cuts.begin();
   for (qsizetype at = 0; at < held.size();) {
+    if (next_cut != cuts.end() && *next_cut == at) {
+      QTextCharFormat display_only = plain;
+      display_only.setProperty(kDisplayOnlyBreak, ++display_only_breaks_made_);
+      cursor.insertBlock(cursor.blockFormat(), display_only);
+      ++next_cut;
+      continue;
+    }
     qsizetype end = held.size();
     if (held.size() - at > kPiece) {  // a piece ends after a line feed: CR LF stays whole
       const qsizetype lf = held.indexOf(u'\n', at + kPiece);
       if (lf >= 0) end = lf + 1;
     }
-    cursor.insertText(held.sliced(at, end - at));  // CR LF becomes a paragraph break
+    if (next_cut != cuts.end()) end = std::min(end, *next_cut);
+    cursor.insertText(held.sliced(at, end - at), plain);  // CR LF becomes a paragraph break
     at = end;
     if (at < held.size() && since_events.elapsed() >= kEventsEveryMs) {
       cursor.endEditBlock();
@@ -134,8 +228,14 @@ void UyMemo::ReplaceText(const QString& file_text) {
       cursor.joinPreviousEditBlock();
     }
   }
-  cursor.endEditBlock();
-  moveCursor(QTextCursor::Start);
+}
+
+UyMemo::BreakKinds::BreakKinds(const UyMemo& memo) : active_(memo.has_display_only_breaks_) {}
+
+bool UyMemo::BreakKinds::DisplayOnlyBefore(const QTextBlock& block) {
+  if (!active_ || !block.isValid() || !block.previous().isValid()) return false;
+  const QVariant id = block.charFormat().property(kDisplayOnlyBreak);
+  return id.isValid() && seen_.insert(id.toLongLong()).second;
 }
 
 void UyMemo::keyPressEvent(QKeyEvent* event) {
@@ -180,6 +280,7 @@ void UyMemo::VisitDisplayedParagraphs(
     const std::function<void(const QString& text, std::span<const std::size_t> line_ends)>& visit) const {
   QTextDocument* doc = document();
   auto* layout = qobject_cast<QPlainTextDocumentLayout*>(doc->documentLayout());
+  BreakKinds breaks(*this);  // asked once per block, in order
   std::vector<std::size_t> ends;
   QString file_text;
   for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
@@ -188,19 +289,34 @@ void UyMemo::VisitDisplayedParagraphs(
     if (layout) layout->blockBoundingRect(block);  // lays out blocks never shown
     const QTextLayout* tl = block.layout();
     const int count = tl ? tl->lineCount() : 0;
-    if (count <= 1) {
+    bool continued = breaks.DisplayOnlyBefore(block.next());
+    if (count <= 1 && !continued) {
       const QString whole = FileText(text);
       ends.assign(1, static_cast<std::size_t>(whole.size()));
       visit(whole, ends);
       continue;
     }
-    // Stand-ins are turned back line by line, so the ends stay those of the lines shown.
+    // A paragraph shown in pieces is one paragraph; stand-ins are turned back line by
+    // line, so the ends stay those of the lines shown.
     ends.clear();
     file_text.clear();
-    for (int i = 0; i < count; ++i) {
-      const QTextLine line = tl->lineAt(i);
-      file_text += FileText(text.mid(line.textStart(), line.textLength()));
-      ends.push_back(static_cast<std::size_t>(file_text.size()));
+    for (;;) {
+      const QString piece = block.text();
+      const QTextLayout* pl = block.layout();
+      const int lines = pl ? pl->lineCount() : 0;
+      for (int i = 0; i < lines; ++i) {
+        const QTextLine line = pl->lineAt(i);
+        file_text += FileText(piece.mid(line.textStart(), line.textLength()));
+        ends.push_back(static_cast<std::size_t>(file_text.size()));
+      }
+      if (lines == 0) {
+        file_text += FileText(piece);
+        ends.push_back(static_cast<std::size_t>(file_text.size()));
+      }
+      if (!continued) break;
+      block = block.next();
+      if (layout) layout->blockBoundingRect(block);
+      continued = breaks.DisplayOnlyBefore(block.next());
     }
     visit(file_text, ends);
   }
@@ -220,8 +336,18 @@ QStringList UyMemo::DisplayedLines() const {
 
 QString UyMemo::TextCrLf() const {
   QString text = document()->toRawText();
-  text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
-  return FileText(std::move(text));
+  if (!has_display_only_breaks_) {
+    text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
+    return FileText(std::move(text));
+  }
+  QString joined;
+  joined.reserve(text.size() + text.size() / 16);
+  BreakKinds breaks(*this);
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    if (block != document()->begin() && !breaks.DisplayOnlyBefore(block)) joined += u"\r\n";
+    joined += QStringView(text).sliced(block.position(), block.length() - 1);
+  }
+  return FileText(std::move(joined));
 }
 
 }  // namespace uy::uyedit

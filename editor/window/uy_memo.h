@@ -5,9 +5,12 @@
 
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <functional>
 #include <optional>
 #include <span>
+#include <unordered_set>
 
 namespace uy::uyedit {
 
@@ -36,7 +39,16 @@ class UyMemo : public QPlainTextEdit {
   // Replaces the whole text with a file's text (CR LF breaks) as one step that Ctrl+Z
   // undoes; the caret goes to the start. An empty text empties the area. A large text
   // goes in in pieces, with the window's events other than user input handled between.
+  // The text area lays out and draws a paragraph whole on every change, in time that
+  // grows faster than its length (a long word, characters no font has): a paragraph
+  // longer than kShownPiece units is shown as paragraphs of at most that many units, cut
+  // after a space where one is near. Those display-only breaks are no part of the text:
+  // TextCrLf, the displayed paragraphs and the export join the pieces again. A break
+  // typed at the cut is a real one; deleting a cut joins the pieces on the screen too;
+  // undo and redo keep them. A paste that holds such a paragraph is shown the same way;
+  // a copy leaves the display-only breaks out.
   void ReplaceText(const QString& file_text);
+  static constexpr qsizetype kShownPiece = 8192;
 
   // The text area takes U+2029, U+FDD0 and U+FDD1 as paragraph breaks, so it holds
   // stand-ins from the private-use plane 16 for them (U+102029, U+10FDD0, U+10FDD1),
@@ -48,9 +60,29 @@ class UyMemo : public QPlainTextEdit {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
+  // Inserts held text at the cursor, inside the caller's edit block, with display-only
+  // breaks where a paragraph needs them.
+  void InsertHeld(QTextCursor& cursor, const QString& held);
+
+  // Tells, block by block in document order, whether the break before a block is
+  // display-only.
+  class BreakKinds {
+   public:
+    explicit BreakKinds(const UyMemo& memo);
+    bool DisplayOnlyBefore(const QTextBlock& block);
+
+   private:
+    bool active_;
+    std::unordered_set<qint64> seen_;
+  };
+
   TypedHook typed_hook_;
+  bool has_display_only_breaks_ = false;  // ever made in this text area
+  qint64 display_only_breaks_made_ = 0;
 };
 
 }  // namespace uy::uyedit

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // New, Open, Save and colour through a recording dialog provider.
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -155,6 +158,12 @@ TEST_F(Files, MalformedUtf8LoadsWithReplacementCharactersAndAWarning) {
   const auto messages = dialogs.Of(Kind::Message);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.contains(Q(dir / "bad.uyt")));
+  // Half a UTF-16 unit at the end is said too.
+  uytest::WriteFile(dir / "odd.uyt", std::string("\xFF\xFE" "a\x00" "b", 5));
+  Open(dir / "odd.uyt");
+  EXPECT_EQ(Text(), u"a");
+  ASSERT_EQ(dialogs.Of(Kind::Message).size(), 2u);
+  EXPECT_TRUE(dialogs.Of(Kind::Message)[1].text.contains(QStringLiteral("半个字符")));
   EXPECT_TRUE(Failures().isEmpty());
 }
 
@@ -224,6 +233,84 @@ TEST_F(Files, AFailedSaveKeepsTheOldFileAndShowsWhy) {
   EXPECT_EQ(uytest::ReadFile(dir / "old.uyt"), "old content");
   EXPECT_EQ(dir.List(), std::vector<std::string>({"old.uyt"}));
   EXPECT_EQ(Memo()->toPlainText().size(), 5000);
+}
+
+// Lines too long to lay out at once (NUL characters, which no font has; one long word) are
+// shown in pieces: every character is kept, the export sees one paragraph, a break typed
+// at a cut is a real one and deleting a cut joins the pieces.
+TEST_F(Files, HugeLinesAreShownInPiecesAndKeptWhole) {
+  const std::u16string nuls(20000, u'\0'), word(30000, u'\u0628');
+  const std::string bytes = "\xFF\xFE" + uytest::Utf16Le(nuls + u"\r\n" + word + u" end");
+  uytest::WriteFile(dir / "huge.uyt", bytes);
+  Open(dir / "huge.uyt");
+  auto longest = [this] {
+    int units = 0;
+    for (QTextBlock b = Memo()->document()->begin(); b.isValid(); b = b.next()) units = std::max(units, b.length() - 1);
+    return units;
+  };
+  EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
+  EXPECT_EQ(Memo()->DisplayedLines().join(QString()).toStdU16String(), nuls + word + u" end");
+  auto paragraphs = [this] {
+    int n = 0;
+    Memo()->VisitDisplayedParagraphs([&n](const QString&, std::span<const std::size_t>) { ++n; });
+    return n;
+  };
+  EXPECT_EQ(paragraphs(), 2);
+  // A copy across a cut has no break there; one across the real break has it.
+  QTextCursor across = Memo()->textCursor();
+  across.setPosition(20000 + 2 + 1 + 8190);  // the NULs, their 2 cuts, the break, 8190 letters
+  across.setPosition(across.position() + 5, QTextCursor::KeepAnchor);
+  Memo()->setTextCursor(across);
+  Memo()->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(4, QChar(0x0628)));
+  across.setPosition(20000 + 2 - 1);
+  across.setPosition(across.position() + 3, QTextCursor::KeepAnchor);
+  Memo()->setTextCursor(across);
+  Memo()->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(QChar(0)) + u'\n' + QChar(0x0628));
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::u16string saved;
+  };
+  const std::u16string whole = nuls + u"\r\n" + word + u" end";
+  const Step steps[] = {
+      {Qt::Key_Return, {}, nuls.substr(0, 8192) + u"\r\n" + nuls.substr(8192) + u"\r\n" + word + u" end"},
+      {Qt::Key_Backspace, {}, whole},
+      {Qt::Key_Backspace, {}, whole},  // the cut: nothing of the text
+      {Qt::Key_Z, Qt::ControlModifier, whole},
+  };
+  QTextCursor at_cut = Memo()->textCursor();
+  at_cut.setPosition(8192 + 1);  // the start of the second piece
+  Memo()->setTextCursor(at_cut);
+  auto saved = [this] {
+    Save(dir / "out.uyt");
+    return uytest::ReadFile(dir / "out.uyt");
+  };
+  for (const Step& step : steps) {
+    QTest::keyClick(Memo(), step.key, step.modifiers);
+    EXPECT_EQ(saved(), "\xFF\xFE" + uytest::Utf16Le(step.saved)) << step.key;
+  }
+  EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
+  // Undone to before the open and done again (the deleted cut too): the other cuts are
+  // display-only still.
+  while (Memo()->document()->isUndoAvailable()) Memo()->undo();
+  while (Memo()->document()->isRedoAvailable()) Memo()->redo();
+  EXPECT_EQ(saved(), "\xFF\xFE" + uytest::Utf16Le(whole));
+  EXPECT_EQ(longest(), 2 * uy::uyedit::UyMemo::kShownPiece);
+  // A paste of such a line is shown in pieces too.
+  Window().ToolButton1->click();
+  QApplication::clipboard()->setText(QString::fromStdU16String(word));
+  Memo()->paste();
+  EXPECT_EQ(longest(), uy::uyedit::UyMemo::kShownPiece);
+  EXPECT_EQ(saved(), "\xFF\xFE" + uytest::Utf16Le(word));
+  // A piece of one displayed line still continues its paragraph.
+  QTextCursor most_of_a_piece(Memo()->document());
+  most_of_a_piece.setPosition(8193);
+  most_of_a_piece.setPosition(8193 + 8191, QTextCursor::KeepAnchor);
+  most_of_a_piece.removeSelectedText();
+  EXPECT_EQ(paragraphs(), 1);
+  EXPECT_TRUE(Failures().isEmpty());
 }
 
 TEST_F(Files, ColourAppliesToBothTextAreas) {

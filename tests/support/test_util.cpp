@@ -96,7 +96,9 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& in
   err_reader.join();
   writer.join();
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  r.max_rss_kb = usage.ru_maxrss;
   r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return r;

@@ -32,6 +32,7 @@ std::string ReadFile(const std::filesystem::path& path);
 struct RunResult {
   int status = -1;  // exit status, or -1 when killed
   int signal = 0;   // the signal that killed it
+  long max_rss_kb = 0;  // its peak resident memory
   std::string out;
   std::string err;
 };

@@ -1,7 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <sys/resource.h>
 
 #include "keyboard_model.h"
 #include "test_util.h"
@@ -11,6 +19,7 @@
 namespace {
 
 using namespace uytest;
+namespace fs = std::filesystem;
 
 TEST(UyconvType, ArgumentAndStdin) {
   auto arg = RunProgram({kUyconv, "type", "/ekin W(e)"});
@@ -66,6 +75,10 @@ TEST(UyconvCatSave, EndToEnd) {
   EXPECT_EQ(lone.status, 0);
   EXPECT_EQ(lone.out, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD" "c\xEF\xBF\xBD");
   EXPECT_NE(lone.err.find("3 lone UTF-16 surrogate(s) shown as U+FFFD"), std::string::npos) << lone.err;
+  WriteFile(dir / "odd.uyt", std::string("\xFF\xFE" "a\x00" "b", 5));
+  auto odd = RunProgram({kUyconv, "cat", (dir / "odd.uyt").string()});
+  EXPECT_EQ(odd.out, "a");
+  EXPECT_NE(odd.err.find("the last byte is half a UTF-16 unit"), std::string::npos) << odd.err;
   // Failures: exit 1, a message naming the file, the old file intact.
   auto missing = RunProgram({kUyconv, "cat", (dir / "none.uyt").string()});
   EXPECT_EQ(missing.status, 1);
@@ -74,8 +87,70 @@ TEST(UyconvCatSave, EndToEnd) {
   auto create = RunProgram({kUyconv, "save", nowhere}, "x");
   EXPECT_EQ(create.status, 1);
   EXPECT_NE(create.err.find("Cannot create file " + nowhere), std::string::npos);
+  // A full disk (a file size limit) names the file too, and keeps the old one.
+  WriteFile(dir / "full.uyt", "old");
+  auto full = RunProgram({kUyconv, "save", (dir / "full.uyt").string()}, std::string(5000, 'x'), [] {
+    const rlimit limit{1000, RLIM_INFINITY};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  });
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("Stream write error: " + (dir / "full.uyt").string() + ": File too large"),
+            std::string::npos) << full.err;
+  EXPECT_EQ(ReadFile(dir / "full.uyt"), "old");
+  // Standard input that cannot be read (a folder) is a failure, not an empty text.
+  const auto folder_as_stdin = [] { ::dup2(::open("/", O_RDONLY), 0); };
+  for (const std::vector<std::string>& argv :
+       {std::vector<std::string>{kUyconv, "save", (dir / "full.uyt").string()}, {kUyconv, "type"}}) {
+    auto unread = RunProgram(argv, "", folder_as_stdin);
+    EXPECT_EQ(unread.status, 1) << argv[1];
+    EXPECT_NE(unread.err.find("cannot read standard input: Is a directory"), std::string::npos) << unread.err;
+  }
+  EXPECT_EQ(ReadFile(dir / "full.uyt"), "old");
   EXPECT_EQ(RunProgram({kUyconv, "save"}).status, 2);
   EXPECT_EQ(RunProgram({kUyconv, "cat"}).status, 2);
+}
+
+// Any file is printed in bounded memory, and the first failed write ends the run.
+TEST(UyconvCatSave, LargeFilesInBoundedMemory) {
+  TempDir dir;
+#if defined(__SANITIZE_ADDRESS__)
+  const std::size_t size = std::size_t{32} << 20;  // slow there
+#else
+  const std::size_t size = std::size_t{128} << 20;
+#endif
+  const auto to_null = [] {
+    ::dup2(::open("/dev/null", O_WRONLY), 1);
+    // A sanitized build keeps freed memory aside (256 MB); that is not the program's.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    ::setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":quarantine_size_mb=1").c_str(), 1);
+  };
+  // NUL characters, unmarked (read twice: UTF-8 or code page 936) and UTF-16.
+  for (const std::string mark : {"", "\xFF\xFE"}) {
+    const fs::path big = dir / "big";
+    WriteFile(big, mark);
+    fs::resize_file(big, size);
+    auto r = RunProgram({kUyconv, "cat", big.string()}, "", to_null);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_LT(r.max_rss_kb, 64 * 1024) << "mark of " << mark.size() << " bytes";  // a few MB
+  }
+  // A reader that went away (SIGPIPE ignored): the run stops at the first write and says
+  // why; the lone surrogate at the end is never reached.
+  const fs::path tail = dir / "tail.uyt";
+  WriteFile(tail, "\xFF\xFE");
+  fs::resize_file(tail, std::size_t{8} << 20);
+  std::ofstream(tail, std::ios::app | std::ios::binary) << std::string("\x00\xD8", 2);
+  auto closed = RunProgram({kUyconv, "cat", tail.string()}, "", [] {
+    int p[2];
+    if (::pipe(p) == 0) {
+      ::close(p[0]);
+      ::dup2(p[1], 1);
+    }
+  });
+  EXPECT_EQ(closed.status, 1);
+  EXPECT_NE(closed.err.find("write error: Broken pipe"), std::string::npos) << closed.err;
+  EXPECT_EQ(closed.err.find("surrogate"), std::string::npos) << closed.err;
+  // The whole file, into a pipe that is read to its end, ends with that warning.
+  EXPECT_NE(RunProgram({kUyconv, "cat", tail.string()}).err.find("1 lone UTF-16 surrogate"), std::string::npos);
 }
 
 }  // namespace

@@ -117,6 +117,29 @@ TEST(RtlOrder, LinesOfAParagraphAgreeWithIcu) {
   EXPECT_GT(differs_from_lines, 100);
 }
 
+// U+2029, U+FDD0 and U+FDD1, which the editor shows as boxes inside a line, are ordered
+// as a Latin letter in their place, in a line and in the lines of a paragraph: a U+2029
+// splits nothing. Embeddings send a line through ICU.
+TEST(RtlOrder, CharactersShownAsBoxesAreOrderedAsLetters) {
+  const std::u16string lines[] = {u"\u0628\u0627 12# \u062A", u"AB#\u0628\u0631 CD", u"\u0628 #(x) \u0631",
+                                  u"12 # \u0628 ab", u"\u0628\u202B#\u202C 1 \u0631"};
+  auto with = [](std::u16string s, char16_t from, char16_t to) {
+    std::replace(s.begin(), s.end(), from, to);
+    return s;
+  };
+  for (const char16_t box : {u'\u2029', u'\uFDD0', u'\uFDD1'}) {
+    for (const std::u16string& line : lines) {
+      const std::u16string shown = with(line, u'#', box), as_letter = with(line, u'#', u'z');
+      EXPECT_EQ(Order(shown), with(exportmodel::RtlOrder(as_letter), u'z', box)) << int(box);
+      uy::exporter::RtlParagraph paragraph(shown);
+      std::u16string got;
+      paragraph.AppendLine(0, 4, got);
+      paragraph.AppendLine(4, shown.size(), got);
+      EXPECT_EQ(got, with(IcuLine(as_letter, 0, 4) + IcuLine(as_letter, 4, shown.size()), u'z', box)) << int(box);
+    }
+  }
+}
+
 // BidiCharacterTest.txt: code points; paragraph direction; resolved level; levels; visual
 // order. The cases for a right-to-left paragraph without paragraph separators are
 // compared as text: the expected order, mirrored at odd levels, without the bidi controls

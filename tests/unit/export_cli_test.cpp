@@ -63,6 +63,11 @@ TEST(UyconvExport, FailuresNameTheInput) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("bad.txt: not valid UTF-8"), std::string::npos) << bad.err;
   EXPECT_EQ(bad.out, "");
+  WriteFile(dir / "odd.uyt", "\xFF\xFE" + Utf16Le(u"ok\n") + "x");
+  auto odd = RunProgram({kUyconv, "export", (dir / "odd.uyt").string()});  // as the editor opens it
+  EXPECT_EQ(odd.status, 0);
+  EXPECT_EQ(odd.out, "ok\n");
+  EXPECT_NE(odd.err.find("odd.uyt: the last byte, at 8, is half a UTF-16 unit"), std::string::npos) << odd.err;
 
   EXPECT_EQ(RunProgram({kUyconv, "export", "--bogus"}).status, 2);
   EXPECT_EQ(RunProgram({kUyconv, "export", "a", "b"}).status, 2);

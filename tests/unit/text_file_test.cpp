@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <vector>
 
 #include "test_util.h"
 #include "text_file.h"
@@ -53,6 +54,8 @@ TEST(TextFile, MarksAndSizes) {
 TEST(TextFile, Utf16BothByteOrdersOddByteAndNul) {
   EXPECT_EQ(DecodeTextFile(Bytes({0xFE, 0xFF, 0x00, 0x61, 0x00, 0x62})).text, u"ab");
   EXPECT_EQ(DecodeTextFile(Bytes({0xFF, 0xFE, 0x61, 0x00, 0x62})).text, u"a");
+  EXPECT_TRUE(DecodeTextFile(Bytes({0xFF, 0xFE, 0x61, 0x00, 0x62})).odd_last_byte);
+  EXPECT_FALSE(DecodeTextFile(Bytes({0xFF, 0xFE, 0x61, 0x00})).odd_last_byte);
   EXPECT_EQ(DecodeTextFile(Bytes({0xFE, 0xFF, 0x06, 0x26, 0x06})).text, u"\u0626");
   EXPECT_EQ(DecodeTextFile(Bytes({0xFF, 0xFE, 0x26, 0x06, 0x3D, 0xD8, 0x00, 0xDE})).text, u"\u0626\U0001F600");
   // A U+0000 does not end the text.
@@ -143,6 +146,45 @@ TEST(TextFile, RoundTripsFromEveryEncoding) {
     EXPECT_EQ(again.text, first.text);
     EXPECT_EQ(ReadFile(dir / "out.uyt"), uy::editor::EncodeTextFile(first.text));
   }
+}
+
+// The reader in pieces gives LoadFromFile's text and count, whatever the piece size: on
+// sequences, pairs and CR LF cut by a piece's end, and on random bytes in every encoding.
+TEST(TextFile, ReadingInPiecesGivesTheWholeText) {
+  TempDir dir;
+  std::vector<std::string> files = {
+      "", "\xFF", "\xFF\xFE", "\xEF\xBB\xBF",
+      "\xFF\xFE" + Utf16Le(u"a\r\nb\rc\nd\u2028e\U0001F600\r\r\n\n\xD83D") + "x",
+      "\xFE\xFF" + Bytes({0, 'a', 0xD8, 0x3D, 0xDE, 0, 0, 13, 0, 10, 0xDC, 0}),
+      "\xEF\xBB\xBF" "a\xC3(\xE2\x82x\xF0\x9F\x98\x80\xED\xA0\x80\r\n\xC3",
+      "a\r\n\xD8\xA6\xF0\x9F\x98\x80\rb\n\r",          // unmarked UTF-8
+      "\xD3\xA2\xCE\xC4\r\n\x80\x81\x30\x81",             // code page 936
+  };
+  for (const char* mark : {"", "\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"})
+    for (unsigned seed : {1u, 2u}) files.push_back(mark + RandomBytes(3000, seed));
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    WriteFile(dir / "in", files[f]);
+    const uy::editor::DecodedText whole = DecodeTextFile(files[f]);
+    for (std::size_t piece_bytes : {1, 5, 6, 7, 1 << 20}) {
+      uy::editor::TextFileReader reader(dir / "in", piece_bytes);
+      std::u16string text, piece;
+      while (reader.Next(piece)) {
+        ASSERT_FALSE(piece.empty());
+        // Neither a surrogate pair nor CR LF is cut.
+        if (!text.empty()) {
+          const char16_t before = text.back(), after = piece.front();
+          EXPECT_FALSE((before & 0xFC00) == 0xD800 && (after & 0xFC00) == 0xDC00) << "file " << f;
+          EXPECT_FALSE(before == u'\r' && after == u'\n') << "file " << f;
+        }
+        text += piece;
+      }
+      EXPECT_EQ(text, whole.text) << "file " << f << ", pieces of " << piece_bytes;
+      EXPECT_EQ(reader.replaced(), whole.replaced) << "file " << f << ", pieces of " << piece_bytes;
+      EXPECT_EQ(reader.charset(), whole.charset) << "file " << f;
+      EXPECT_EQ(reader.odd_last_byte(), whole.odd_last_byte) << "file " << f;
+    }
+  }
+  EXPECT_THROW(uy::editor::TextFileReader(dir / "absent"), uy::editor::TextFileError);
 }
 
 TEST(TextFile, FailedSaveKeepsTheOldFile) {

@@ -316,6 +316,10 @@ void Export(Source& source, Sink& sink) {
       const std::size_t units = uy::DecodeUtf16Bytes({bytes + taken, n - taken}, kind == Kind::kUtf16Be, out);
       text.Grow(units);
       taken += 2 * units;
+      // As the editor reads it: the byte is left out, with a warning.
+      if (last && taken < n)
+        Error("warning: " + source.name() + ": the last byte, at " + std::to_string(offset + taken) +
+              ", is half a UTF-16 unit; it is left out");
     }
     offset += taken;
     raw.Consume(taken);

@@ -35,6 +35,9 @@ int PrintUsage(const std::string& name);
 int UsageError(const std::string& message);
 // Prints "uyconv: MESSAGE" to stderr.
 void Error(const std::string& message);
+// All of standard input; a read that fails throws ("cannot read standard input: REASON")
+// instead of passing for its end.
+std::string ReadStandardInput();
 
 // Why an output is reported as unchanged.
 inline constexpr const char* kNothingToRecode =

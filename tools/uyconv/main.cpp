@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <iostream>
 #include <streambuf>
 
@@ -91,7 +92,9 @@ const std::vector<Command>& Commands() {
        "with either byte-order mark, UTF-8 with its mark, or unmarked text (UTF-8\n"
        "when valid, else code page 936). Line breaks print as LF. Malformed or\n"
        "unmappable bytes, and UTF-16 surrogates without their other half, print as\n"
-       "U+FFFD and are counted in a warning on stderr.\n",
+       "U+FFFD and are counted in a warning on stderr; a last byte that is half a\n"
+       "UTF-16 unit is left out with a warning. The file is read and printed a piece\n"
+       "at a time, in a few MB whatever its size; the first failed write ends the run.\n",
        RunCat},
       {"save", "save UTF-8 from stdin as a .uyt text file",
        "Usage: uyconv save FILE\n\n"
@@ -116,6 +119,21 @@ int UsageError(const std::string& message) {
 }
 
 void Error(const std::string& message) { std::cerr << "uyconv: " << message << '\n'; }
+
+std::string ReadStandardInput() {
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t r = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (r > 0) {
+      data.append(buf, static_cast<std::size_t>(r));
+    } else if (r == 0) {
+      return data;
+    } else if (errno != EINTR) {
+      throw std::runtime_error("cannot read standard input: " + std::string(std::strerror(errno)));
+    }
+  }
+}
 
 namespace {
 

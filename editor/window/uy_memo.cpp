@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "uy_memo.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -39,6 +43,71 @@ constexpr StandIn kStandIns[] = {
 }  // namespace
 
 UyMemo::UyMemo(QWidget* parent) : QPlainTextEdit(parent) {}
+
+QMenu* UyMemo::CreateContextMenu() {
+  QMenu* menu = createStandardContextMenu();
+  menu->addSeparator();
+  namespace sc = uy::script;
+  const struct {
+    const char* name;
+    QString caption;
+    sc::Script to;
+  } copies[] = {
+      {"copyAsLatin", tr("Copy as Latin"), sc::Script::Uly},
+      {"copyAsCyrillic", tr("Copy as Cyrillic"), sc::Script::Uky},
+      {"copyAsNewScript", tr("Copy as New Script"), sc::Script::Uyy},
+  };
+  for (const auto& c : copies) {
+    QAction* action = menu->addAction(c.caption);
+    action->setObjectName(QString::fromLatin1(c.name));
+    action->setEnabled(!document()->isEmpty());
+    connect(action, &QAction::triggered, this, [this, to = c.to] { CopyAs(to); });
+  }
+  QAction* paste = menu->addAction(tr("Paste as Uyghur script"));
+  paste->setObjectName(QStringLiteral("pasteAsUyghur"));
+  paste->setEnabled(!isReadOnly() && !QGuiApplication::clipboard()->text().isEmpty());
+  connect(paste, &QAction::triggered, this, [this] { PasteAsUyghur(); });
+  return menu;
+}
+
+void UyMemo::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
+void UyMemo::CopyAs(uy::script::Script to) {
+  const QTextCursor cursor = textCursor();
+  QString held = cursor.hasSelection() ? cursor.selectedText() : toPlainText();
+  held.replace(QChar(0x2029), QLatin1Char('\n'));  // the area's paragraph breaks
+  const QString text = FileText(held);
+  if (text.isEmpty()) return;
+  uy::script::Options options;
+  options.from = uy::script::Script::Uey;
+  options.to = to;
+  options.words = &uy::script::WordList::BuiltIn();
+  QGuiApplication::clipboard()->setText(
+      QString::fromStdU16String(uy::script::Convert(text.toStdU16String(), options)));
+}
+
+bool UyMemo::PasteAsUyghur() {
+  if (isReadOnly()) return false;
+  const std::u16string text = QGuiApplication::clipboard()->text().toStdU16String();
+  const uy::script::Detection d = uy::script::DetectScript(text);
+  if (!d.script || *d.script == uy::script::Script::Uey) return false;
+  uy::script::Options options;
+  options.from = *d.script;
+  options.to = uy::script::Script::Uey;
+  options.words = &uy::script::WordList::BuiltIn();
+  QString converted = QString::fromStdU16String(uy::script::Convert(text, options));
+  converted.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  // One edit: a single Ctrl+Z takes the whole paste back.
+  QTextCursor cursor = textCursor();
+  cursor.insertText(HeldText(converted));
+  setTextCursor(cursor);
+  ensureCursorVisible();
+  return true;
+}
 
 QString UyMemo::HeldText(const QString& file_text, qsizetype* stand_ins_in_file) {
   qsizetype clashes = 0;

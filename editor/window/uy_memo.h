@@ -5,6 +5,10 @@
 
 #include <QPlainTextEdit>
 #include <QString>
+
+#include "script.h"
+
+class QMenu;
 #include <functional>
 #include <optional>
 #include <span>
@@ -45,7 +49,21 @@ class UyMemo : public QPlainTextEdit {
   static QString HeldText(const QString& file_text, qsizetype* stand_ins_in_file = nullptr);
   static QString FileText(QString held);
 
+  // The context menu: the text area's own entries, then "Copy as Latin", "Copy as Cyrillic",
+  // "Copy as New Script" and "Paste as Uyghur script" (objects named copyAsLatin,
+  // copyAsCyrillic, copyAsNewScript, pasteAsUyghur). The caller owns it.
+  QMenu* CreateContextMenu();
+  // Puts the selection (everything when nothing is selected) on the clipboard, converted from
+  // the Arabic script to `to` by the standards (uy::script, the built-in word list), line
+  // breaks as LF. Nothing to copy leaves the clipboard as it was.
+  void CopyAs(uy::script::Script to);
+  // Converts the clipboard's Latin, Cyrillic or New Script text (told from its letters) to
+  // the Arabic script and inserts it in place of the selection, as one step Ctrl+Z undoes.
+  // Returns false, changing nothing, when the clipboard holds no such text.
+  bool PasteAsUyghur();
+
  protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
 

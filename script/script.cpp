@@ -571,6 +571,19 @@ class Backward {
     };
     if (from == Script::Uly) drop(kUlySeparated);
     if (from == Script::Uyy) drop(kUyySeparated), drop_[id(u'c')][id(u'h')] = true;
+    // The common case in one load: a lower-case ASCII letter of one UEY unit, no digraph's first.
+    for (char16_t c = 0; c < 0x80; ++c) {
+      const std::uint8_t v = t_[c];
+      if (v < kLetterBase || (v & kUpperBit)) continue;
+      const int i = Id(v);
+      const Letter& l = letters_[i];
+      if (!l.known || l.len != 1 || i == tse_) continue;
+      fast_[c] = l.uey[0] | kFast | (l.vowel ? kFastVowel : 0u) | static_cast<std::uint32_t>(i) << 24;
+      if (dg_second_[i] >= 0) fast_second_[c] = SourceLetters(from)[static_cast<std::size_t>(dg_second_[i])];
+    }
+    for (char16_t c = 0; c < 0x80; ++c) {
+      if (fast_second_[c] >= 0x80) fast_[c] = 0;  // a digraph with a non-ASCII second: the long way
+    }
   }
 
   template <bool M>
@@ -762,6 +775,17 @@ class Backward {
     std::size_t j = ws;
     while (j < n) {
       const char16_t c = s[j];
+      if (c < 0x80 && (fast_[c] & kFast) &&
+          (fast_second_[c] == 0 || j + 1 == n || (s[j + 1] | 0x20) != fast_second_[c])) {
+        const std::uint32_t e = fast_[c];
+        if ((e & kFastVowel) && first && !carried) w.Put(kCarrier, j);  // §7.3
+        w.Put(static_cast<char16_t>(e), j);
+        lower = true;
+        prev = static_cast<int>(e >> 24);
+        first = carried = false;
+        ++j;
+        continue;
+      }
       const std::uint8_t v = t_[c];
       if (v < kLetterBase) {
         if (v == kBForeign || v == kBCombining) {
@@ -833,6 +857,9 @@ class Backward {
   bool drop_[64][64] = {};
   int tse_ = -1;
   std::u16string key_;
+  static constexpr std::uint32_t kFast = 1u << 16, kFastVowel = 1u << 17;
+  std::uint32_t fast_[128] = {};  // UEY unit | kFast | kFastVowel | id << 24
+  char16_t fast_second_[128] = {};  // the second of a digraph this letter starts
 };
 
 // Finds where the line that starts at `start` ends (one past its break, or one past the

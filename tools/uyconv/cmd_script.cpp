@@ -83,8 +83,6 @@ class Sink {
   std::unique_ptr<uy::AtomicFileWriter> file_;
 };
 
-enum class Encoding { kUtf8, kUtf8Bom, kUtf16Le, kUtf16Be };
-
 // Decodes UTF-8 [in, in+n) appending to out; a sequence cut by the end stays for the next
 // block unless `last`. Returns the bytes taken; *bad at the first malformed sequence.
 std::size_t DecodeUtf8(const unsigned char* in, std::size_t n, bool last, std::u16string& out, bool* bad) {
@@ -266,51 +264,69 @@ struct Settings {
   const sc::WordList* words = nullptr;
 };
 
-// Converts one input to the sink. Throws FileFailure naming the input.
-void ConvertOne(const std::string& path, const Settings& set, Sink& sink) {
-  Source src(path);
-  const std::string& name = src.name();
-  std::string raw(kSniff, '\0');
-  raw.resize(src.ReadFull(raw.data(), raw.size()));
-  bool at_end = raw.size() < kSniff;
-
-  Encoding enc = Encoding::kUtf8;
-  std::size_t mark = 0;
-  if (raw.rfind("\xEF\xBB\xBF", 0) == 0) enc = Encoding::kUtf8Bom, mark = 3;
-  else if (raw.rfind("\xFF\xFE", 0) == 0) enc = Encoding::kUtf16Le, mark = 2;
-  else if (raw.rfind("\xFE\xFF", 0) == 0) enc = Encoding::kUtf16Be, mark = 2;
-  const bool utf16 = enc == Encoding::kUtf16Le || enc == Encoding::kUtf16Be;
-  const bool big = enc == Encoding::kUtf16Be;
-
-  std::uint64_t offset = mark;  // input bytes before raw[pos]
-  std::size_t pos = mark;
-  std::u16string text;
-  auto decode = [&](bool last) {
-    bool bad = false;
-    const auto* p = reinterpret_cast<const unsigned char*>(raw.data()) + pos;
-    const std::size_t n = raw.size() - pos;
-    const std::size_t used = utf16 ? DecodeUtf16(p, n, big, last, text, &bad) : DecodeUtf8(p, n, last, text, &bad);
-    if (bad) {
-      const std::string what = utf16 ? "malformed UTF-16" : mark ? "malformed UTF-8" : "not valid UTF-8";
-      throw FileFailure(name + ": " + what + " at byte " + std::to_string(offset + used));
-    }
-    pos += used;
-    offset += used;
-  };
-
-  // Documents are refused before any text is looked at as text.
-  {
+// A text file's bytes, decoded block by block: UTF-8 with or without its mark, UTF-16 with
+// its mark. Documents are refused before any of it is taken as text.
+class TextInput {
+ public:
+  explicit TextInput(const std::string& path) : src_(path) {
+    raw_.resize(kSniff);
+    raw_.resize(src_.ReadFull(raw_.data(), raw_.size()));
+    at_end_ = raw_.size() < kSniff;
+    if (raw_.rfind("\xEF\xBB\xBF", 0) == 0) mark_ = 3;
+    else if (raw_.rfind("\xFF\xFE", 0) == 0) mark_ = 2, utf16_ = true;
+    else if (raw_.rfind("\xFE\xFF", 0) == 0) mark_ = 2, utf16_ = big_ = true;
     std::u16string head;
     bool bad = false;
-    const auto* p = reinterpret_cast<const unsigned char*>(raw.data()) + mark;
-    const std::size_t n = std::min<std::size_t>(raw.size() - mark, 256);
-    if (utf16) DecodeUtf16(p, n, big, false, head, &bad);
+    const auto* p = reinterpret_cast<const unsigned char*>(raw_.data()) + mark_;
+    const std::size_t n = std::min<std::size_t>(raw_.size() - mark_, 256);
+    if (utf16_) DecodeUtf16(p, n, big_, false, head, &bad);
     else DecodeUtf8(p, n, false, head, &bad);
-    if (const auto kind = DocumentKind(path, raw, head))
-      throw FileFailure(name + ": " + *kind + "; 'uyconv script' converts plain text files only");
+    if (const auto kind = DocumentKind(path, raw_, head))
+      throw FileFailure(name() + ": " + *kind + "; 'uyconv script' converts plain text files only");
+    pos_ = offset_ = mark_;
   }
-  decode(at_end);
+  const std::string& name() const { return src_.name(); }
+  std::string_view mark() const { return std::string_view(raw_).substr(0, mark_); }
+  bool utf16() const { return utf16_; }
+  bool big_endian() const { return big_; }
 
+  // Appends the text of the bytes read so far to `text`; false when the input has no more.
+  bool Next(std::u16string& text) {
+    if (!first_) {
+      if (at_end_) return false;
+      raw_.erase(0, pos_);
+      pos_ = 0;
+      const std::size_t have = raw_.size();
+      raw_.resize(have + kBlock);
+      const std::size_t got = src_.ReadFull(raw_.data() + have, kBlock);
+      raw_.resize(have + got);
+      at_end_ = got < kBlock;
+    }
+    first_ = false;
+    bool bad = false;
+    const auto* p = reinterpret_cast<const unsigned char*>(raw_.data()) + pos_;
+    const std::size_t n = raw_.size() - pos_;
+    const std::size_t used =
+        utf16_ ? DecodeUtf16(p, n, big_, at_end_, text, &bad) : DecodeUtf8(p, n, at_end_, text, &bad);
+    if (bad) {
+      const std::string what = utf16_ ? "malformed UTF-16" : mark_ ? "malformed UTF-8" : "not valid UTF-8";
+      throw FileFailure(name() + ": " + what + " at byte " + std::to_string(offset_ + used));
+    }
+    pos_ += used;
+    offset_ += used;
+    return true;
+  }
+
+ private:
+  Source src_;
+  std::string raw_;
+  std::size_t pos_ = 0, mark_ = 0;
+  std::uint64_t offset_ = 0;  // input bytes before raw_[pos_]
+  bool utf16_ = false, big_ = false, at_end_ = false, first_ = true;
+};
+
+// The conversion for a text whose start is `text`: --from, or the script its letters tell.
+sc::Options OptionsFor(const Settings& set, std::u16string_view text, const std::string& name) {
   sc::Options options;
   options.to = set.to;
   options.e_acute = set.e_acute;
@@ -334,47 +350,45 @@ void ConvertOne(const std::string& path, const Settings& set, Sink& sink) {
   }
   if (options.from == options.to)
     throw FileFailure(name + ": the text is in " + std::string(sc::Name(options.to)) + " already");
+  return options;
+}
 
-  sc::Converter converter(options);
-  std::u16string out;
-  std::string bytes;
-  if (mark) bytes.assign(raw.data(), mark);
+// Converts one input to the sink, keeping its encoding and mark. Throws FileFailure naming it.
+void ConvertOne(const std::string& path, const Settings& set, Sink& sink) {
+  TextInput input(path);
+  std::u16string text, out;
+  input.Next(text);  // the first 4 MB: enough to tell the script
+  sc::Converter converter(OptionsFor(set, text, input.name()));
+  std::string bytes(input.mark());
   auto emit = [&] {
-    if (utf16) EncodeUtf16(out, big, bytes);
+    if (input.utf16()) EncodeUtf16(out, input.big_endian(), bytes);
     else EncodeUtf8(out, bytes);
     out.clear();
     sink.Write(bytes.data(), bytes.size());
     bytes.clear();
   };
-  for (;;) {
+  do {
     converter.Feed(text, out, nullptr);
     text.clear();
     emit();
-    if (at_end) break;
-    raw.erase(0, pos);
-    pos = 0;
-    const std::size_t have = raw.size();
-    raw.resize(have + kBlock);
-    const std::size_t got = src.ReadFull(raw.data() + have, kBlock);
-    raw.resize(have + got);
-    at_end = got < kBlock;
-    decode(at_end);
-  }
+  } while (input.Next(text));
   converter.Finish(out, nullptr);
   emit();
 }
 
-}  // namespace
-
-int RunScript(const Args& args) {
+struct Request {
   Settings set;
   std::vector<std::string> files, word_files;
   std::optional<std::string> output;
+};
+
+// Reads the arguments into `r`; returns -1, or the exit status of --help or a usage error.
+int ParseArgs(const Args& args, Request& r) {
   bool to_given = false, options_done = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string a = args[i];
     if (options_done || a == "-" || a.empty() || a[0] != '-') {
-      files.push_back(a);
+      r.files.push_back(a);
       continue;
     }
     if (a == "--") {
@@ -397,55 +411,63 @@ int RunScript(const Args& args) {
       if (!v) return UsageError("script: " + a + " needs a script: uey, uly, uky or uyy");
       const auto s = sc::ParseScript(*v);
       if (!s) return UsageError("script: " + a + " takes uey, uly, uky or uyy, not '" + *v + "'");
-      if (a == "--from") set.from = *s;
-      else set.to = *s, to_given = true;
-    } else if (a == "--words") {
-      const auto v = take();
-      if (!v) return UsageError("script: --words needs a FILE");
-      word_files.push_back(*v);
-    } else if (a == "-o" || a == "--output") {
+      if (a == "--from") r.set.from = *s;
+      else r.set.to = *s, to_given = true;
+    } else if (a == "--words" || a == "-o" || a == "--output") {
       const auto v = take();
       if (!v) return UsageError("script: " + a + " needs a file");
-      output = *v;
+      if (a == "--words") r.word_files.push_back(*v);
+      else r.output = *v;
     } else if (a == "--e-acute" && !value) {
-      set.e_acute = true;
+      r.set.e_acute = true;
     } else if (a == "--no-wrap" && !value) {
-      set.wrap = false;
+      r.set.wrap = false;
     } else {
       return UsageError("script: unknown option '" + args[i] + "'");
     }
   }
   if (!to_given) return UsageError("script: give the script to convert to with --to");
-  if (set.from && *set.from == set.to) return UsageError("script: --from and --to are the same script");
-  if (set.e_acute && set.to != sc::Script::Uly) return UsageError("script: --e-acute goes with --to uly");
-  if (files.empty()) files.push_back("-");
-  if (std::count(files.begin(), files.end(), "-") > 1) return UsageError("script: standard input given twice");
+  if (r.set.from && *r.set.from == r.set.to) return UsageError("script: --from and --to are the same script");
+  if (r.set.e_acute && r.set.to != sc::Script::Uly) return UsageError("script: --e-acute goes with --to uly");
+  if (r.files.empty()) r.files.push_back("-");
+  if (std::count(r.files.begin(), r.files.end(), "-") > 1) return UsageError("script: standard input given twice");
+  return -1;
+}
 
-  // The word lists: built in, then the files' pairs (for the Latin scripts of the run).
+// The word lists: the files' pairs (for the Latin scripts of the run), then the built-in ones.
+// Throws WordListError or uy::FileError.
+sc::WordList LoadWords(const Request& r) {
   sc::WordList words;
   std::vector<sc::Script> latin;
   for (const sc::Script s : {sc::Script::Uly, sc::Script::Uyy})
-    if (set.to == s || !set.from || *set.from == s) latin.push_back(s);
-  for (const std::string& f : word_files) {
-    try {
-      words.AddText(uy::ReadWholeFile(f), f, latin);
-    } catch (const sc::WordListError& e) {
-      Error(e.what());
-      return 1;
-    } catch (const uy::FileError& e) {
-      Error(e.what());
-      return 1;
-    }
-  }
+    if (r.set.to == s || !r.set.from || *r.set.from == s) latin.push_back(s);
+  for (const std::string& f : r.word_files) words.AddText(uy::ReadWholeFile(f), f, latin);
   words.Merge(sc::WordList::BuiltIn());
-  set.words = &words;
+  return words;
+}
 
+}  // namespace
+
+int RunScript(const Args& args) {
+  Request r;
+  if (const int status = ParseArgs(args, r); status >= 0) return status;
+  sc::WordList words;
+  try {
+    words = LoadWords(r);
+  } catch (const sc::WordListError& e) {
+    Error(e.what());
+    return 1;
+  } catch (const uy::FileError& e) {
+    Error(e.what());
+    return 1;
+  }
+  r.set.words = &words;
   int status = 0;
   try {
-    Sink sink(output);
-    for (const std::string& f : files) {
+    Sink sink(r.output);
+    for (const std::string& f : r.files) {
       try {
-        ConvertOne(f, set, sink);
+        ConvertOne(f, r.set, sink);
       } catch (const FileFailure& e) {
         Error(e.what());
         status = 1;

@@ -465,19 +465,9 @@ class Forward {
         continue;
       }
       we = j + 1;
-      // The next letter of the word, past marks and controls.
-      std::size_t nj = j + 1;
-      int nx = -1;
-      bool more = false;  // a letter follows in the word
-      if (nj < n) {
-        nx = LetterIndex(s[nj]);
-        if (nx < 0 && IsTransparent(s[nj])) {
-          while (nj < n && IsTransparent(s[nj])) ++nj;
-          nx = nj < n ? LetterIndex(s[nj]) : -1;
-        }
-        more = nx >= 0 || (nj < n && cls_[s[nj]] == kArabic);
-        if (nx == kHehIndex) nx = HehAt(s, n, nj);
-      }
+      std::size_t nj;
+      bool more;  // a letter follows in the word
+      const int nx = NextLetter(s, n, j, nj, more);
       if (x == kHehIndex) x = more ? kH : kAe;
       if (x == kCarrierIndex) {
         // §6.4: dropped at a word start; §6.5.1: the apostrophe inside a word. A carrier not
@@ -514,6 +504,21 @@ class Forward {
       ++j;
     }
     return j;
+  }
+
+  // The letter index of the word's next letter after j (past marks and controls), ه
+  // resolved, or -1; nj is where it stands, `more` whether it is a letter at all.
+  int NextLetter(const char16_t* s, std::size_t n, std::size_t j, std::size_t& nj, bool& more) const {
+    nj = j + 1;
+    more = false;
+    if (nj >= n) return -1;
+    int nx = LetterIndex(s[nj]);
+    if (nx < 0 && IsTransparent(s[nj])) {
+      while (nj < n && IsTransparent(s[nj])) ++nj;
+      nx = nj < n ? LetterIndex(s[nj]) : -1;
+    }
+    more = nx >= 0 || (nj < n && cls_[s[nj]] == kArabic);
+    return nx == kHehIndex ? HehAt(s, n, nj) : nx;
   }
 
   // ه at j: ھ when a letter follows in the word, else ە.
@@ -758,6 +763,21 @@ class Backward {
     }
   }
 
+  // §7.5, an apostrophe inside a word: dropped between the letters of a would-be digraph, the
+  // carrier before a vowel (returns true), kept anywhere else.
+  template <bool M>
+  bool Apostrophe(const char16_t* s, std::size_t j, int prev, Writer<M>& w) const {
+    const std::uint8_t nv = t_[s[j + 1]];
+    const int next = nv >= kLetterBase ? Id(nv) : -1;
+    if (prev >= 0 && next >= 0 && drop_[prev][next]) return false;
+    if (next >= 0 && letters_[next].vowel) {
+      w.Put(kCarrier, j);
+      return true;
+    }
+    w.Put(s[j], j);
+    return false;
+  }
+
   // Converts the word that starts at ws; returns its end.
   template <bool M>
   std::size_t Letters(const char16_t* s, std::size_t n, std::size_t ws, Writer<M>& out, Seen& seen) const {
@@ -795,17 +815,7 @@ class Backward {
           continue;
         }
         if (v != kBApostrophe || j == ws || j + 1 == n || !IsWordUnit(t_[s[j + 1]])) break;
-        // §7.5, an apostrophe inside the word: dropped between the letters of a would-be
-        // digraph, the carrier before a vowel, kept anywhere else.
-        const std::uint8_t nv = t_[s[j + 1]];
-        const int next = nv >= kLetterBase ? Id(nv) : -1;
-        if (prev >= 0 && next >= 0 && drop_[prev][next]) {
-        } else if (next >= 0 && letters_[next].vowel) {
-          w.Put(kCarrier, j);
-          carried = true;
-        } else {
-          w.Put(c, j);
-        }
+        carried = Apostrophe(s, j, prev, w);
         prev = -1;
         ++j;
         continue;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Uyghur between its scripts: the Arabic-based script (UEY), Latin (ULY, DB65/T 3690-2015),
-// Cyrillic (UKY, DB65/T 3691-2015) and the New Script (UYY, DB65/T 3689-2015). SCRIPTS.md
-// beside the standards is our reading of them; README.md ("Converting between the scripts")
-// states what we decided where they leave a choice open. In short:
+// Cyrillic (UKY, DB65/T 3691-2015) and the New Script (UYY, DB65/T 3689-2015). README.md
+// ("Converting between the scripts") states our reading of them and what we decided where
+// they leave a choice open. In short:
 //  - ن+غ in Latin is written n'gh (like n'g; "ngh" reads ڭ+ھ), and n'gh reads back ن+غ.
 //  - ه U+0647 becomes ە at a word end and ھ elsewhere; ی U+06CC is ى, ک U+06A9 is ك.
 //  - Kept text of the target script is wrapped (U+200B before, U+FEFF after) as runs that start

@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
 
   uy::script::Options o;
   o.words = &uy::script::WordList::BuiltIn();
-  std::printf("%-12s %10s %14s %8s\n", "direction", "MB/s", "decode+encode", "ratio");
+  std::printf("%-12s %10s %14s %8s %12s\n", "direction", "MB/s", "decode+encode", "ratio", "Munits/s");
   const Script others[] = {Script::Uly, Script::Uky, Script::Uyy};
   double worst = 1e9;
   for (const Script s : others) {
@@ -158,8 +158,9 @@ int main(int argc, char** argv) {
       const double base = baseline(source8);
       const double rate = source8.size() / 1e6 / t;
       worst = std::min(worst, rate);
-      std::printf("%s -> %s   %10.1f %14.1f %8.2f\n", std::string(uy::script::Code(o.from)).c_str(),
-                  std::string(uy::script::Code(o.to)).c_str(), rate, source8.size() / 1e6 / base, base / t);
+      std::printf("%s -> %s   %10.1f %14.1f %8.2f %12.1f\n", std::string(uy::script::Code(o.from)).c_str(),
+                  std::string(uy::script::Code(o.to)).c_str(), rate, source8.size() / 1e6 / base, base / t,
+                  source.size() / 1e6 / t);
     }
   }
   {

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
+
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,12 +26,38 @@ std::string KindVerb(FileError::Kind kind) {
     case FileError::Kind::Read: return "cannot read";
     case FileError::Kind::Create: return "cannot create";
     case FileError::Kind::Write: return "cannot write";
+    case FileError::Kind::Exists: return "will not replace";
   }
   return "cannot use";
 }
 
 [[noreturn]] void Fail(FileError::Kind kind, const fs::path& path, int err) {
   throw FileError(kind, path, ErrnoText(err));
+}
+
+// The bytes a file holds, read through and rewound. Throws FileError; closes `fd` first.
+std::uint64_t CountBytes(int fd, const fs::path& path) {
+  constexpr std::uint64_t kMax = std::uint64_t{1} << 30;  // a pseudo-file that never ends
+  std::vector<char> buf(std::size_t{1} << 16);
+  std::uint64_t total = 0;
+  int err = 0;
+  for (;;) {
+    const ssize_t r = ::read(fd, buf.data(), buf.size());
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && errno != EAGAIN) err = errno;
+    if (r <= 0) break;
+    total += static_cast<std::uint64_t>(r);
+    if (total > kMax) {
+      ::close(fd);
+      throw FileError(FileError::Kind::Read, path, "it says it is empty but does not end");
+    }
+  }
+  if (err == 0 && ::lseek(fd, 0, SEEK_SET) != 0) err = errno;
+  if (err != 0) {
+    ::close(fd);
+    Fail(FileError::Kind::Read, path, err);
+  }
+  return total;
 }
 
 }  // namespace
@@ -55,7 +84,7 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
   refuse_unless_regular(st);
   fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) Fail(FileError::Kind::Read, path, errno);
-  if (::fstat(fd_, &st) != 0 || ::fcntl(fd_, F_SETFL, 0) != 0) {
+  if (::fstat(fd_, &st) != 0) {
     const int err = errno;
     ::close(fd_);
     fd_ = -1;
@@ -63,6 +92,15 @@ InputFile::InputFile(const fs::path& path) : path_(path) {
   }
   refuse_unless_regular(st);
   size_ = static_cast<std::uint64_t>(st.st_size);
+  // Files made up by the system (/proc, /sys) say 0 whatever they hold: count their bytes,
+  // without waiting for more (the descriptor is still non-blocking).
+  if (size_ == 0) size_ = CountBytes(fd_, path);
+  if (::fcntl(fd_, F_SETFL, 0) != 0) {
+    const int err = errno;
+    ::close(fd_);
+    fd_ = -1;
+    Fail(FileError::Kind::Read, path, err);
+  }
   permissions_ = st.st_mode & 0777;
 }
 
@@ -128,6 +166,8 @@ fs::path TemporaryName(const fs::path& dir, const std::string& name) {
   return dir / (temp + ".tmp");
 }
 
+thread_local bool no_replace_on_thread = false;
+
 fs::path FolderOf(const fs::path& file) {
   fs::path dir = file.parent_path();
   return dir.empty() ? fs::path(".") : dir;
@@ -135,7 +175,11 @@ fs::path FolderOf(const fs::path& file) {
 
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(fs::path target, unsigned new_file_mode) : target_(std::move(target)) {
+NoReplaceScope::NoReplaceScope() : outer_(no_replace_on_thread) { no_replace_on_thread = true; }
+NoReplaceScope::~NoReplaceScope() { no_replace_on_thread = outer_; }
+
+AtomicFileWriter::AtomicFileWriter(fs::path target, unsigned new_file_mode)
+    : target_(std::move(target)), no_replace_(no_replace_on_thread) {
   final_ = FollowLinks(target_);
   struct stat st {};
   const bool replacing = ::stat(final_.c_str(), &st) == 0;
@@ -200,38 +244,83 @@ void AtomicFileWriter::Commit() {
   if (::fchmod(fd_, mode_) != 0) Fail(FileError::Kind::Write, target_, errno);
   if (::fsync(fd_) != 0) Fail(FileError::Kind::Write, target_, errno);
   const fs::path dir = FolderOf(final_);
-  if (unnamed_) {
-    // A link cannot replace a file: name the complete file with a fresh name, then
-    // rename that over the target at once.
-    for (int attempt = 0; attempt < 100 && named_.empty(); ++attempt) {
-      named_ = TemporaryName(dir, final_.filename().string());
-      signal_slot_ = RegisterTemporaryFile(fs::absolute(named_).c_str());
-      if (::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, named_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+  if (unnamed_ && no_replace_) {
+    PlaceUnnamedNoReplace();
+  } else {
+    if (unnamed_) NameTemporaryLink(dir);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
       const int err = errno;
-      ForgetName(false);
-      if (err != EEXIST) Fail(FileError::Kind::Create, target_, err);
+      Discard();
+      Fail(FileError::Kind::Write, target_, err);
     }
-    if (named_.empty()) throw FileError(FileError::Kind::Create, target_, "no free temporary name");
-  }
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) {
-    const int err = errno;
-    Discard();
-    Fail(FileError::Kind::Write, target_, err);
-  }
-  if (::rename(named_.c_str(), final_.c_str()) != 0) {
-    const int err = errno;
-    Discard();
-    Fail(FileError::Kind::Create, target_, err);
+    PlaceNamed();
   }
   ForgetName(false);
   done_ = true;
-  // Make the rename itself durable; a failure here loses nothing already in place.
+  // Make the naming itself durable; a failure here loses nothing already in place.
   const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     (void)::fsync(dfd);
     ::close(dfd);
+  }
+}
+
+// A link cannot replace a file: the complete unnamed file gets a fresh hidden name first,
+// which is then renamed over the target at once.
+void AtomicFileWriter::NameTemporaryLink(const fs::path& dir) {
+  for (int attempt = 0; attempt < 100 && named_.empty(); ++attempt) {
+    named_ = TemporaryName(dir, final_.filename().string());
+    signal_slot_ = RegisterTemporaryFile(fs::absolute(named_).c_str());
+    if (::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, named_.c_str(), AT_SYMLINK_FOLLOW) == 0) return;
+    const int err = errno;
+    ForgetName(false);
+    if (err != EEXIST) Fail(FileError::Kind::Create, target_, err);
+  }
+  throw FileError(FileError::Kind::Create, target_, "no free temporary name");
+}
+
+// The named temporary file becomes the target: renamed over it, or, where nothing may be
+// replaced, renamed only if the name is free (linked and unlinked where the file system
+// cannot rename that way).
+void AtomicFileWriter::PlaceNamed() {
+  int rc = 0;
+  if (!no_replace_) {
+    rc = ::rename(named_.c_str(), final_.c_str());
+  } else {
+    rc = ::renameat2(AT_FDCWD, named_.c_str(), AT_FDCWD, final_.c_str(), RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      rc = ::link(named_.c_str(), final_.c_str());
+      if (rc == 0) ::unlink(named_.c_str());
+    }
+  }
+  if (rc != 0) {
+    const int err = errno;
+    Discard();
+    if (err == EEXIST) throw FileError(FileError::Kind::Exists, target_, "it exists already");
+    Fail(FileError::Kind::Create, target_, err);
+  }
+}
+
+// The unnamed file is linked under the target's name, which fails if the name is taken.
+void AtomicFileWriter::PlaceUnnamedNoReplace() {
+  const int rc = ::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, final_.c_str(), AT_SYMLINK_FOLLOW);
+  const int err = errno;
+  const int fd = fd_;
+  fd_ = -1;
+  const int close_rc = ::close(fd);
+  const int close_err = errno;
+  if (rc != 0) {
+    Discard();
+    if (err == EEXIST) throw FileError(FileError::Kind::Exists, target_, "it exists already");
+    Fail(FileError::Kind::Create, target_, err);
+  }
+  if (close_rc != 0) {
+    // The name is already there: take it back, it may be incomplete.
+    ::unlink(final_.c_str());
+    Discard();
+    Fail(FileError::Kind::Write, target_, close_err);
   }
 }
 

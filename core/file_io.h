@@ -14,7 +14,7 @@ namespace uy {
 // "cannot read /path/name: No such file or directory" and the like.
 class FileError : public std::runtime_error {
  public:
-  enum class Kind { Read, Create, Write };
+  enum class Kind { Read, Create, Write, Exists };  // Exists: a target that must not be replaced
   FileError(Kind kind, std::filesystem::path path, std::string reason);
   Kind kind() const { return kind_; }
   const std::filesystem::path& path() const { return path_; }
@@ -86,6 +86,9 @@ class AtomicFileWriter {
  private:
   void NameTemporary(const std::filesystem::path& dir, bool create);
   void ForgetName(bool remove) noexcept;
+  void NameTemporaryLink(const std::filesystem::path& dir);
+  void PlaceNamed();
+  void PlaceUnnamedNoReplace();
 
   std::filesystem::path target_;
   std::filesystem::path final_;    // the file that is replaced: the target, links followed
@@ -95,7 +98,23 @@ class AtomicFileWriter {
   int signal_slot_ = -1;
   unsigned mode_ = 0;              // the permission bits the result gets
   bool unnamed_ = false;
+  bool no_replace_ = false;
   bool done_ = false;
+};
+
+// While one lives on a thread, every AtomicFileWriter created on that thread commits
+// only where nothing has the target's name yet, in one step with the naming itself (two
+// runs writing one output cannot replace each other's): Commit() then throws
+// FileError(Exists) and leaves the existing file alone.
+class NoReplaceScope {
+ public:
+  NoReplaceScope();
+  ~NoReplaceScope();
+  NoReplaceScope(const NoReplaceScope&) = delete;
+  NoReplaceScope& operator=(const NoReplaceScope&) = delete;
+
+ private:
+  bool outer_;
 };
 
 namespace detail {

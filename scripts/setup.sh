@@ -13,6 +13,8 @@ packages=(
   unicode-data
   # libraries
   qt6-base-dev libicu-dev libzip-dev zlib1g-dev
+  # loading the generated keyboard through the m17n library in a test
+  libm17n-dev m17n-db
   # benchmark baseline only
   libfribidi-dev
   # fuzzing

@@ -8,13 +8,6 @@
 namespace uy::editor {
 namespace {
 
-enum class Kind : unsigned char { kNone, kSingle, kVowel, kPhrase, kBracket };
-
-struct Entry {
-  Kind kind = Kind::kNone;
-  std::u16string_view text;  // what the key inserts (the partner, for a bracket key)
-};
-
 // Symbols on the capitals that are not letters, and Arabic punctuation.
 inline constexpr char16_t kSymbols[][2] = {
     {u'A', u'\u2190'}, {u'C', u'\u3011'}, {u'E', u'\u201C'}, {u'I', u'\u25C6'},
@@ -41,46 +34,54 @@ inline constexpr char16_t kPhraseL[] = u"\u0644\u0627";
 
 constexpr std::u16string_view kVowelKeys = u"efghouv";
 
-constexpr std::array<Entry, 128> BuildKeyMap() {
-  std::array<Entry, 128> map{};
+constexpr std::array<KeyAction, 128> BuildKeyMap() {
+  std::array<KeyAction, 128> map{};
   // The 33 letter keys come from the script core's key table.
   for (const Letter& l : kLetters) {
     const bool vowel = kVowelKeys.find(static_cast<char16_t>(l.key)) != std::u16string_view::npos;
-    map[static_cast<unsigned char>(l.key)] = {vowel ? Kind::kVowel : Kind::kSingle,
+    map[static_cast<unsigned char>(l.key)] = {vowel ? KeyKind::kVowel : KeyKind::kSingle,
                                               std::u16string_view(&l.code, 1)};
   }
-  for (const auto& s : kSymbols) map[s[0]] = {Kind::kSingle, std::u16string_view(&s[1], 1)};
-  for (const auto& b : kBrackets) map[b[0]] = {Kind::kBracket, std::u16string_view(&b[1], 1)};
-  map['B'] = {Kind::kPhrase, kPhraseB};
-  map['Q'] = {Kind::kPhrase, kPhraseQ};
-  map['W'] = {Kind::kPhrase, kPhraseW};
-  map['X'] = {Kind::kPhrase, kPhraseX};
-  map['Z'] = {Kind::kPhrase, kPhraseZ};
-  map['L'] = {Kind::kPhrase, kPhraseL};
+  for (const auto& s : kSymbols) map[s[0]] = {KeyKind::kSingle, std::u16string_view(&s[1], 1)};
+  for (const auto& b : kBrackets) map[b[0]] = {KeyKind::kBracket, std::u16string_view(&b[1], 1)};
+  map['B'] = {KeyKind::kPhrase, kPhraseB};
+  map['Q'] = {KeyKind::kPhrase, kPhraseQ};
+  map['W'] = {KeyKind::kPhrase, kPhraseW};
+  map['X'] = {KeyKind::kPhrase, kPhraseX};
+  map['Z'] = {KeyKind::kPhrase, kPhraseZ};
+  map['L'] = {KeyKind::kPhrase, kPhraseL};
   return map;
 }
 
-constexpr std::array<Entry, 128> kKeyMap = BuildKeyMap();
+constexpr std::array<KeyAction, 128> kKeyMap = BuildKeyMap();
 
 // Every capital has an action of its own.
 constexpr bool AllCapitalsMapped() {
   for (char c = 'A'; c <= 'Z'; ++c)
-    if (kKeyMap[static_cast<unsigned char>(c)].kind == Kind::kNone) return false;
+    if (kKeyMap[static_cast<unsigned char>(c)].kind == KeyKind::kNone) return false;
   return true;
 }
 static_assert(AllCapitalsMapped());
-static_assert(kKeyMap['K'].kind == Kind::kSingle && kKeyMap['/'].kind == Kind::kSingle);
+static_assert(kKeyMap['K'].kind == KeyKind::kSingle && kKeyMap['/'].kind == KeyKind::kSingle);
 
 // The vowel keys with the hamza carrier in front, for a word start.
 constexpr std::array<std::array<char16_t, 2>, 128> BuildHamzaVowels() {
   std::array<std::array<char16_t, 2>, 128> out{};
   for (std::size_t k = 0; k < kKeyMap.size(); ++k)
-    if (kKeyMap[k].kind == Kind::kVowel) out[k] = {u'\u0626', kKeyMap[k].text[0]};
+    if (kKeyMap[k].kind == KeyKind::kVowel) out[k] = {kWordStartCarrier, kKeyMap[k].text[0]};
   return out;
 }
 constexpr std::array<std::array<char16_t, 2>, 128> kHamzaVowels = BuildHamzaVowels();
 
 }  // namespace
+
+const std::array<KeyAction, 128>& KeyMap() { return kKeyMap; }
+
+bool IsLetter(char16_t c) {
+  for (const Letter& l : kLetters)
+    if (l.code == c) return true;
+  return false;
+}
 
 std::u16string KeyOutcome::Text(char16_t typed_unit) const {
   std::u16string out(insert);
@@ -93,26 +94,26 @@ KeyOutcome HandleKey(char16_t unit, bool uyghur_mode, bool word_start) {
   KeyOutcome out;
   out.word_start = word_start;
   if (!uyghur_mode) return out;
-  const Entry entry = unit < kKeyMap.size() ? kKeyMap[unit] : Entry{};
+  const KeyAction entry = unit < kKeyMap.size() ? kKeyMap[unit] : KeyAction{};
   switch (entry.kind) {
-    case Kind::kNone:
+    case KeyKind::kNone:
       out.word_start = true;
       break;
-    case Kind::kBracket:
+    case KeyKind::kBracket:
       out.typed = KeyOutcome::Typed::kReplaced;
       out.replacement = entry.text[0];
       break;
-    case Kind::kSingle:
+    case KeyKind::kSingle:
       out.typed = KeyOutcome::Typed::kSwallowed;
       out.insert = entry.text;
       out.word_start = false;
       break;
-    case Kind::kVowel:
+    case KeyKind::kVowel:
       out.typed = KeyOutcome::Typed::kSwallowed;
       out.insert = word_start ? std::u16string_view(kHamzaVowels[unit].data(), 2) : entry.text;
       out.word_start = false;
       break;
-    case Kind::kPhrase:  // L's phrase too: the last letter it inserts sets the flag again
+    case KeyKind::kPhrase:  // L's phrase too: the last letter it inserts sets the flag again
       out.typed = KeyOutcome::Typed::kSwallowed;
       out.insert = entry.text;
       out.word_start = true;
@@ -128,11 +129,13 @@ bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
 }  // namespace
 
-std::u16string TypeKeys(std::u16string_view keystrokes) {
+std::u16string TypeKeys(std::u16string_view keystrokes, WordStartFrom from) {
   PhoneticKeyboard keyboard;
   std::u16string text;
   for (std::size_t i = 0; i < keystrokes.size(); ++i) {
     char16_t unit = keystrokes[i];
+    if (from == WordStartFrom::kTextBeforeCaret && !text.empty())
+      keyboard.set_word_start(!IsLetter(text.back()));
     if (unit == u'\r' && i + 1 < keystrokes.size() && keystrokes[i + 1] == u'\n') ++i;
     if (unit == u'\n') unit = u'\r';  // the Enter key types CR
     const KeyOutcome out = keyboard.Press(unit);

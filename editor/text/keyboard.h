@@ -4,10 +4,35 @@
 // Free of window code; the editor's text area calls it for every typed character.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
 namespace uy::editor {
+
+// What a key does in Uyghur mode.
+enum class KeyKind : unsigned char {
+  kNone,     // typed unchanged; sets the word-start flag
+  kSingle,   // one character; clears the flag
+  kVowel,    // a vowel, after the hamza carrier at a word start; clears the flag
+  kPhrase,   // a fixed sequence of characters; sets the flag
+  kBracket,  // its partner instead of itself; leaves the flag
+};
+
+struct KeyAction {
+  KeyKind kind = KeyKind::kNone;
+  std::u16string_view text;  // what the key inserts (the partner, for a bracket key)
+};
+
+// The key map as data: the action of every 7-bit key (static storage).
+const std::array<KeyAction, 128>& KeyMap();
+
+// What a vowel key writes in front of its vowel at a word start.
+inline constexpr char16_t kWordStartCarrier = u'\u0626';
+
+// True for the keyboard's letters (the hamza carrier and the 32 letters of the key table),
+// the characters that words are made of.
+bool IsLetter(char16_t c);
 
 // What becomes of one typed character.
 struct KeyOutcome {
@@ -66,11 +91,17 @@ class PhoneticKeyboard {
   bool word_start_ = true;
 };
 
+// Where the word start comes from: the flag alone, or the character before the caret
+// when there is one (set unless that character is a letter), as an input method decides
+// it when the application shows it the text around the caret.
+enum class WordStartFrom { kFlag, kTextBeforeCaret };
+
 // The text typed by a sequence of keystrokes in Uyghur mode, starting at a word start:
 // each unit is one keystroke, Backspace (U+0008) deletes the character before the caret
 // (a surrogate pair as a whole), CR, LF and CR LF are one Enter and break the line (LF),
 // a tab is inserted, and other control characters insert nothing. All of them pass through
 // the keyboard like any typed character, so they set the flag.
-std::u16string TypeKeys(std::u16string_view keystrokes);
+// With kTextBeforeCaret the caret stays at the end of the text.
+std::u16string TypeKeys(std::u16string_view keystrokes, WordStartFrom from = WordStartFrom::kFlag);
 
 }  // namespace uy::editor

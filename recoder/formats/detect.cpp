@@ -16,6 +16,7 @@
 #include "formats.h"
 #include "office_binary.h"
 #include "read_bytes.h"
+#include "zip_checks.h"
 #include "tables.h"
 #include "utf.h"
 
@@ -57,6 +58,10 @@ constexpr std::uint64_t kMaxBytes = std::uint64_t{16} << 20;
 // units, like any other file.
 constexpr std::uint64_t kMaxCompound = std::uint64_t{32} << 20;
 constexpr std::size_t kHeader = 2560;
+// The longest numeric character reference read: "&#x", 32 digits, ';'.
+constexpr std::size_t kMaxReference = 36;
+// The parts of a zip container read through their CRCs (inflated bytes), text or not.
+constexpr std::uint64_t kMaxVerified = std::uint64_t{64} << 20;
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 constexpr std::array<int, kCandidateCount> kDirections = {-1, 0, 2, 4, 6};
@@ -240,8 +245,9 @@ class Utf8Units {
     while (i < n) {
       const auto b = static_cast<unsigned char>(pending_[i]);
       if (b == '&' && markup_) {
-        const std::size_t end = pending_.find(';', i);
-        if (end == std::string::npos && n - i < 12 && !last) break;
+        // A reference: "&#", 'x', at most 32 digits (leading zeros included), ';'.
+        const std::size_t end = std::string_view(pending_).substr(0, std::min(n, i + kMaxReference)).find(';', i);
+        if (end == std::string::npos && n - i < kMaxReference && !last) break;
         if (auto unit = Reference(std::string_view(pending_).substr(i, end == std::string::npos ? 0 : end - i))) {
           out.push_back(*unit);
           i = end + 1;
@@ -275,7 +281,7 @@ class Utf8Units {
  private:
   // "&#1574" or "&#x626" (without the ';'), or nothing.
   static std::optional<char16_t> Reference(std::string_view r) {
-    if (r.size() < 3 || r.size() > 10 || r[1] != '#') return std::nullopt;
+    if (r.size() < 3 || r.size() >= kMaxReference || r[1] != '#') return std::nullopt;
     const bool hex = r[2] == 'x' || r[2] == 'X';
     unsigned value = 0;
     std::size_t digits = 0;
@@ -287,7 +293,7 @@ class Utf8Units {
       else if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
       if (v < 0) return std::nullopt;
       value = value * (hex ? 16 : 10) + static_cast<unsigned>(v);
-      if (value > 0xFFFF) return std::nullopt;
+      if (value > 0xFFFF) return std::nullopt;  // leading zeros keep it small
     }
     if (digits == 0) return std::nullopt;
     return static_cast<char16_t>(value);
@@ -379,43 +385,33 @@ void DetectRtf(InputFile& in, std::string_view head, Detector& d) {
 }
 
 // The text of a binary office document, or every unit of every stream of another
-// compound file. False when the container does not parse.
-bool DetectCompound(const std::string& file, Detector& d) {
+// compound file. Damage and encryption are refused as the recoder refuses them.
+void DetectCompound(const std::string& file, Detector& d) {
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
+  cfb::CompoundFile cf;
   try {
-    const cfb::CompoundFile cf = cfb::CompoundFile::Parse(bytes);
-    RefuseEncrypted(cf, bytes);
-    auto feed = [&](const std::vector<std::uint8_t>& data, const std::vector<UnitRange>& ranges) {
-      for (const UnitRange& r : ranges) {
-        const std::uint64_t count = std::min<std::uint64_t>(r.count, Detector::kMaxUnits);
-        std::u16string units(count, u'\0');
-        DecodeUtf16Bytes(std::span(data).subspan(r.offset, count * 2), false, units.data());
-        d.Feed(units);
-        d.Break();
-        if (d.Clear() || d.Full()) return;
-      }
-    };
-    if (const cfb::Stream* wb = cf.Find("Workbook")) {
-      const auto data = cfb::CompoundFile::Read(bytes, *wb);
-      feed(data, WorkbookText(data));
-    } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
-      const auto data = cfb::CompoundFile::Read(bytes, *wd);
-      const cfb::Stream* table = cf.Find(TableStreamName(data));
-      if (!table) return false;
-      feed(data, WordText(data, cfb::CompoundFile::Read(bytes, *table)));
-    } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
-      const auto data = cfb::CompoundFile::Read(bytes, *pp);
-      feed(data, PresentationText(data));
-    } else if (!cf.Find("Book")) {
-      for (const cfb::Stream& s : cf.streams()) {
-        const auto data = cfb::CompoundFile::Read(bytes, s);
-        feed(data, {{0, data.size() / 2}});
-        if (d.Clear() || d.Full()) break;
-      }
-    }
-    return true;
+    cf = cfb::CompoundFile::Parse(bytes);
   } catch (const DocumentError& e) {
-    return e.encrypted();  // encrypted: nothing to read, unknown; damaged: not this kind
+    throw DocumentError(std::string("a damaged compound file: ") + e.what());
+  }
+  RefuseEncrypted(cf, bytes);
+  auto feed = [&](const std::vector<std::uint8_t>& data, const std::vector<UnitRange>& ranges) {
+    for (const UnitRange& r : ranges) {
+      const std::uint64_t count = std::min<std::uint64_t>(r.count, Detector::kMaxUnits);
+      std::u16string units(count, u'\0');
+      DecodeUtf16Bytes(std::span(data).subspan(r.offset, count * 2), false, units.data());
+      d.Feed(units);
+      d.Break();
+      if (d.Clear() || d.Full()) return;
+    }
+  };
+  const CompoundText text = ReadCompoundText(bytes, cf);
+  for (const StreamText& t : text.streams) feed(t.data, t.ranges);
+  if (text.kind != CompoundText::Kind::kOther) return;
+  for (const cfb::Stream& s : cf.streams()) {
+    const auto data = cfb::CompoundFile::Read(bytes, s);
+    feed(data, {{0, data.size() / 2}});
+    if (d.Clear() || d.Full()) break;
   }
 }
 
@@ -434,45 +430,50 @@ int PartRank(std::string_view name) {
   return 2;
 }
 
-void DetectZip(const fs::path& path, Detector& d) {
+// Reads the text of the XML parts (those most likely to hold the document's text first)
+// and every part through its CRC, up to a bound: damage the recoder would refuse is
+// refused here too.
+void DetectZip(InputFile& in, Detector& d) {
+  CheckZipLayout(in.fd(), in.size());
   int err = 0;
-  std::unique_ptr<zip_t, ArchiveCloser> z(zip_open(path.c_str(), ZIP_RDONLY, &err));
-  if (!z) return;  // damaged: unknown
-  const zip_int64_t count = zip_get_num_entries(z.get(), 0);
+  std::unique_ptr<zip_t, ArchiveCloser> z(zip_open(in.path().c_str(), ZIP_RDONLY, &err));
+  if (!z) throw DocumentError("not a readable zip archive: " + ZipErrorText(err));
+  const std::vector<zip_stat_t> entries = ReadZipEntries(z.get());
   std::vector<std::pair<int, zip_uint64_t>> order;
-  for (zip_int64_t i = 0; i < count; ++i) {
-    const char* name = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
-    if (name) order.emplace_back(PartRank(name), static_cast<zip_uint64_t>(i));
-  }
+  for (zip_uint64_t i = 0; i < entries.size(); ++i) order.emplace_back(PartRank(entries[i].name), i);
   std::stable_sort(order.begin(), order.end());
-  std::uint64_t budget = kMaxBytes;
+  std::uint64_t budget = kMaxBytes, verify = kMaxVerified;
   std::string buf(kChunk, '\0');
   std::u16string units;
   for (const auto& [rank, index] : order) {
+    const char* name = entries[index].name;
     std::unique_ptr<zip_file_t, EntryCloser> f(zip_fopen_index(z.get(), index, 0));
-    if (!f) continue;
+    if (!f) throw DocumentError(std::string("cannot open the part ") + name + " of the archive: " + zip_strerror(z.get()));
     std::optional<Utf8Units> decoder;
-    while (budget > 0 && !d.Clear() && !d.Full()) {
-      const zip_int64_t n = zip_fread(f.get(), buf.data(), std::min<std::uint64_t>(kChunk, budget));
-      if (n <= 0) break;
-      budget -= static_cast<std::uint64_t>(n);
+    bool text = true;
+    while (verify > 0) {
+      const zip_int64_t n = zip_fread(f.get(), buf.data(), std::min<std::uint64_t>(kChunk, verify));
+      if (n < 0) throw DocumentError(std::string("the part ") + name + " of the archive is damaged: " + zip_file_strerror(f.get()));
+      if (n == 0) break;
+      verify -= static_cast<std::uint64_t>(n);
       const std::string_view piece(buf.data(), static_cast<std::size_t>(n));
-      if (!decoder) {
-        if (!IsMarkup(piece)) break;  // only XML parts hold text the recoder touches
-        decoder.emplace(true);
-      }
+      if (!decoder && text) text = IsMarkup(piece);  // only XML parts hold text the recoder touches
+      if (!text || budget == 0 || d.Clear() || d.Full()) continue;
+      if (!decoder) decoder.emplace(true);
+      budget -= std::min<std::uint64_t>(budget, piece.size());
       units.clear();
       decoder->Add(piece, false, units);
       d.Feed(units);
     }
     d.Break();
-    if (budget == 0 || d.Clear() || d.Full()) return;
   }
 }
 
 }  // namespace
 
-Detection DetectDocument(const fs::path& path) {
+namespace {
+
+Detection Detect(const fs::path& path) {
   Detector d;
   InputFile in(path);
   std::string head(kChunk, '\0');
@@ -489,28 +490,29 @@ Detection DetectDocument(const fs::path& path) {
     if (end > 0 && static_cast<unsigned char>(head[end - 1]) >= 0xC0) --end;
     if (IsValidUtf8(std::string_view(head).substr(0, end))) kind = DocumentKind::kUtf8Text;
   }
+  if (kind == DocumentKind::kOther && EndsWithZipDirectory(in.fd(), in.size())) kind = DocumentKind::kZip;
   switch (kind) {
     case DocumentKind::kZip:
-      DetectZip(path, d);
+      DetectZip(in, d);
       break;
     case DocumentKind::kCompound: {
-      bool parsed = false;
-      if (in.size() <= kMaxCompound) {
-        std::string file = head;
-        file.resize(static_cast<std::size_t>(in.size()));
-        std::size_t got = head.size();
-        while (got < file.size()) {
-          const std::size_t n = in.Read(file.data() + got, file.size() - got);
-          if (n == 0) break;
-          got += n;
-        }
-        file.resize(got);
-        parsed = DetectCompound(file, d);
-      }
-      if (!parsed) {
+      // Read whole, as the recoder reads it; too large a file is refused the same way.
+      cfb::CheckFileSize({hb, std::min<std::size_t>(head.size(), 32)}, in.size());
+      if (in.size() > kMaxCompound) {
         InputFile again(path);
         DetectUnits(again, kHeader, false, d);
+        break;
       }
+      std::string file = head;
+      file.resize(static_cast<std::size_t>(in.size()));
+      std::size_t got = head.size();
+      while (got < file.size()) {
+        const std::size_t n = in.Read(file.data() + got, file.size() - got);
+        if (n == 0) break;
+        got += n;
+      }
+      file.resize(got);
+      DetectCompound(file, d);
       break;
     }
     case DocumentKind::kUtf16Text: {
@@ -535,6 +537,16 @@ Detection DetectDocument(const fs::path& path) {
   }
   d.Break();
   return d.Result();
+}
+
+}  // namespace
+
+Detection DetectDocument(const fs::path& path) {
+  try {
+    return Detect(path);
+  } catch (const DocumentError& e) {
+    throw FileError(FileError::Kind::Read, path, e.what());
+  }
 }
 
 bool ContradictsDirection(const Detection& d, int direction) {

@@ -70,8 +70,8 @@ Detection DetectText(std::u16string_view text);
 // Reads as much of the document at `path` as it needs, and never more than a fixed
 // amount: the text the content-aware recoder would recode (zip XML parts, the text of
 // binary office documents, UTF-8/UTF-16/rich text), or the units of the unit pass for
-// any other file. Throws FileError when the file cannot be read. A damaged or encrypted
-// document gives an unknown verdict.
+// any other file. Throws FileError when the file cannot be read, and for a document the
+// recoder would refuse (damaged or encrypted), with the same reason.
 Detection DetectDocument(const std::filesystem::path& path);
 
 // A detection this sure is acted on (the recode guard, the window's marks).

@@ -13,6 +13,7 @@
 #include "tables.h"
 #include "text_recode.h"
 #include "utf.h"
+#include "zip_checks.h"
 
 namespace uy::formats {
 namespace {
@@ -83,63 +84,36 @@ std::uint64_t RangeBytes(const std::vector<UnitRange>& ranges) {
   return n;
 }
 
-// The text of a known binary office document, or nothing when it is not one we know or
-// does not parse. Changes `file` only when the whole document parsed.
+Handling HandlingOf(CompoundText::Kind kind) {
+  switch (kind) {
+    case CompoundText::Kind::kWorkbook:
+    case CompoundText::Kind::kOldWorkbook: return Handling::kSpreadsheetStrings;
+    case CompoundText::Kind::kWordDocument: return Handling::kWordProcessorText;
+    case CompoundText::Kind::kPresentation: return Handling::kPresentationText;
+    case CompoundText::Kind::kOther: break;
+  }
+  return Handling::kCompoundStreams;
+}
+
+// The text of a known binary office document. False when it is no document we know;
+// one whose text structures are damaged is refused (DocumentError), never given the
+// unit pass over whole streams.
 bool RecodeKnownCompound(std::string& file, const cfb::CompoundFile& cf, int direction,
                          RecodeSummary& summary, const StepProgress& progress) {
   const auto bytes = Bytes(file);
-  struct Change {
-    const cfb::Stream* stream;
-    std::vector<std::uint8_t> data;
-    std::vector<UnitRange> ranges;
-  };
-  std::vector<Change> changes;
-  std::uint64_t read = 0;  // bytes of the streams read and parsed
-  try {
-    if (const cfb::Stream* wb = cf.Find("Workbook")) {
-      Change c{wb, cfb::CompoundFile::Read(bytes, *wb), {}};
-      c.ranges = WorkbookText(c.data);
-      read += wb->size;
-      changes.push_back(std::move(c));
-      summary.handling = Handling::kSpreadsheetStrings;
-    } else if (const cfb::Stream* book = cf.Find("Book")) {
-      // An older (BIFF5) workbook: its strings are 8-bit, so no unit of it is text.
-      const auto data = cfb::CompoundFile::Read(bytes, *book);
-      if (data.size() < 6 || data[0] != 0x09 || data[1] != 0x08 || data[4] != 0x00 || data[5] != 0x05)
-        return false;
-      summary.handling = Handling::kSpreadsheetStrings;
-    } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
-      Change c{wd, cfb::CompoundFile::Read(bytes, *wd), {}};
-      const cfb::Stream* table = cf.Find(TableStreamName(c.data));
-      if (!table) return false;
-      c.ranges = WordText(c.data, cfb::CompoundFile::Read(bytes, *table));
-      read += wd->size + table->size;
-      changes.push_back(std::move(c));
-      summary.handling = Handling::kWordProcessorText;
-    } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
-      Change c{pp, cfb::CompoundFile::Read(bytes, *pp), {}};
-      c.ranges = PresentationText(c.data);
-      read += pp->size;
-      changes.push_back(std::move(c));
-      summary.handling = Handling::kPresentationText;
-    } else {
-      return false;
-    }
-  } catch (const DocumentError& e) {
-    if (e.encrypted()) throw;
-    summary.handling = Handling::kNone;
-    return false;
-  }
-  std::uint64_t total = read;
-  for (Change& c : changes) {
-    KeepEachByteOnce(c.ranges);
-    total += RangeBytes(c.ranges);
+  CompoundText text = ReadCompoundText(bytes, cf);
+  if (text.kind == CompoundText::Kind::kOther) return false;
+  summary.handling = HandlingOf(text.kind);
+  std::uint64_t total = text.read;
+  for (StreamText& t : text.streams) {
+    KeepEachByteOnce(t.ranges);
+    total += RangeBytes(t.ranges);
   }
   Meter meter(progress, total);
-  meter.Add(read);
-  for (Change& c : changes) {
-    summary.changed += RecodeRanges(c.data, c.ranges, direction, meter);
-    cfb::CompoundFile::Write(bytes, *c.stream, c.data);
+  meter.Add(text.read);
+  for (StreamText& t : text.streams) {
+    summary.changed += RecodeRanges(t.data, t.ranges, direction, meter);
+    cfb::CompoundFile::Write(bytes, *t.stream, t.data);
   }
   return true;
 }
@@ -281,7 +255,7 @@ void RecodeText(const Job& job, RecodeSummary& summary) {
 void RecodeOther(const Job& job, RecodeSummary& summary) {
   summary.handling = Handling::kUnitPass;
   ClampingSink clamp(job.progress);
-  recode::RecodeDocument(job.input, job.output, job.direction, &clamp);
+  summary.changed = recode::RecodeDocument(job.input, job.output, job.direction, &clamp);
 }
 
 // Compound files are read and recoded whole; the written file must parse with the same
@@ -336,6 +310,18 @@ RecodeSummary Recode(const fs::path& input, const fs::path& output, int directio
   // Unmarked files of any size are read through in pieces to tell UTF-8 text.
   if (summary.kind == DocumentKind::kOther && n < in.size() && IsUtf8TextFile(in, {head, n}))
     summary.kind = DocumentKind::kUtf8Text;
+  // UTF-8 text with a stray malformed byte or many NULs is still text: recoded as such,
+  // the malformed bytes kept (and reported).
+  if (summary.kind == DocumentKind::kOther && n < in.size()) {
+    const MostlyUtf8 probe = ProbeMostlyUtf8(in);
+    if (probe.text) {
+      summary.kind = DocumentKind::kUtf8Text;
+      summary.malformed = probe.malformed;
+      summary.first_malformed = probe.first_malformed;
+    }
+  }
+  // A zip archive behind other bytes is refused as one, never given the unit pass.
+  if (summary.kind == DocumentKind::kOther && EndsWithZipDirectory(in.fd(), in.size())) summary.kind = DocumentKind::kZip;
   const Job job{in, input, output, direction, progress};
   for (const KindHandler& h : kHandlers)
     if (h.kind == summary.kind) h.recode(job, summary);

@@ -47,6 +47,9 @@ struct RecodeSummary {
   DocumentKind kind = DocumentKind::kOther;
   Handling handling = Handling::kNone;
   std::size_t changed = 0;  // characters recoded
+  // UTF-8 text with a few malformed bytes: they are kept as they are.
+  std::uint64_t malformed = 0;
+  std::uint64_t first_malformed = 0;  // the offset of the first
 };
 
 // Recodes the document at `input` into a new file at `output`, chosen by content. The

@@ -47,7 +47,7 @@ class Progress {
 class PieceRecoder {
  public:
   // More bytes than a reference can span are never held back.
-  static constexpr std::size_t kMaxHeldBack = 16;
+  static constexpr std::size_t kMaxHeldBack = 40;
 
   PieceRecoder(int direction, bool references) : direction_(direction), references_(references) {}
   std::size_t RecodePiece(std::span<std::uint8_t> piece, bool last);

@@ -304,4 +304,61 @@ void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t
   }
 }
 
+namespace {
+
+StreamText ReadStream(std::span<const std::uint8_t> bytes, const cfb::Stream& stream) {
+  return {&stream, cfb::CompoundFile::Read(bytes, stream), {}};
+}
+
+// Parses one document's text; a failure names the document kind and what went wrong.
+template <typename Parse>
+void ParseText(StreamText& text, const char* what, Parse parse) {
+  try {
+    text.ranges = parse(text.data);
+  } catch (const DocumentError& e) {
+    if (e.encrypted()) throw;
+    throw DocumentError(std::string("the ") + what + " is damaged: " + e.what());
+  }
+}
+
+}  // namespace
+
+CompoundText ReadCompoundText(std::span<const std::uint8_t> bytes, const cfb::CompoundFile& cf) {
+  CompoundText out;
+  if (const cfb::Stream* wb = cf.Find("Workbook")) {
+    out.kind = CompoundText::Kind::kWorkbook;
+    StreamText t = ReadStream(bytes, *wb);
+    ParseText(t, "workbook's record structure", [](const auto& d) { return WorkbookText(d); });
+    out.read = wb->size;
+    out.streams.push_back(std::move(t));
+  } else if (const cfb::Stream* book = cf.Find("Book")) {
+    // An older (BIFF5) workbook: its strings are 8-bit, so no unit of it is text.
+    out.kind = CompoundText::Kind::kOldWorkbook;
+    const auto data = cfb::CompoundFile::Read(bytes, *book);
+    if (data.size() < 6 || data[0] != 0x09 || data[1] != 0x08 || data[4] != 0x00 || data[5] != 0x05)
+      throw DocumentError("the workbook's stream Book does not start with a workbook record");
+  } else if (const cfb::Stream* wd = cf.Find("WordDocument")) {
+    out.kind = CompoundText::Kind::kWordDocument;
+    StreamText t = ReadStream(bytes, *wd);
+    const char* table_name = nullptr;
+    ParseText(t, "document's file information block", [&](const auto& d) {
+      table_name = TableStreamName(d);
+      return std::vector<UnitRange>{};
+    });
+    const cfb::Stream* table = cf.Find(table_name);
+    if (!table) throw DocumentError(std::string("the document's table stream ") + table_name + " is missing");
+    const auto table_data = cfb::CompoundFile::Read(bytes, *table);
+    ParseText(t, "document's piece table", [&](const auto& d) { return WordText(d, table_data); });
+    out.read = wd->size + table->size;
+    out.streams.push_back(std::move(t));
+  } else if (const cfb::Stream* pp = cf.Find("PowerPoint Document")) {
+    out.kind = CompoundText::Kind::kPresentation;
+    StreamText t = ReadStream(bytes, *pp);
+    ParseText(t, "presentation's record structure", [](const auto& d) { return PresentationText(d); });
+    out.read = pp->size;
+    out.streams.push_back(std::move(t));
+  }
+  return out;
+}
+
 }  // namespace uy::formats

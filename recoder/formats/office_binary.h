@@ -46,4 +46,24 @@ std::vector<UnitRange> PresentationText(std::span<const std::uint8_t> document);
 // other binary documents say it inside their main stream.)
 void RefuseEncrypted(const cfb::CompoundFile& file, std::span<const std::uint8_t> bytes);
 
+// The text of a binary office document: one stream read out with the ranges of its text.
+struct StreamText {
+  const cfb::Stream* stream;
+  std::vector<std::uint8_t> data;
+  std::vector<UnitRange> ranges;
+};
+
+// What a compound file holds for the recoder and the detector.
+struct CompoundText {
+  enum class Kind { kOther, kWorkbook, kOldWorkbook, kWordDocument, kPresentation };
+  Kind kind = Kind::kOther;  // kOther: not a document we know; every stream is text
+  std::vector<StreamText> streams;  // empty for kOther and for an old workbook (8-bit text)
+  std::uint64_t read = 0;           // bytes of streams read and parsed
+};
+
+// Reads the text structures of a known binary office document. One whose structures
+// do not parse (records of wrong lengths, a piece table out of its stream, a missing
+// table stream) is refused: throws DocumentError naming what is damaged.
+CompoundText ReadCompoundText(std::span<const std::uint8_t> bytes, const cfb::CompoundFile& cf);
+
 }  // namespace uy::formats

@@ -43,6 +43,8 @@ void WriteDigits(Window w, std::uint64_t first, std::uint64_t last, std::uint32_
   }
 }
 
+constexpr std::uint64_t kMaxReferenceDigits = 32;
+
 Window WholeText(std::span<std::uint8_t> text) { return {text.data(), 0, text.size()}; }
 
 }  // namespace
@@ -89,8 +91,9 @@ std::uint64_t References::Scan(Window w, bool final, const Map& map, std::size_t
       i = hit ? static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - w.data) + w.base : n;
       continue;
     }
-    // "&#", an optional 'x', up to eight digits, then ';' or any other end of the number
-    // (browsers take "&#1570 " as "&#1570;"). Decided only once its end is here.
+    // "&#", an optional 'x', up to 32 digits (leading zeros count, and are kept), then
+    // ';' or any other end of the number (browsers take "&#1570 " as "&#1570;"). Decided
+    // only once its end is here.
     std::uint64_t j = i + 1;
     if (j >= n) break;
     if (w[j] != '#') {
@@ -103,16 +106,17 @@ std::uint64_t References::Scan(Window w, bool final, const Map& map, std::size_t
     const std::uint64_t first = j;
     std::uint32_t value = 0;
     bool upper = false, lower = false;
-    while (j < n && (hex ? IsHexDigit(w[j]) : IsDigit(w[j])) && j - first < 8) {
+    while (j < n && (hex ? IsHexDigit(w[j]) : IsDigit(w[j])) && j - first < kMaxReferenceDigits) {
       const std::uint8_t c = w[j];
-      value = value * (hex ? 16 : 10) + (IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
+      // Past the Unicode range the value only has to stay out of the Arabic block.
+      if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + (IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
       if (c >= 'A' && c <= 'F') upper = true;
       if (c >= 'a' && c <= 'f') lower = true;
       ++j;
     }
     if (j >= n && !final) break;
     const bool semicolon = j < n && w[j] == ';';
-    const bool longer = j < n && (hex ? IsHexDigit(w[j]) : IsDigit(w[j]));  // past eight digits
+    const bool longer = j < n && (hex ? IsHexDigit(w[j]) : IsDigit(w[j]));  // past the digits read
     if (j == first || longer || !InArabicBlock(value)) {
       ++i;
       continue;
@@ -337,6 +341,41 @@ bool IsUtf8TextFile(InputFile& in, std::span<const std::uint8_t> head) {
   for (std::size_t n; (n = in.Read(buf.data(), buf.size())) > 0;)
     if (!probe.Feed({buf.data(), n})) return false;
   return probe.Finish();
+}
+
+MostlyUtf8 ProbeMostlyUtf8(InputFile& in) {
+  MostlyUtf8 out;
+  std::uint64_t letters = 0, units = 0, at = 0;  // `at`: the file offset of buf[0]
+  std::vector<std::uint8_t> buf(std::size_t{1} << 20);
+  std::size_t have = 0;
+  for (;;) {
+    const std::size_t n = static_cast<std::size_t>(::pread(in.fd(), buf.data() + have, buf.size() - have, static_cast<off_t>(at + have)));
+    if (n == static_cast<std::size_t>(-1)) throw FileError(FileError::Kind::Read, in.path(), ErrnoText(errno));
+    const bool last = n == 0;
+    have += n;
+    std::size_t i = 0;
+    for (; i < have; ++i) {
+      const std::uint8_t b = buf[i];
+      if ((at + i) % 2 == 1 && b == 0x06) ++units;  // the high byte of a UTF-16LE unit of the block
+      if (b < 0x80) continue;
+      const std::size_t len = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+      if (len > 0 && i + len > have && !last) break;  // the rest comes with the next read
+      std::size_t k = 1;
+      while (len > 0 && k < len && i + k < have && (buf[i + k] & 0xC0) == 0x80) ++k;
+      if (len == 0 || k < len) {
+        if (out.malformed++ == 0) out.first_malformed = at + i;
+        continue;
+      }
+      if (len == 2 && b >= 0xD8 && b <= 0xDB) ++letters;
+      i += len - 1;
+    }
+    if (last) break;
+    std::memmove(buf.data(), buf.data() + i, have - i);
+    at += i;
+    have -= i;
+  }
+  out.text = letters > 0 && letters >= units && out.malformed * 100 <= in.size();
+  return out;
 }
 
 bool IsTextKind(DocumentKind kind) {

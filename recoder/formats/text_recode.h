@@ -121,6 +121,16 @@ class Utf8TextProbe {
 // the whole file is UTF-8 text. Throws FileError.
 bool IsUtf8TextFile(InputFile& in, std::span<const std::uint8_t> head);
 
+// UTF-8 text but for a few malformed bytes (at most one in a hundred), or with many NUL
+// characters: it holds Uyghur letters as UTF-8 at least as often as UTF-16 units of the
+// Arabic block (which unmarked UTF-16 text and binary files hold). Reads the whole file.
+struct MostlyUtf8 {
+  bool text = false;
+  std::uint64_t malformed = 0;
+  std::uint64_t first_malformed = 0;
+};
+MostlyUtf8 ProbeMostlyUtf8(InputFile& in);
+
 // What the text kinds' handling is called in a RecodeSummary.
 Handling TextHandling(DocumentKind kind);
 bool IsTextKind(DocumentKind kind);

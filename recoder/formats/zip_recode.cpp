@@ -24,6 +24,7 @@
 #include "formats.h"
 #include "formats_internal.h"
 #include "read_bytes.h"
+#include "zip_checks.h"
 
 namespace uy::formats {
 
@@ -31,7 +32,7 @@ std::size_t PieceRecoder::RecodePiece(std::span<std::uint8_t> piece, bool last) 
   const std::size_t n = piece.size();
   std::size_t cut = n;
   if (!last) {
-    // A reference is decided by its '&' and at most 12 bytes from there.
+    // A reference is decided by its '&' and at most 36 bytes from there.
     if (references_)
       for (std::size_t i = n > kMaxHeldBack - 1 ? n - (kMaxHeldBack - 1) : 0; i < n; ++i)
         if (piece[i] == '&') {
@@ -61,14 +62,6 @@ struct ArchiveCloser {
 };
 using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
 using File = std::unique_ptr<zip_file_t, decltype(&zip_fclose)>;
-
-std::string ErrorText(int code) {
-  zip_error_t e;
-  zip_error_init_with_code(&e, code);
-  std::string text = zip_error_strerror(&e);
-  zip_error_fini(&e);
-  return text;
-}
 
 // libzip's own allocation failures are ours as well.
 void ThrowIfNoMemory(int zip_code) {
@@ -403,6 +396,11 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
   summary.handling = Handling::kXmlParts;
   auto damaged = [&](const std::string& why) { return FileError(FileError::Kind::Read, input, why); };
 
+  try {
+    CheckZipLayout(in.fd(), in.size());
+  } catch (const DocumentError& e) {
+    throw damaged(e.what());
+  }
   Run run;
   run.progress = &progress;
   ArchiveIo io;
@@ -426,30 +424,20 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
   }
   zip_error_fini(&err);
 
-  // The directory, and which parts are XML.
-  const zip_int64_t count = zip_get_num_entries(z.get(), 0);
-  std::vector<Entry> entries(static_cast<std::size_t>(std::max<zip_int64_t>(count, 0)));
+  // The layout and the directory, and which parts are XML.
+  std::vector<Entry> entries;
   std::vector<ZipEntryCheck> checks;
-  std::unordered_set<std::string_view> names;
   std::uint64_t all = 0, xml = 0;
   try {
-    for (zip_int64_t i = 0; i < count; ++i) {
-      Entry& e = entries[static_cast<std::size_t>(i)];
-      zip_stat_t& st = e.st;
-      if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0)
-        throw DocumentError(std::string("cannot read the archive's directory: ") + zip_strerror(z.get()));
-      const zip_uint64_t need = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_CRC | ZIP_STAT_COMP_METHOD;
-      if ((st.valid & need) != need) throw DocumentError("the archive's directory is incomplete");
-      if (!names.insert(st.name).second)
-        throw DocumentError(std::string("the document is damaged: two of its parts are named ") + st.name);
+    for (const zip_stat_t& st : ReadZipEntries(z.get())) {
+      const zip_uint64_t i = entries.size();
+      entries.push_back({st});
       checks.push_back({st.name, st.size, st.crc});
       all += st.size;
       if (st.size == 0 || std::string_view(st.name).ends_with('/')) continue;
-      if (st.encryption_method != ZIP_EM_NONE && (st.valid & ZIP_STAT_ENCRYPTION_METHOD))
-        throw DocumentError(std::string("the part ") + st.name + " of the archive is encrypted");
       // Only XML parts (by content) are read whole; pictures and the like are not touched.
-      e.xml = IsMarkup(Peek(z.get(), static_cast<zip_uint64_t>(i), st.name));
-      if (e.xml) xml += st.size;
+      entries.back().xml = IsMarkup(Peek(z.get(), i, st.name));
+      if (entries.back().xml) xml += st.size;
     }
 
     // Which XML parts change, and the CRCs they will have.
@@ -546,7 +534,7 @@ void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryChec
   Archive z(zip_open(path.c_str(), ZIP_RDONLY | (strict ? ZIP_CHECKCONS : 0), &code));
   if (!z) {
     ThrowIfNoMemory(code);
-    throw DocumentError(what + " fails its check: " + ErrorText(code));
+    throw DocumentError(what + " fails its check: " + ZipErrorText(code));
   }
   const zip_int64_t count = zip_get_num_entries(z.get(), 0);
   if (count < 0 || static_cast<std::size_t>(count) != checks.size())
@@ -576,7 +564,7 @@ void VerifyZipAsClaimed(const std::filesystem::path& path) {
   std::vector<ZipEntryCheck> claimed;
   {
     Archive z(zip_open(path.c_str(), ZIP_RDONLY, &code));
-    if (!z) throw DocumentError("the archive cannot be opened: " + ErrorText(code));
+    if (!z) throw DocumentError("the archive cannot be opened: " + ZipErrorText(code));
     const zip_int64_t count = zip_get_num_entries(z.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
       zip_stat_t st;

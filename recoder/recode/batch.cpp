@@ -29,10 +29,9 @@ std::vector<BatchFailure> RunBatch(const std::vector<BatchEntry>& entries, int d
     const std::filesystem::path output = OutputPathFor(entries[i], direction);
     if (callbacks.on_last_output) callbacks.on_last_output(output);
     try {
-      if (callbacks.recoder)
-        callbacks.recoder(input, output, direction, callbacks.progress);
-      else
-        RecodeDocument(input, output, direction, callbacks.progress);
+      const std::size_t changed = callbacks.recoder ? callbacks.recoder(input, output, direction, callbacks.progress)
+                                                    : RecodeDocument(input, output, direction, callbacks.progress);
+      if (changed == 0 && callbacks.on_unchanged) callbacks.on_unchanged(i);
     } catch (const std::exception& e) {
       failures.push_back({i, input, e.what()});
     }

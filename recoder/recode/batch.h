@@ -25,8 +25,9 @@ struct BatchFailure {
   std::string reason;             // names the file and the system's reason
 };
 
-// What recodes one document; RecodeDocument unless a caller supplies another.
-using DocumentRecoder = std::function<void(const std::filesystem::path& input,
+// What recodes one document; RecodeDocument unless a caller supplies another. Returns the
+// number of characters it changed: 0 means the output is the document as it was.
+using DocumentRecoder = std::function<std::size_t(const std::filesystem::path& input,
                                            const std::filesystem::path& output, int direction,
                                            ProgressSink* progress)>;
 
@@ -34,6 +35,7 @@ struct BatchCallbacks {
   std::function<void(std::size_t index)> on_current;                  // entry i is now current
   std::function<void(const std::filesystem::path&)> on_last_output;   // before each output is begun
   ProgressSink* progress = nullptr;
+  std::function<void(std::size_t index)> on_unchanged;                // entry i had nothing to recode
   std::function<void(const std::vector<BatchFailure>&)> on_complete;  // empty: all succeeded
   DocumentRecoder recoder;                                            // empty: RecodeDocument
 };

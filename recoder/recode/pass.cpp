@@ -129,8 +129,8 @@ void RecodeBuffer(std::span<std::uint8_t> document, int direction) {
   if (document.size() > kHeaderSize) RecodeUnits(document.subspan(kHeaderSize), direction);
 }
 
-void RecodeDocument(const std::filesystem::path& input, const std::filesystem::path& output,
-                    int direction, ProgressSink* progress) {
+std::size_t RecodeDocument(const std::filesystem::path& input, const std::filesystem::path& output,
+                           int direction, ProgressSink* progress) {
   LowByteMap(direction);
   InputFile in(input);
   if (SameFile(input, output))
@@ -153,15 +153,18 @@ void RecodeDocument(const std::filesystem::path& input, const std::filesystem::p
   tracker.HeaderDone();
 
   std::uint64_t offset = header;
+  std::size_t changed = 0;
+  const auto& map = LowByteMap(direction);
   while (offset < size) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size - offset));
     read_exactly(n);
-    RecodeUnits(std::span(buf.data(), n), direction);
+    changed += RecodeArabicUnits(std::span(buf.data(), n), map);
     out.Write(buf.data(), n);
     offset += n;
     tracker.UnitsDone(offset - (n & 1));
   }
   out.Commit();
+  return changed;
 }
 
 }  // namespace uy::recode

@@ -52,7 +52,8 @@ void RecodeBuffer(std::span<std::uint8_t> document, int direction);
 // Refuses an output that is the input itself. Progress: range 1..100, then
 // floor(256000 / S) after the header, then floor(100 * offset / S) after each unit
 // (only changes are reported); an empty input reports 100.
-void RecodeDocument(const std::filesystem::path& input, const std::filesystem::path& output,
-                    int direction, ProgressSink* progress);
+// Returns the number of units changed (0: the output is the document as it was).
+std::size_t RecodeDocument(const std::filesystem::path& input, const std::filesystem::path& output,
+                           int direction, ProgressSink* progress);
 
 }  // namespace uy::recode

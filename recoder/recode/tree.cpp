@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "file_io.h"
 #include "tables.h"
 
 namespace uy::recode {
@@ -58,15 +59,55 @@ fs::path OutputFor(const fs::path& input, const fs::path& base, const fs::path& 
 
 }  // namespace
 
+namespace {
+
+struct Walk {
+  const TreeOptions& options;
+  std::vector<TreeJob>& jobs;
+  std::vector<TreeResult>& problems;
+  fs::path base;
+  fs::path mirror_root;
+  bool skip_out_dir;  // the output folder lies inside the walked tree: its files are outputs
+
+  void Fail(const fs::path& dir, const std::error_code& ec) {
+    problems.push_back({{dir, {}}, TreeOutcome::kFailed, "cannot read " + dir.string() + ": " + ec.message()});
+  }
+
+  void Take(const fs::path& file) {
+    if (Hidden(file) || IsOutputName(file.filename().string())) return;
+    jobs.push_back({file, OutputFor(file, base, mirror_root, options)});
+  }
+
+  // Every folder is read on its own: one that cannot be read (or stops reading halfway)
+  // is named as a failure, and its neighbours are still walked.
+  void Folder(const fs::path& dir) {
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec), end;
+    if (ec) return Fail(dir, ec);
+    std::vector<fs::path> folders;
+    for (; it != end; it.increment(ec)) {
+      const fs::directory_entry& e = *it;
+      std::error_code sec;
+      if (e.is_symlink(sec)) {
+        // Links to files are taken, links to folders are not walked.
+        if (e.is_regular_file(sec)) Take(e.path());
+      } else if (e.is_directory(sec)) {
+        if (!Hidden(e.path()) && !(skip_out_dir && Within(e.path(), *options.out_dir))) folders.push_back(e.path());
+      } else if (e.is_regular_file(sec)) {
+        Take(e.path());
+      }
+    }
+    if (ec) Fail(dir, ec);
+    for (const fs::path& f : folders) Folder(f);
+  }
+};
+
+}  // namespace
+
 std::vector<TreeJob> FindTreeJobs(const std::vector<fs::path>& roots, const TreeOptions& options,
                                   std::vector<TreeResult>& problems) {
   GetDirection(options.direction);  // an unknown direction fails before any file
   std::vector<TreeJob> jobs;
-  auto take = [&](const fs::path& file, const fs::path& base, const fs::path& mirror_root) {
-    if (Hidden(file) || IsOutputName(file.filename().string())) return;
-    if (options.out_dir && Within(file, *options.out_dir)) return;
-    jobs.push_back({file, OutputFor(file, base, mirror_root, options)});
-  };
   // Several folders under one output folder each get a folder of their own name there.
   std::size_t folders = 0;
   for (const fs::path& r : roots) {
@@ -86,28 +127,12 @@ std::vector<TreeJob> FindTreeJobs(const std::vector<fs::path>& roots, const Tree
       jobs.push_back({root, OutputFor(root, root.parent_path(), {}, options)});
       continue;
     }
-    const fs::path mirror_root = folders > 1 ? FolderName(root) : fs::path();
+    // An output folder that is the walked folder, or holds it, gets the outputs beside
+    // their documents; only one inside the tree is left out of the walk.
+    const bool skip_out_dir = options.out_dir && !Within(root, *options.out_dir) && Within(*options.out_dir, root);
     const std::size_t first = jobs.size();
-    fs::recursive_directory_iterator it(root, fs::directory_options::none, ec), end;
-    if (ec) {
-      problems.push_back({{root, {}}, TreeOutcome::kFailed, "cannot read " + root.string() + ": " + ec.message()});
-      continue;
-    }
-    for (; it != end; it.increment(ec)) {
-      if (ec) {
-        problems.push_back({{root, {}}, TreeOutcome::kFailed, "cannot read " + root.string() + ": " + ec.message()});
-        break;
-      }
-      const fs::directory_entry& e = *it;
-      std::error_code sec;
-      if (e.is_directory(sec)) {
-        // Hidden folders, the output folder and symbolic links to folders are not walked.
-        if (Hidden(e.path()) || e.is_symlink(sec) || (options.out_dir && Within(e.path(), *options.out_dir)))
-          it.disable_recursion_pending();
-        continue;
-      }
-      if (e.is_regular_file(sec)) take(e.path(), root, mirror_root);
-    }
+    Walk walk{options, jobs, problems, root, folders > 1 ? FolderName(root) : fs::path(), skip_out_dir};
+    walk.Folder(root);
     std::sort(jobs.begin() + static_cast<std::ptrdiff_t>(first), jobs.end(),
               [](const TreeJob& a, const TreeJob& b) { return a.input < b.input; });
   }
@@ -130,12 +155,19 @@ std::vector<TreeResult> RunTreeJobs(const std::vector<TreeJob>& jobs, const Tree
         r.reason = r.job.output.string() + " exists already";
       } else {
         try {
+          // Without --overwrite an output that appears meanwhile (another run) is kept.
+          std::optional<NoReplaceScope> keep;
+          if (!options.overwrite) keep.emplace();
           if (options.out_dir) {
             fs::create_directories(r.job.output.parent_path(), ec);
             if (ec) throw std::runtime_error("cannot create " + r.job.output.parent_path().string() + ": " + ec.message());
           }
-          recoder(r.job.input, r.job.output, options.direction, nullptr);
-          r.outcome = TreeOutcome::kRecoded;
+          const std::size_t changed = recoder(r.job.input, r.job.output, options.direction, nullptr);
+          r.outcome = changed > 0 ? TreeOutcome::kRecoded : TreeOutcome::kUnchanged;
+        } catch (const FileError& e) {
+          const bool exists = e.kind() == FileError::Kind::Exists;
+          r.outcome = exists ? TreeOutcome::kSkipped : TreeOutcome::kFailed;
+          r.reason = exists ? r.job.output.string() + " exists already" : e.what();
         } catch (const std::exception& e) {
           r.outcome = TreeOutcome::kFailed;
           r.reason = e.what();

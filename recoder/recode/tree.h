@@ -32,7 +32,8 @@ struct TreeJob {
   std::filesystem::path output;
 };
 
-enum class TreeOutcome { kRecoded, kSkipped, kFailed };
+// kUnchanged: the output was written, but nothing in the document was to recode.
+enum class TreeOutcome { kRecoded, kUnchanged, kSkipped, kFailed };
 
 struct TreeResult {
   TreeJob job;

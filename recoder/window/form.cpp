@@ -122,7 +122,7 @@ TForm1::TForm1(gui::Dialogs* dialogs, QWidget* parent) : QWidget(parent), dialog
   }
   // Documents are recoded by their content (zip, compound file, text, or the unit pass).
   recoder_ = [](const std::filesystem::path& in, const std::filesystem::path& out, int direction,
-                recode::ProgressSink* progress) { formats::RecodeByContent(in, out, direction, progress); };
+                recode::ProgressSink* progress) { return formats::RecodeByContent(in, out, direction, progress).changed; };
   folder_ = WithTrailingSlash(QDir::homePath());
   Build();
   FormCreate();
@@ -348,6 +348,7 @@ void TForm1::RunConversion() {
 
   std::vector<QString> outputs(entries.size());
   std::vector<recode::BatchFailure> failures;
+  QStringList unchanged;
   {
     busy_ = true;
     struct Idle {
@@ -369,6 +370,7 @@ void TForm1::RunConversion() {
     };
     callbacks.progress = &sink;
     callbacks.recoder = recoder_;
+    callbacks.on_unchanged = [&](std::size_t i) { unchanged << ListBox1->item(static_cast<int>(i))->text(); };
     failures = recode::RunBatch(entries, direction, callbacks);
     blocker.Pump(true);
   }
@@ -390,12 +392,24 @@ void TForm1::RunConversion() {
   }
 
   const QString caption = QString::fromLatin1(kProgramName);
-  const QString text = CompletionText(failures) + ContradictionText(direction);
+  const QString text = CompletionText(failures) + UnchangedText(unchanged) + ContradictionText(direction);
   if (failures.empty())
     dialogs_->Message(this, caption, text);
   else
     dialogs_->Error(this, caption, text);
   converted_ = true;
+}
+
+// Documents without any character of the direction's source encoding: their outputs
+// were written, but hold the document as it was.
+QString TForm1::UnchangedText(const QStringList& names) {
+  if (names.isEmpty()) return {};
+  QString text = QStringLiteral("\n\n%1 个文档中没有需要转换的字符，输出文件与原文件相同：").arg(names.size());
+  for (qsizetype i = 0; i < names.size() && i < static_cast<qsizetype>(kListedFailures); ++i)
+    text += QLatin1Char('\n') + names[i];
+  if (names.size() > static_cast<qsizetype>(kListedFailures))
+    text += QStringLiteral("\n…还有 %1 个").arg(names.size() - static_cast<qsizetype>(kListedFailures));
+  return text;
 }
 
 QString TForm1::CompletionText(const std::vector<recode::BatchFailure>& failures) const {

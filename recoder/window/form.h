@@ -81,6 +81,7 @@ class TForm1 : public QWidget {
   void SetListButtonsEnabled(bool enabled);
   void RunConversion();
   QString CompletionText(const std::vector<recode::BatchFailure>& failures) const;
+  static QString UnchangedText(const QStringList& names);
   void MarkContradictions();
   QString ContradictionText(int direction) const;
 

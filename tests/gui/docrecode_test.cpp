@@ -174,7 +174,8 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].kind, RecordingDialogs::Kind::Message);
   EXPECT_EQ(Boxes()[0].caption, "docrecode");
-  EXPECT_EQ(Boxes()[0].text, "代码转换完毕");
+  // A document without a character to recode is named as unchanged.
+  EXPECT_EQ(Boxes()[0].text, "代码转换完毕\n\n1 个文档中没有需要转换的字符，输出文件与原文件相同：\nsheet.xls");
   EXPECT_EQ(ReadFile(dir / "report(Unicode).doc"), Document("\x26\x06\xD0\x06"));
   EXPECT_EQ(ReadFile(dir / "sheet(Unicode).xls"), docs[1]);  // no unit at an odd offset
   EXPECT_EQ(ReadFile(dir / "x(Unicode).docx"), uytest::UnitByUnitPass(docs[2], 0));

@@ -35,7 +35,7 @@ TEST(RunBatch, RunsEveryEntryInListOrderDuplicatesIncluded) {
   BatchCallbacks c = rec.Callbacks();
   c.recoder = [&](const fs::path& in, const fs::path& out, int d, ProgressSink* p) {
     order.push_back(in.filename().string());
-    RecodeDocument(in, out, d, p);
+    return RecodeDocument(in, out, d, p);
   };
   const auto failures = RunBatch(EntriesInFolder(dir.path(), {"a.doc", "b.doc", "a.doc"}), 0, c);
   EXPECT_TRUE(failures.empty());

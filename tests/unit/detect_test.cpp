@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "detect.h"
+#include "file_io.h"
 #include "document_builders.h"
 #include "tables.h"
 #include "utf.h"
@@ -309,14 +310,56 @@ TEST(DetectDocument, EveryKindInEveryEncodingAndTheCommand) {
   EXPECT_NE(r.err.find("missing"), std::string::npos) << r.err;
 }
 
-TEST(DetectDocument, DamagedDocumentsAreUnknown) {
+// Whatever the recoder refuses as damaged or encrypted, detect refuses with the same
+// reason, rather than a verdict read from the damaged structure or from the raw bytes.
+TEST(DetectDocument, DamagedDocumentsAreRefusedAsTheRecoderRefusesThem) {
   TempDir dir;
-  const std::string doc = Doc(Encode(Text(40, 1), 0));
-  const std::string cases[] = {"PK\x03\x04" + std::string(200, 'x'), doc.substr(0, 1536)};
-  for (const std::string& c : cases) {
-    WriteFile(dir / "d", c);
-    EXPECT_EQ(fm::DetectDocument(dir / "d").Text(), "unknown");
+  const std::string text = "<a>" + uy::ToUtf8(Encode(Text(40, 1), 0)) + "</a>";
+  const std::string zip = MakeZip({{"a.xml", text}, {"b.xml", text}});
+  const std::size_t central = zip.find("PK\x01\x02");
+  auto with = [](std::string z, std::size_t at, std::string_view bytes) { return z.replace(at, bytes.size(), bytes); };
+  std::string twice = zip, crc = MakeZip({{"a.xml", text, true}}), locked = zip, overlap = zip;
+  for (std::size_t at; (at = twice.find("b.xml")) != std::string::npos;) twice[at] = 'a';
+  crc[30 + 5 + 20] ^= 0x01;  // inside the stored data
+  for (std::size_t at = 0; (at = locked.find("PK", at)) != std::string::npos; at += 2) {
+    if (locked.compare(at, 4, "PK\x03\x04") == 0) locked[at + 6] |= 1;   // the encrypted flag
+    if (locked.compare(at, 4, "PK\x01\x02") == 0) locked[at + 8] |= 1;
   }
+  // The second entry of the directory points at the first part (crafted archives do it
+  // 64 times over one large part).
+  const std::size_t second = zip.find("PK\x01\x02", central + 4);
+  overlap = with(overlap, second + 42, std::string(4, '\0'));
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"cut.zip", "PK\x03\x04" + std::string(200, 'x'), "no end of directory record"},
+      {"twice.zip", twice, "two of its parts are named a.xml"},
+      {"crc.zip", crc, "CRC error"},
+      {"locked.zip", locked, "encrypted"},
+      {"overlap.zip", overlap, "the parts a.xml and b.xml of the archive overlap"},
+      {"stub.zip", "MZ" + std::string(4094, '\x90') + zip, "a self-extracting archive?"},
+      {"chain.doc", Doc(Encode(Text(40, 1), 0)).substr(0, 1536), "a damaged compound file"},
+  };
+  for (const auto& c : cases) {
+    WriteFile(dir / c.name, c.bytes);
+    for (const bool detect : {true, false}) {
+      try {
+        if (detect) fm::DetectDocument(dir / c.name);
+        else fm::RecodeByContent(dir / c.name, dir / "out", 0, nullptr);
+        ADD_FAILURE() << c.name << (detect ? " was detected" : " was recoded");
+      } catch (const uy::FileError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.name), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+      }
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir / "out"));
+  // uyconv detect says why on standard error.
+  const auto r = RunProgram({kUyconv, "detect", (dir / "twice.zip").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("twice.zip: the document is damaged"), std::string::npos) << r.err;
 }
 
 // A 1 GB file: the verdict comes from its first megabytes; text past the cap is not read.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 
+#include "detect.h"
 #include "document_builders.h"
 #include "file_io.h"
 #include "office_binary.h"
@@ -247,14 +248,24 @@ TEST(CompoundRecode, EncryptedDocumentsAreRefused) {
   }
 }
 
-TEST(CompoundRecode, UnknownOrUnparsableStreamsGetTheContainerSafePass) {
+TEST(CompoundRecode, UnknownStreamsGetTheContainerSafePassDamagedTextIsRefused) {
   TempDir dir;
   std::string big = uytest::RandomBytes(900 * 1024, 11);
   std::string small(200, '\0');
   for (std::size_t i = 0; i < small.size(); i += 2) small[i + 1] = 0x06, small[i] = '\x38';
-  // A spreadsheet stream whose records do not parse: the whole file falls back.
+  // A spreadsheet stream whose records do not parse is damage, not another kind of file:
+  // the unit pass would change bytes outside its text.
   const std::string broken = "\x09\x08\x10\x00" + std::string(100, '\x38');
-  for (const auto& [name, third] : std::vector<std::pair<std::string, std::string>>{{"Other", "x"}, {"Workbook", broken}}) {
+  WriteFile(dir / "in.bin", uytest::WriteCompoundFile({{"Small", small}, {"Workbook", broken}}));
+  EXPECT_THROW(
+      try { fm::RecodeByContent(dir / "in.bin", dir / "out.bin", 0, nullptr); } catch (const uy::FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("in.bin: the workbook's record structure is damaged"), std::string::npos)
+            << e.what();
+        throw;
+      },
+      uy::FileError);
+  EXPECT_FALSE(fs::exists(dir / "out.bin"));
+  for (const auto& [name, third] : std::vector<std::pair<std::string, std::string>>{{"Other", "x"}}) {
     const std::string file = uytest::WriteCompoundFile({{"Big", big}, {"Small", small}, {name, third}});
     ASSERT_TRUE(FatHitsTableValues(file));
     WriteFile(dir / "in.bin", file);
@@ -525,6 +536,52 @@ TEST(CompoundRecode, DamagedDocumentsNeverMisleadTheReaders) {
       } catch (const fm::DocumentError&) {
       }
     }
+  }
+}
+
+// A document whose text structures cannot be read is refused, naming what is damaged:
+// the unit pass over whole streams would change bytes that are no text. --raw still
+// gives that pass when asked.
+TEST(CompoundRecode, DamagedTextStructuresAreRefused) {
+  using namespace std::string_literals;
+  struct Case {
+    const char* fixture;
+    const char* stream;
+    std::size_t at;
+    std::string bytes;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"writer.doc", "WordDocument", 0x0B, "\x00"s, "table stream 0Table is missing"},
+      {"writer.doc", "WordDocument", 0x1A2, "\x00\xFF\xFF\x7F"s, "piece table is damaged: the piece table lies outside"},
+      {"impress.ppt", "PowerPoint Document", 4, "\xF0\xFF\xFF\x7F"s, "presentation's record structure is damaged"},
+      {"calc.xls", "Workbook", 2, "\xFF\xFF"s, "workbook's record structure is damaged"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::string file = ReadFile(fs::path(UY_TEST_DATA) / "formats" / c.fixture);
+    const auto cf = fm::cfb::CompoundFile::Parse(Bytes(file));
+    std::size_t left = c.at;  // the stream's offset, through its sectors
+    for (const auto& x : cf.Find(c.stream)->extents) {
+      if (left < x.length) {
+        file.replace(x.offset + left, c.bytes.size(), c.bytes);
+        break;
+      }
+      left -= x.length;
+    }
+    WriteFile(dir / c.fixture, file);
+    try {
+      fm::RecodeByContent(dir / c.fixture, dir / "out", 0, nullptr);
+      ADD_FAILURE() << c.fixture << " at " << c.at << " was recoded";
+    } catch (const uy::FileError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.fixture), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    EXPECT_THROW(fm::DetectDocument(dir / c.fixture), uy::FileError) << c.fixture;
+    rc::RecodeDocument(dir / c.fixture, dir / "out", 0, nullptr);
+    EXPECT_TRUE(fs::exists(dir / "out"));
+    fs::remove(dir / "out");
   }
 }
 

@@ -46,11 +46,11 @@ TEST(TextRecode, CharacterReferencesKeepTheirWidthAndCase) {
   auto b = Buf("<p>&#1592;&#x638;&#X0626;&#x6d0;&#1574; &#65; &#99999999999;</p>");
   EXPECT_EQ(fm::RecodeCharacterReferences(b, 0), 4u);  // U+06D0 has no pair in direction 0
   EXPECT_EQ(Str(b), "<p>&#1574;&#x626;&#X06D0;&#x6d0;&#1744; &#65; &#99999999999;</p>");
-  // Without the ';' that browsers do without: ended by any other byte or by the text's end,
-  // but not by a ninth digit.
+  // Without the ';' that browsers do without: ended by any other byte or by the text's end.
+  // Leading zeros are part of the width, which stays.
   auto e = Buf("&#x638 &#1592<&#1592&#1592;&#0001592x&#000001592 &#x0000638g&#x000000638;&#1592");
-  EXPECT_EQ(fm::RecodeCharacterReferences(e, 0), 7u);
-  EXPECT_EQ(Str(e), "&#x626 &#1574<&#1574&#1574;&#0001574x&#000001592 &#x0000626g&#x000000638;&#1574");
+  EXPECT_EQ(fm::RecodeCharacterReferences(e, 0), 9u);
+  EXPECT_EQ(Str(e), "&#x626 &#1574<&#1574&#1574;&#0001574x&#000001574 &#x0000626g&#x000000626;&#1574");
   auto d = Buf("&#1744;&#x6C7;");
   EXPECT_EQ(fm::RecodeCharacterReferences(d, 1), 2u);
   EXPECT_EQ(Str(d), "&#1574;&#x630;");

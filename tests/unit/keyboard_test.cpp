@@ -108,6 +108,24 @@ TEST(Keyboard, BackspaceSetsTheFlagInsideAWord) {
   EXPECT_EQ(uy::editor::TypeKeys(u"b\nf\r\ng\rh\t\x1B"), u"\u0628\n\u0626\u0627\n\u0626\u06D5\n\u0626\u0649\t");
 }
 
+// Decided from the text before the caret, a word starts unless a letter stands there; at
+// the start of the text the flag decides.
+TEST(Keyboard, WordStartFromTheTextBeforeTheCaret) {
+  const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+      {u"e", u"\u0626\u06D0"},                  // text start: the flag
+      {u"kt\be", u"\u0643\u06D0"},              // Backspace back into a word
+      {u"Lh", u"\u0644\u0627\u0649"},            // after a phrase ending in a letter
+      {u"Ae", u"\u2190\u0626\u06D0"},            // after a symbol
+      {u",e", u"\u060C\u0626\u06D0"},            // after Arabic punctuation
+      {u"b(e", u"\u0628)\u0626\u06D0"},           // after a bracket
+      {u"/e", u"\u0626\u06D0"},                  // the carrier is a letter
+  };
+  for (const auto& [keys, text] : cases)
+    EXPECT_EQ(uy::editor::TypeKeys(keys, uy::editor::WordStartFrom::kTextBeforeCaret), text);
+  EXPECT_TRUE(uy::editor::IsLetter(u'\u0626') && uy::editor::IsLetter(u'\u06C6'));
+  EXPECT_FALSE(uy::editor::IsLetter(u'\u060C') || uy::editor::IsLetter(u'\u2190') || uy::editor::IsLetter(u' '));
+}
+
 // Random keystrokes: printable ASCII, controls, Latin-1, Arabic, CJK and astral characters.
 std::u16string RandomKeys(std::mt19937& rng, std::size_t n) {
   std::u16string keys;

@@ -77,7 +77,8 @@ TEST(Uyconv, RecodeReportsFailuresAndGoesOn) {
   auto r = RunProgram({kUyconv, "recode", "-d1", (dir / "missing.doc").string(), (dir / "ok.doc").string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("missing.doc"), std::string::npos);
-  EXPECT_NE(r.err.find("1 of 2"), std::string::npos);
+  EXPECT_NE(r.err.find("0 of 2 document(s) recoded (Korveli 5.0 -> Korveli 3.9), 1 unchanged, 1 failed"), std::string::npos)
+      << r.err;
   EXPECT_EQ(ReadFile(dir / "ok(Korveli).doc"), "abc");
 
   auto o = RunProgram({kUyconv, "recode", "-o", (dir / "chosen.out").string(), (dir / "ok.doc").string()});
@@ -284,6 +285,41 @@ TEST(Uyconv, RecodeShowsProgressOnlyOnATerminal) {
   EXPECT_EQ(figures.back(), 100);
   EXPECT_TRUE(std::is_sorted(figures.begin(), figures.end()));
   EXPECT_EQ(std::adjacent_find(figures.begin(), figures.end()), figures.end());
+}
+
+}  // namespace
+
+namespace {
+
+// Text documents at their edges: "recoded" only when the output holds the recoded text,
+// anything kept as it was said so.
+TEST(Uyconv, TextEdgesAreRecodedOrReported) {
+  TempDir t;
+  const std::string zeros = "<p>&#000001592; &#x000000638; &#X0000000000000000000000000000638;</p>";
+  const std::string malformed = "abc \xD8\xB8 " + std::string(3000, '\0') + "\xFF x \xD8\xB8\n";
+  const struct {
+    const char* name;
+    std::string in;  // empty: the file named is read as it is
+    std::string want_out;
+    const char* want_err;
+  } cases[] = {
+      {"zeros.html", zeros, "<p>&#000001574; &#x000000626; &#X0000000000000000000000000000626;</p>", "1 of 1 document(s) recoded"},
+      {"nuls.txt", malformed, "abc \xD8\xA6 " + std::string(3000, '\0') + "\xFF x \xD8\xA6\n",
+       "1 malformed UTF-8 byte(s) kept as they were, the first at offset 3007"},
+      {"latin.txt", "plain latin\n", "plain latin\n", "unchanged " },
+      {"/proc/self/mounts", "", "", "0 of 1 document(s) recoded (Korveli 3.9 -> Korveli 5.0), 1 unchanged"},
+  };
+  for (const auto& c : cases) {
+    const bool real = c.in.empty();
+    const std::string in = real ? std::string(c.name) : (t / c.name).string();
+    if (!real) WriteFile(in, c.in);
+    const auto r = RunProgram({kUyconv, "recode", "-o", (t / "out").string(), in});
+    EXPECT_EQ(r.status, 0) << c.name << r.err;
+    EXPECT_NE(r.err.find(c.want_err), std::string::npos) << c.name << ": " << r.err;
+    const std::string out = ReadFile(t / "out");
+    if (real) EXPECT_GT(out.size(), 0u) << c.name;  // the system says it is empty
+    else EXPECT_EQ(out, c.want_out) << c.name;
+  }
 }
 
 }  // namespace

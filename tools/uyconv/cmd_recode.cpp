@@ -69,6 +69,17 @@ std::optional<int> ParseDirection(const std::string& text) {
   return value;
 }
 
+// One document recoded by content (or by the unit pass with --raw); malformed bytes kept
+// in UTF-8 text are warned about. Returns the characters changed.
+std::size_t RecodeOne(const fs::path& in, const fs::path& out, int dir, bool raw, rc::ProgressSink* sink) {
+  if (raw) return rc::RecodeDocument(in, out, dir, sink);
+  const fm::RecodeSummary s = fm::RecodeByContent(in, out, dir, sink);
+  if (s.malformed > 0)
+    std::cerr << "uyconv: warning: " << in.string() << ": " << s.malformed
+              << " malformed UTF-8 byte(s) kept as they were, the first at offset " << s.first_malformed << '\n';
+  return s.changed;
+}
+
 // Recoding in the wrong direction garbles the text without any error to see.
 void RefuseContradiction(const fs::path& in, int dir) {
   const fm::Detection found = fm::DetectDocument(in);
@@ -145,10 +156,7 @@ int RunRecode(const Args& args) {
     tree.direction = direction;
     return RecodeTrees(files, tree, [raw, force](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink*) {
       if (!force) RefuseContradiction(in, dir);
-      if (raw)
-        rc::RecodeDocument(in, out, dir, nullptr);
-      else
-        fm::RecodeByContent(in, out, dir, nullptr);
+      return RecodeOne(in, out, dir, raw, nullptr);
     });
   }
   if (tree.out_dir) return UsageError("recode: --out-dir goes with -r");
@@ -167,24 +175,29 @@ int RunRecode(const Args& args) {
   callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
     const fs::path target = output ? *output : out;
     if (!force) RefuseContradiction(in, dir);
+    std::size_t changed = 0;
     try {
-      if (raw)
-        rc::RecodeDocument(in, target, dir, sink);
-      else
-        fm::RecodeByContent(in, target, dir, sink);
+      changed = RecodeOne(in, target, dir, raw, sink);
     } catch (...) {
       progress.End();
       throw;
     }
     progress.End();
     std::cout << target.string() << '\n';
+    return changed;
+  };
+  std::size_t unchanged = 0;
+  callbacks.on_unchanged = [&](std::size_t i) {
+    ++unchanged;
+    std::cerr << "uyconv: unchanged " << files[i] << ": " << kNothingToRecode << '\n';
   };
 
   const auto failures = rc::RunBatch(entries, direction, callbacks);
   for (const rc::BatchFailure& f : failures) Error(f.reason);
-  std::cerr << "uyconv: " << entries.size() - failures.size() << " of " << entries.size()
+  std::cerr << "uyconv: " << entries.size() - failures.size() - unchanged << " of " << entries.size()
             << " document(s) recoded (" << rc::GetDirection(direction).source << " -> "
             << rc::GetDirection(direction).target << ")";
+  if (unchanged > 0) std::cerr << ", " << unchanged << " unchanged";
   if (!failures.empty()) std::cerr << ", " << failures.size() << " failed";
   std::cerr << '\n';
   return failures.empty() ? 0 : 1;

@@ -37,4 +37,8 @@ int UsageError(const std::string& message);
 // Prints "uyconv: MESSAGE" to stderr.
 void Error(const std::string& message);
 
+// Why an output is reported as unchanged.
+inline constexpr const char* kNothingToRecode =
+    "nothing in it is in the direction's source encoding; the output is the document as it was";
+
 }  // namespace uyconv

@@ -30,7 +30,8 @@ const std::vector<Command>& Commands() {
        "(.doc .xls .ppt) and UTF-8, UTF-16 and rich text files is recoded, and nothing\n"
        "else; other files get the 16-bit unit pass. A document whose content is\n"
        "clearly Unicode already (for a direction into Unicode) or clearly legacy text\n"
-       "(for a direction out of it) is not recoded: it is reported as failed.\n\n"
+       "(for a direction out of it) is not recoded: it is reported as failed. One\n"
+       "without any character to recode is written and reported as unchanged.\n\n"
        "  -d, --direction N  the recoding direction, 0 to 7 (see --list)\n"
        "  -o, --output OUT   write the result to OUT (one document only)\n"
        "      --raw          the 16-bit unit pass for every file, whatever it holds\n"
@@ -50,6 +51,8 @@ const std::vector<Command>& Commands() {
        "\"unicode\", \"direction N\" (the lowest direction, 0, 2, 4 or 6, whose table\n"
        "recodes the document to Unicode; see 'uyconv recode --list') or \"unknown\"\n"
        "(no Uyghur text, or too little to tell).\n\n"
+       "A document that recode would refuse as damaged or encrypted is refused here\n"
+       "too, with the reason on stderr.\n\n"
        "Exit status: 0 when every document got a verdict, 1 when one is unknown or\n"
        "cannot be read, 2 for a usage error.\n",
        RunDetect},

@@ -15,13 +15,18 @@ int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& op
   std::vector<std::filesystem::path> paths(roots.begin(), roots.end());
   std::vector<rc::TreeResult> problems;
   const std::vector<rc::TreeJob> jobs = rc::FindTreeJobs(paths, options, problems);
-  std::size_t recoded = 0, skipped = 0, failed = problems.size();
+  std::size_t recoded = 0, unchanged = 0, skipped = 0, failed = problems.size();
   for (const rc::TreeResult& p : problems) Error(p.reason);
   rc::RunTreeJobs(jobs, options, recoder, [&](const rc::TreeResult& r) {
     switch (r.outcome) {
       case rc::TreeOutcome::kRecoded:
         ++recoded;
         std::cout << r.job.output.string() << '\n';
+        break;
+      case rc::TreeOutcome::kUnchanged:
+        ++unchanged;
+        std::cout << r.job.output.string() << '\n';
+        std::cerr << "uyconv: unchanged " << r.job.input.string() << ": " << kNothingToRecode << '\n';
         break;
       case rc::TreeOutcome::kSkipped:
         ++skipped;
@@ -35,8 +40,8 @@ int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& op
   });
   std::cout.flush();
   const rc::Direction& d = rc::GetDirection(options.direction);
-  std::cerr << "uyconv: " << recoded << " recoded, " << skipped << " skipped, " << failed << " failed ("
-            << d.source << " -> " << d.target << ")\n";
+  std::cerr << "uyconv: " << recoded << " recoded, " << skipped << " skipped, " << failed << " failed, "
+            << unchanged << " unchanged (" << d.source << " -> " << d.target << ")\n";
   return failed == 0 ? 0 : 1;
 }
 

@@ -5,6 +5,9 @@
 // script, "§7" the way back, and where the three agree one number is given for all.
 #include <algorithm>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <stdexcept>
 
 #include "script.h"
@@ -61,27 +64,31 @@ struct Buffer {
 // Writes one line's output; with M, the line-local source index of every unit too.
 template <bool M>
 struct Writer {
-  Buffer& b;
+  Buffer* b;
   char16_t* p;
   std::size_t* m;
 
-  Writer(Buffer& buf, std::size_t need) : b(buf) {
-    b.Reserve(need, 0, M);
-    p = b.text.get();
-    m = M ? b.map.get() : nullptr;
+  Writer(Buffer& buf, std::size_t need) : b(&buf) {
+    b->Reserve(need, 0, M);
+    p = b->text.get();
+    m = M ? b->map.get() : nullptr;
   }
   void Put(char16_t c, std::size_t src) {
     *p++ = c;
     if constexpr (M) *m++ = src;
   }
-  std::size_t Pos() const { return static_cast<std::size_t>(p - b.text.get()); }
-  char16_t* Begin() const { return b.text.get(); }
+  std::size_t Pos() const { return static_cast<std::size_t>(p - b->text.get()); }
+  char16_t* Begin() const { return b->text.get(); }
+  void Rewind(std::size_t pos) {
+    p = b->text.get() + pos;
+    if constexpr (M) m = b->map.get() + pos;
+  }
   void More(std::size_t extra) {
     const std::size_t pos = Pos();
-    if (pos + extra + 16 <= b.cap) return;
-    b.Reserve(pos + extra + 16, pos, M);
-    p = b.text.get() + pos;
-    if constexpr (M) m = b.map.get() + pos;
+    if (pos + extra + 16 <= b->cap) return;
+    b->Reserve(pos + extra + 16, pos, M);
+    p = b->text.get() + pos;
+    if constexpr (M) m = b->map.get() + pos;
   }
 };
 
@@ -133,8 +140,11 @@ bool IsLetterName(const char16_t* s, std::size_t n) {
   return std::find(std::begin(kNames), std::end(kNames), w) != std::end(kNames);
 }
 
-char16_t Fold(char16_t c) {
-  return kApostropheVariants.find(c) != std::u16string_view::npos ? u'\'' : ToLower(c);
+// Lower case, apostrophe variants as U+0027: how word list spellings are compared.
+inline char16_t Fold(char16_t c) {
+  if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c == u'`' ? u'\'' : c;
+  if (c == 0x2019 || c == 0x2BC || c == 0x2BB) return u'\'';
+  return ToLower(c);
 }
 
 // Copies a U+200B ... U+FEFF span (3690 §6.8.2/§7.8.2) when a U+FEFF follows on the line;
@@ -313,15 +323,6 @@ class Forward {
     return last + 1;
   }
 
-  // The letter index of s[j], ه resolved: ھ when a letter follows in the word, else ە.
-  int IndexAt(const char16_t* s, std::size_t j, std::size_t we) const {
-    const int x = LetterIndex(s[j]);
-    if (x != kHehIndex) return x;
-    for (std::size_t k = j + 1; k < we; ++k)
-      if (IsLetter(s[k])) return kH;
-    return kAe;
-  }
-
   // A word of one letter: a consonant, or the carrier and its vowel.
   bool SingleLetter(const char16_t* s, std::size_t ws, std::size_t we) const {
     if (we - ws == 1) {
@@ -335,23 +336,28 @@ class Forward {
     return false;
   }
 
+  // A word: its letters converted in one pass; when the word list may hold it, or it may
+  // start an acronym, the output is taken back and the word looked at first.
   template <bool M>
   std::size_t Word(const char16_t* s, std::size_t n, std::size_t ws, LineState& st, Writer<M>& w) const {
-    std::size_t j = ws + 1, we = ws + 1;
-    while (j < n) {
-      const std::uint8_t k = cls_[s[j]];
-      if (k == kUey || k == kArabic) we = ++j;
-      else if (k == kTatweel || k == kMark || k == kFormat) ++j;
-      else break;
-    }
-    if (words_) {
-      if (const std::size_t e = ListWord(s, n, ws, we, st, w); e != kNpos) return e;
-    }
-    if (we - ws <= 2 && we + 1 < n && s[we] == u' ') {
+    if (ws + 1 < n && (s[ws + 1] == u' ' || (ws + 2 < n && s[ws] == kCarrier && s[ws + 2] == u' '))) {
+      const std::size_t we = s[ws + 1] == u' ' ? ws + 1 : ws + 2;
+      if (words_ && words_->forward.prefix[WordList::Side::PrefixKey(s[ws], we - ws > 1 ? s[ws + 1] : u'\0', we - ws)]) {
+        if (const std::size_t e = ListWord(s, n, ws, we, st, w); e != kNpos) return e;
+      }
       if (const std::size_t e = Acronym(s, n, ws, we, st, w); e != kNpos) return e;
     }
-    Letters(s, ws, we, st, w);
-    return we;
+    const std::size_t pos = w.Pos();
+    const LineState before = st;
+    std::size_t we = 0;
+    const std::size_t end = Letters(s, n, ws, st, w, we);
+    if (words_ && words_->forward.prefix[WordList::Side::PrefixKey(s[ws], we - ws > 1 ? s[ws + 1] : u'\0', we - ws)]) {
+      w.Rewind(pos);
+      st = before;
+      if (const std::size_t e = ListWord(s, n, ws, we, st, w); e != kNpos) return e;
+      return Letters(s, n, ws, st, w, we);
+    }
+    return end;
   }
 
   // A word or phrase of the word list, written as the list spells it.
@@ -359,7 +365,6 @@ class Forward {
   std::size_t ListWord(const char16_t* s, std::size_t n, std::size_t ws, std::size_t we, LineState& st,
                        Writer<M>& w) const {
     const WordList::Side& side = words_->forward;
-    if (!side.first_unit[s[ws] & 1023]) return kNpos;
     const auto it = side.by_first_word.find(std::u16string_view(s + ws, we - ws));
     if (it == side.by_first_word.end()) return kNpos;
     for (const std::uint32_t e : it->second) {
@@ -419,22 +424,51 @@ class Forward {
     return end;
   }
 
+  bool IsWordUnit(char16_t c) const {
+    const std::uint8_t k = cls_[c];
+    return k == kUey || k == kArabic || k == kTatweel || k == kMark || k == kFormat;
+  }
+
+  // Converts the word that starts at ws (a letter); returns where the main loop goes on
+  // (marks and controls after the last letter are written too) and sets `we` after the
+  // word's last letter.
   template <bool M>
-  void Letters(const char16_t* s, std::size_t ws, std::size_t we, LineState& st, Writer<M>& w) const {
+  std::size_t Letters(const char16_t* s, std::size_t n, std::size_t ws, LineState& st, Writer<M>& out,
+                      std::size_t& we) const {
+    Writer<M> w = out;  // kept in registers
+    const std::size_t end = LettersIn(s, n, ws, st, w, we);
+    out = w;
+    return end;
+  }
+
+  template <bool M>
+  std::size_t LettersIn(const char16_t* s, std::size_t n, std::size_t ws, LineState& st, Writer<M>& w,
+                        std::size_t& we) const {
     bool first = true;
-    for (std::size_t j = ws; j < we;) {
+    std::size_t j = ws;
+    we = ws + 1;
+    while (j < n) {
       const char16_t c = s[j];
-      const std::uint8_t k = cls_[c];
-      if (k != kUey) {
-        if (k != kTatweel) w.Put(c, j);  // marks, format controls, other Arabic letters: kept
-        if (k == kArabic) first = false, st.cap = LineState::kNone;
+      int x = LetterIndex(c);
+      if (x < 0) {
+        const std::uint8_t k = cls_[c];
+        if (k == kArabic) {  // another Arabic letter: kept
+          w.Put(c, j);
+          first = false;
+          st.cap = LineState::kNone;
+          we = ++j;
+          continue;
+        }
+        if (k != kTatweel && k != kMark && k != kFormat) break;
+        if (k != kTatweel) w.Put(c, j);  // marks and format controls kept, tatweel dropped
         ++j;
         continue;
       }
-      int x = IndexAt(s, j, we);
-      std::size_t nj = j + 1;
-      while (nj < we && IsTransparent(s[nj])) ++nj;
-      const int nx = nj < we && cls_[s[nj]] == kUey ? IndexAt(s, nj, we) : -1;
+      we = j + 1;
+      std::size_t nj;
+      bool more;  // a letter follows in the word
+      const int nx = NextLetter(s, n, j, nj, more);
+      if (x == kHehIndex) x = more ? kH : kAe;
       if (x == kCarrierIndex) {
         // §6.4: dropped at a word start; §6.5.1: the apostrophe inside a word. A carrier not
         // before a vowel is an apostrophe too (Table A.1, row 33).
@@ -451,23 +485,47 @@ class Forward {
         if (pair) {
           Emit(*pair, j, st, w);
           first = false;
+          we = j + 2;
           j += 2;
           continue;
         }
       }
-      if (first && lone_vowel_kept_ && vowel_[x] && j == ws && we == ws + 1) {
+      if (first && !more && lone_vowel_kept_ && vowel_[x]) {
         // 3691/3689 §6.8.5: a vowel letter standing alone without its carrier is kept.
         if (wrap_) w.Put(kWrapOpen, j);
         w.Put(c, j);
         if (wrap_) w.Put(kWrapClose, j);
         st.cap = LineState::kNone;
-        return;
+        return j + 1;
       }
       Emit(forms_[x], j, st, w);
       if (nx >= 0 && nx < 32 && sep_[x][nx]) w.Put(kApostrophe, j);  // §6.5.2: z'h s'h g'h n'g
       first = false;
       ++j;
     }
+    return j;
+  }
+
+  // The letter index of the word's next letter after j (past marks and controls), ه
+  // resolved, or -1; nj is where it stands, `more` whether it is a letter at all.
+  int NextLetter(const char16_t* s, std::size_t n, std::size_t j, std::size_t& nj, bool& more) const {
+    nj = j + 1;
+    more = false;
+    if (nj >= n) return -1;
+    int nx = LetterIndex(s[nj]);
+    if (nx < 0 && IsTransparent(s[nj])) {
+      while (nj < n && IsTransparent(s[nj])) ++nj;
+      nx = nj < n ? LetterIndex(s[nj]) : -1;
+    }
+    more = nx >= 0 || (nj < n && cls_[s[nj]] == kArabic);
+    return nx == kHehIndex ? HehAt(s, n, nj) : nx;
+  }
+
+  // ه at j: ھ when a letter follows in the word, else ە.
+  int HehAt(const char16_t* s, std::size_t n, std::size_t j) const {
+    for (std::size_t k = j + 1; k < n && IsWordUnit(s[k]); ++k)
+      if (!IsTransparent(s[k])) return kH;
+    return kAe;
   }
 
   Script to_;
@@ -518,6 +576,19 @@ class Backward {
     };
     if (from == Script::Uly) drop(kUlySeparated);
     if (from == Script::Uyy) drop(kUyySeparated), drop_[id(u'c')][id(u'h')] = true;
+    // The common case in one load: a lower-case ASCII letter of one UEY unit, no digraph's first.
+    for (char16_t c = 0; c < 0x80; ++c) {
+      const std::uint8_t v = t_[c];
+      if (v < kLetterBase || (v & kUpperBit)) continue;
+      const int i = Id(v);
+      const Letter& l = letters_[i];
+      if (!l.known || l.len != 1 || i == tse_) continue;
+      fast_[c] = l.uey[0] | kFast | (l.vowel ? kFastVowel : 0u) | static_cast<std::uint32_t>(i) << 24;
+      if (dg_second_[i] >= 0) fast_second_[c] = SourceLetters(from)[static_cast<std::size_t>(dg_second_[i])];
+    }
+    for (char16_t c = 0; c < 0x80; ++c) {
+      if (fast_second_[c] >= 0x80) fast_[c] = 0;  // a digraph with a non-ASCII second: the long way
+    }
   }
 
   template <bool M>
@@ -596,57 +667,44 @@ class Backward {
     return last + 1;
   }
 
+  // What a word turned out to be while its letters were converted.
+  struct Seen {
+    bool foreign = false;  // a letter outside the alphabet (or ULY c without its h)
+    bool lower = false;    // a lower-case letter (not the second of a capital digraph: Sh)
+    int caps = 0;          // capital letters
+  };
+
+  // A word: converted in one pass; when it turns out foreign, all capitals, or possibly in
+  // the word list, the output is taken back and it is done again the way it needs.
   template <bool M>
   std::size_t Word(const char16_t* s, std::size_t n, std::size_t ws, Writer<M>& w) {
-    bool foreign = false, lower = false, roman = true, prev_up = false, prev_second = false;
-    int caps = 0, prev = -1;
-    std::size_t j = ws;
-    while (j < n) {
-      const std::uint8_t v = t_[s[j]];
-      if (v >= kLetterBase) {
-        const int id = Id(v);
-        const bool up = (v & kUpperBit) != 0;
-        const bool second = prev >= 0 && !prev_second && dg_second_[prev] == id;
-        if (!letters_[id].known && !(j + 1 < n && t_[s[j + 1]] >= kLetterBase && Id(t_[s[j + 1]]) == dg_second_[id]))
-          foreign = true;  // ULY c without its h
-        if (up) ++caps;
-        else if (!(second && prev_up)) lower = true;
-        if (RomanValue(s[j]) == 0) roman = false;
-        prev_second = second;
-        if (!second) prev_up = up;
-        prev = id;
-        ++j;
-      } else if (v == kBForeign || v == kBCombining) {
-        foreign = true;
-        prev = -1;
-        ++j;
-      } else if (v == kBApostrophe && j > ws && j + 1 < n && IsWordUnit(t_[s[j + 1]])) {
-        roman = false;
-        prev = -1;
-        ++j;
-      } else {
-        break;
-      }
-    }
-    const std::size_t we = j;
-    const bool capitals = !lower && caps >= 2;
-    // Letters outside the alphabet: a foreign word, kept as it is (§7.8.4).
-    if (foreign || (capitals && ((roman && IsRomanNumeral(s + ws, we - ws)) || IsLetterName(s + ws, we - ws)))) {
+    const std::size_t pos = w.Pos();
+    Seen seen;
+    const std::size_t we = Letters(s, n, ws, w, seen);
+    const bool capitals = !seen.lower && seen.caps >= 2;
+    const bool listed = words_ && words_->backward.prefix[WordList::Side::PrefixKey(
+                                      Fold(s[ws]), we - ws > 1 ? Fold(s[ws + 1]) : u'\0', we - ws)];
+    if (!seen.foreign && !capitals && !listed) return we;
+    w.Rewind(pos);
+    // Letters outside the alphabet: a foreign word, kept as it is (§7.8.4); Roman numerals
+    // and letter names kept (§7.8.5).
+    if (seen.foreign || (capitals && (IsRomanNumeral(s + ws, we - ws) || IsLetterName(s + ws, we - ws)))) {
       for (std::size_t x = ws; x < we; ++x) w.Put(s[x], x);
       return we;
     }
-    if (words_) {
+    if (listed) {
       if (const std::size_t e = ListWord(s, n, ws, we, w); e != kNpos) return e;
     }
-    if (capitals) Acronym(s, ws, we, w);
-    else Letters(s, ws, we, w);
-    return we;
+    if (capitals) {
+      Acronym(s, ws, we, w);
+      return we;
+    }
+    return Letters(s, n, ws, w, seen);
   }
 
   template <bool M>
   std::size_t ListWord(const char16_t* s, std::size_t n, std::size_t ws, std::size_t we, Writer<M>& w) {
     const WordList::Side& side = words_->backward;
-    if (!side.first_unit[Fold(s[ws]) & 1023]) return kNpos;
     key_.clear();
     for (std::size_t x = ws; x < we; ++x) key_ += Fold(s[x]);
     const auto it = side.by_first_word.find(std::u16string_view(key_));
@@ -705,49 +763,98 @@ class Backward {
     }
   }
 
+  // §7.5, an apostrophe inside a word: dropped between the letters of a would-be digraph, the
+  // carrier before a vowel (returns true), kept anywhere else.
   template <bool M>
-  void Letters(const char16_t* s, std::size_t ws, std::size_t we, Writer<M>& w) const {
-    bool first = true, carried = false;
+  bool Apostrophe(const char16_t* s, std::size_t j, int prev, Writer<M>& w) const {
+    const std::uint8_t nv = t_[s[j + 1]];
+    const int next = nv >= kLetterBase ? Id(nv) : -1;
+    if (prev >= 0 && next >= 0 && drop_[prev][next]) return false;
+    if (next >= 0 && letters_[next].vowel) {
+      w.Put(kCarrier, j);
+      return true;
+    }
+    w.Put(s[j], j);
+    return false;
+  }
+
+  // Converts the word that starts at ws; returns its end.
+  template <bool M>
+  std::size_t Letters(const char16_t* s, std::size_t n, std::size_t ws, Writer<M>& out, Seen& seen) const {
+    Writer<M> w = out;  // kept in registers
+    const std::size_t end = LettersIn(s, n, ws, w, seen);
+    out = w;
+    return end;
+  }
+
+  template <bool M>
+  std::size_t LettersIn(const char16_t* s, std::size_t n, std::size_t ws, Writer<M>& w, Seen& seen) const {
+    bool first = true, carried = false, foreign = false, lower = false;
+    int caps = 0;
     int prev = -1;
-    for (std::size_t j = ws; j < we;) {
+    std::size_t j = ws;
+    while (j < n) {
       const char16_t c = s[j];
+      if (c < 0x80 && (fast_[c] & kFast) &&
+          (fast_second_[c] == 0 || j + 1 == n || (s[j + 1] | 0x20) != fast_second_[c])) {
+        const std::uint32_t e = fast_[c];
+        if ((e & kFastVowel) && first && !carried) w.Put(kCarrier, j);  // §7.3
+        w.Put(static_cast<char16_t>(e), j);
+        lower = true;
+        prev = static_cast<int>(e >> 24);
+        first = carried = false;
+        ++j;
+        continue;
+      }
       const std::uint8_t v = t_[c];
       if (v < kLetterBase) {
-        // §7.5, an apostrophe inside the word: dropped between the letters of a would-be
-        // digraph, the carrier before a vowel, kept anywhere else.
-        const int next = Id(t_[s[j + 1]]);
-        if (prev >= 0 && drop_[prev][next]) {
-        } else if (letters_[next].vowel) {
-          w.Put(kCarrier, j);
-          carried = true;
-        } else {
-          w.Put(c, j);
+        if (v == kBForeign || v == kBCombining) {
+          foreign = true;
+          prev = -1;
+          ++j;
+          continue;
         }
+        if (v != kBApostrophe || j == ws || j + 1 == n || !IsWordUnit(t_[s[j + 1]])) break;
+        carried = Apostrophe(s, j, prev, w);
         prev = -1;
         ++j;
         continue;
       }
       const int id = Id(v);
-      if (dg_second_[id] >= 0 && j + 1 < we && t_[s[j + 1]] >= kLetterBase && Id(t_[s[j + 1]]) == dg_second_[id]) {
-        w.Put(dg_uey_[id], j);  // §7.4: digraphs read first
+      const bool up = (v & kUpperBit) != 0;
+      if (dg_second_[id] >= 0 && j + 1 < n && t_[s[j + 1]] >= kLetterBase && Id(t_[s[j + 1]]) == dg_second_[id]) {
+        // §7.4: digraphs read first. "Sh" is one capital, "SH" two, "sh" lower case.
+        const bool up2 = (t_[s[j + 1]] & kUpperBit) != 0;
+        if (up) caps += up2 ? 2 : 1;
+        else lower = true;
+        w.Put(dg_uey_[id], j);
         prev = dg_second_[id];
         first = carried = false;
         j += 2;
         continue;
       }
+      if (up) ++caps;
+      else lower = true;
       if (id == tse_) {
         // 3691 §7.3.4: ц is س at a word start, تس elsewhere.
         if (!first) w.Put(u'\u062A', j);
         w.Put(u'\u0633', j);
       } else {
         const Letter& l = letters_[id];
+        if (!l.known) foreign = true;  // ULY c without its h
         if (l.vowel && first && !carried) w.Put(kCarrier, j);  // §7.3: the carrier at a word start
-        for (std::size_t k = 0; k < l.len; ++k) w.Put(l.uey[k], j);
+        w.Put(l.uey[0], j);
+        if (l.len > 1) w.Put(l.uey[1], j);
+        else if (l.len == 0) w.Rewind(w.Pos() - 1);  // ъ ь: nothing
       }
       prev = id;
       first = carried = false;
       ++j;
     }
+    seen.foreign |= foreign;
+    seen.lower |= lower;
+    seen.caps += caps;
+    return j;
   }
 
   Script from_;
@@ -760,26 +867,59 @@ class Backward {
   bool drop_[64][64] = {};
   int tse_ = -1;
   std::u16string key_;
+  static constexpr std::uint32_t kFast = 1u << 16, kFastVowel = 1u << 17;
+  std::uint32_t fast_[128] = {};  // UEY unit | kFast | kFastVowel | id << 24
+  char16_t fast_second_[128] = {};  // the second of a digraph this letter starts
 };
 
 // Finds where the line that starts at `start` ends (one past its break, or one past the
-// space it is cut at), scanning from `from`; kNpos when that is not before `end`.
+// space it is cut at), scanning from `from`; kNpos when that is not before `end`. Units that
+// may matter (controls up to CR, U+0085, U+2028 and above: breaks and presentation forms)
+// are looked for eight at a time.
 std::size_t LineEnd(const char16_t* s, std::size_t start, std::size_t from, std::size_t end, bool& forms,
                     bool& cut) {
-  for (std::size_t i = from; i < end; ++i) {
-    const char16_t c = s[i];
-    if (c > 0x20 && c < 0x85) continue;
-    if (c <= 0x0D) {
-      if (c >= 0x0A) return cut = false, i + 1;
-    } else if (c == 0x20) {
-      if (i - start >= kMaxLine) return cut = true, i + 1;
-    } else if (c == 0x85 || c == 0x2028 || c == 0x2029) {
-      return cut = false, i + 1;
-    } else if (c >= 0xFB50 && c <= 0xFEFE) {
-      forms = true;
+  std::size_t i = from;
+  for (;;) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi16(0x0D), ls = _mm_set1_epi16(0x2027), nel = _mm_set1_epi16(0x85);
+    const __m128i zero = _mm_setzero_si128();
+    const std::size_t fast_end = std::min(end, start + kMaxLine);  // past it every space counts
+    while (i + 8 <= fast_end) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+      const __m128i low = _mm_cmpeq_epi16(_mm_subs_epu16(v, cr), zero);            // v <= 0x0D
+      const __m128i high = _mm_xor_si128(_mm_cmpeq_epi16(_mm_subs_epu16(v, ls), zero),
+                                         _mm_cmpeq_epi16(zero, zero));              // v >= 0x2028
+      const __m128i hit = _mm_or_si128(_mm_or_si128(low, high), _mm_cmpeq_epi16(v, nel));
+      if (_mm_movemask_epi8(hit) != 0) break;
+      i += 8;
+    }
+#endif
+    if (i >= end) return kNpos;
+    const std::size_t stop = std::min(end, i + 8);
+    for (; i < stop; ++i) {
+      const char16_t c = s[i];
+      if (c > 0x20 && c < 0x2028 && c != 0x85) continue;
+      if (c <= 0x0D) {
+        if (c >= 0x0A) return cut = false, i + 1;
+      } else if (c == 0x20) {
+        if (i - start >= kMaxLine) return cut = true, i + 1;
+      } else if (c == 0x85 || c == 0x2028 || c == 0x2029) {
+        return cut = false, i + 1;
+      } else if (c >= 0xFB50 && c <= 0xFEFE) {
+        forms = true;
+      }
+    }
+    // Past the longest line: the next space cuts it.
+    if (i - start >= kMaxLine) {
+      for (; i < end; ++i) {
+        const char16_t c = s[i];
+        if (c == 0x20) return cut = true, i + 1;
+        if ((c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029) return cut = false, i + 1;
+        if (c >= 0xFB50 && c <= 0xFEFE) forms = true;
+      }
+      return kNpos;
     }
   }
-  return kNpos;
 }
 
 }  // namespace
@@ -830,7 +970,7 @@ struct Converter::Impl {
       const std::size_t old = map->size();
       map->resize(old + count);
       std::size_t* dst = map->data() + old;
-      const std::size_t* src = w.b.map.get();
+      const std::size_t* src = w.b->map.get();
       if (through) for (std::size_t k = 0; k < count; ++k) dst[k] = base + through[src[k]];
       else for (std::size_t k = 0; k < count; ++k) dst[k] = base + src[k];
     }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Uyghur between its scripts: the Arabic-based script (UEY), Latin (ULY, DB65/T 3690-2015),
-// Cyrillic (UKY, DB65/T 3691-2015) and the New Script (UYY, DB65/T 3689-2015). SCRIPTS.md
-// beside the standards is our reading of them; README.md ("Converting between the scripts")
-// states what we decided where they leave a choice open. In short:
+// Cyrillic (UKY, DB65/T 3691-2015) and the New Script (UYY, DB65/T 3689-2015). README.md
+// ("Converting between the scripts") states our reading of them and what we decided where
+// they leave a choice open. In short:
 //  - ن+غ in Latin is written n'gh (like n'g; "ngh" reads ڭ+ھ), and n'gh reads back ن+غ.
 //  - ه U+0647 becomes ە at a word end and ھ elsewhere; ی U+06CC is ى, ک U+06A9 is ك.
 //  - Kept text of the target script is wrapped (U+200B before, U+FEFF after) as runs that start
@@ -169,7 +169,8 @@ class WordList {
   // the two sides separated by a tab (then each may hold spaces) or by spaces (then each is
   // one word); blank lines and lines starting with # are skipped, a # after a space or tab
   // starts a comment. A Cyrillic spelling goes to UKY, any other to every script of `latin`
-  // (the Latin scripts of the run). Throws WordListError "NAME:LINE: reason".
+  // (the Latin scripts of the run; ULY when it is empty). Throws WordListError
+  // "NAME:LINE: reason".
   void AddText(std::string_view utf8, const std::string& name, const std::vector<Script>& latin);
   // Adds every entry of `other` (this list's entries win).
   void Merge(const WordList& other);
@@ -192,7 +193,12 @@ class WordList {
       bool operator()(std::u16string_view a, std::u16string_view b) const noexcept { return a == b; }
     };
     std::unordered_map<std::u16string, std::vector<std::uint32_t>, Hash, Eq> by_first_word;
-    std::bitset<1024> first_unit;  // a cheap "no entry starts with this unit" test
+    // A cheap "no entry's first word is this one" test: the bit of PrefixKey(first two
+    // units, length) of every first word.
+    std::bitset<65536> prefix;
+    static std::uint16_t PrefixKey(char16_t c0, char16_t c1, std::size_t len) {
+      return static_cast<std::uint16_t>((c0 * 0x9E37u) ^ (c1 * 0x85EBu) ^ (static_cast<unsigned>(len) * 0x2C1Bu));
+    }
   };
   struct PerScript {
     std::vector<Entry> entries;

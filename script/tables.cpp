@@ -125,20 +125,6 @@ std::u16string_view SourceLetters(Script s) {
   }
 }
 
-int LetterIndex(char16_t c) {
-  static const auto table = [] {
-    std::array<std::int8_t, 256> t{};
-    t.fill(-1);
-    for (std::size_t i = 0; i < kLetters.size(); ++i) t[kLetters[i].uey - 0x600] = static_cast<std::int8_t>(i);
-    t[kCarrier - 0x600] = kCarrierIndex;
-    t[0x6CC - 0x600] = t[0x649 - 0x600];  // ی Farsi yeh: ى
-    t[0x6A9 - 0x600] = t[0x643 - 0x600];  // ک keheh: ك
-    t[0x647 - 0x600] = kHehIndex;         // ه heh: ە at a word end, ھ elsewhere
-    return t;
-  }();
-  return c >= 0x600 && c <= 0x6FF ? table[c - 0x600] : -1;
-}
-
 bool IsJoiner(char16_t c) {
   return c == '.' || c == '-' || c == '_' || c == '/' || c == ':' || c == '@' || c == '+' || c == '&' ||
          c == '\'' || c == 0x2019;

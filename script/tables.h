@@ -2,6 +2,8 @@
 // Internal: the per-unit class tables the converters are driven by.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -57,7 +59,17 @@ const std::uint8_t* BwdTable(Script source);     // 65536 entries; ULY, UKY or U
 // Index into kLetters of a UEY letter unit (ی ک ه folded in), kCarrierIndex, or -1.
 inline constexpr int kCarrierIndex = 32;
 inline constexpr int kHehIndex = 33;  // ه U+0647: ە at a word end, ھ elsewhere
-int LetterIndex(char16_t c);
+inline constexpr std::array<std::int8_t, 256> kLetterIndexTable = [] {
+  std::array<std::int8_t, 256> t{};
+  for (auto& v : t) v = -1;
+  for (std::size_t i = 0; i < kLetters.size(); ++i) t[kLetters[i].uey - 0x600] = static_cast<std::int8_t>(i);
+  t[kCarrier - 0x600] = kCarrierIndex;
+  t[0x6CC - 0x600] = t[0x649 - 0x600];  // ی Farsi yeh: ى
+  t[0x6A9 - 0x600] = t[0x643 - 0x600];  // ک keheh: ك
+  t[0x647 - 0x600] = kHehIndex;         // ه heh: ە at a word end, ھ elsewhere
+  return t;
+}();
+inline int LetterIndex(char16_t c) { return c >= 0x600 && c <= 0x6FF ? kLetterIndexTable[c - 0x600] : -1; }
 
 bool IsJoiner(char16_t c);
 

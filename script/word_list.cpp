@@ -167,7 +167,8 @@ bool WordList::Add(Script script, std::u16string_view uey, std::u16string_view s
     auto at = std::find_if(list.begin(), list.end(),
                            [&](std::uint32_t e) { return length(p.entries[e]).size() < key.size(); });
     list.insert(at, index);
-    side.first_unit.set(key[0] & 1023);
+    const std::u16string_view first = FirstWord(key);
+    side.prefix.set(Side::PrefixKey(first[0], first.size() > 1 ? first[1] : u'\0', first.size()));
     used = true;
   };
   p.entries.push_back(entry);
@@ -218,8 +219,8 @@ void WordList::AddText(std::string_view utf8, const std::string& name, const std
     if (cyrillic) {
       if (!Add(Script::Uky, left, right, &error)) fail(error);
     } else {
-      if (latin.empty()) fail("a Latin spelling, but neither script of the run is Latin");
-      for (const Script s : latin)
+      // A run without a Latin script keeps its Latin pairs (checked) under ULY, unused.
+      for (const Script s : latin.empty() ? std::vector<Script>{Script::Uly} : latin)
         if (!Add(s, left, right, &error)) fail(error);
     }
   }

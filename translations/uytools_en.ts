@@ -438,4 +438,23 @@
         <translation>This UTF-16 file ends with half a character (one byte); it is left out.</translation>
     </message>
 </context>
+<context>
+    <name>uy::uyedit::UyMemo</name>
+    <message>
+        <source>Copy as Latin</source>
+        <translation>Copy as Latin</translation>
+    </message>
+    <message>
+        <source>Copy as Cyrillic</source>
+        <translation>Copy as Cyrillic</translation>
+    </message>
+    <message>
+        <source>Copy as New Script</source>
+        <translation>Copy as New Script</translation>
+    </message>
+    <message>
+        <source>Paste as Uyghur script</source>
+        <translation>Paste as Uyghur script</translation>
+    </message>
+</context>
 </TS>

@@ -438,4 +438,23 @@
         <translation>بۇ UTF-16 ھۆججىتى يېرىم ھەرپ (بىر بايت) بىلەن ئاخىرلىشىدۇ؛ ئۇ بايت تاشلىۋېتىلدى.</translation>
     </message>
 </context>
+<context>
+    <name>uy::uyedit::UyMemo</name>
+    <message>
+        <source>Copy as Latin</source>
+        <translation>لاتىن يېزىقىدا كۆچۈرۈش</translation>
+    </message>
+    <message>
+        <source>Copy as Cyrillic</source>
+        <translation>كىرىل يېزىقىدا كۆچۈرۈش</translation>
+    </message>
+    <message>
+        <source>Copy as New Script</source>
+        <translation>يېڭى يېزىقتا كۆچۈرۈش</translation>
+    </message>
+    <message>
+        <source>Paste as Uyghur script</source>
+        <translation>ئۇيغۇر يېزىقىغا ئايلاندۇرۇپ چاپلاش</translation>
+    </message>
+</context>
 </TS>

@@ -3,7 +3,11 @@
 
 #include <algorithm>
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -79,6 +83,68 @@ constexpr int kDisplayOnlyBreak = QTextFormat::UserProperty + 0x2029;
 }  // namespace
 
 UyMemo::UyMemo(QWidget* parent) : QPlainTextEdit(parent) {}
+
+QMenu* UyMemo::CreateContextMenu() {
+  QMenu* menu = createStandardContextMenu();
+  menu->addSeparator();
+  namespace sc = uy::script;
+  const struct {
+    const char* name;
+    QString caption;
+    sc::Script to;
+  } copies[] = {
+      {"copyAsLatin", tr("Copy as Latin"), sc::Script::Uly},
+      {"copyAsCyrillic", tr("Copy as Cyrillic"), sc::Script::Uky},
+      {"copyAsNewScript", tr("Copy as New Script"), sc::Script::Uyy},
+  };
+  for (const auto& c : copies) {
+    QAction* action = menu->addAction(c.caption);
+    action->setObjectName(QString::fromLatin1(c.name));
+    action->setEnabled(!document()->isEmpty());
+    connect(action, &QAction::triggered, this, [this, to = c.to] { CopyAs(to); });
+  }
+  QAction* paste = menu->addAction(tr("Paste as Uyghur script"));
+  paste->setObjectName(QStringLiteral("pasteAsUyghur"));
+  paste->setEnabled(!isReadOnly() && !QGuiApplication::clipboard()->text().isEmpty());
+  connect(paste, &QAction::triggered, this, [this] { PasteAsUyghur(); });
+  return menu;
+}
+
+void UyMemo::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu* menu = CreateContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(event->globalPos());
+}
+
+void UyMemo::CopyAs(uy::script::Script to) {
+  const QString text = FileText(SelectionHeld());
+  if (text.isEmpty()) return;
+  uy::script::Options options;
+  options.from = uy::script::Script::Uey;
+  options.to = to;
+  options.words = &uy::script::WordList::BuiltIn();
+  QGuiApplication::clipboard()->setText(
+      QString::fromStdU16String(uy::script::Convert(text.toStdU16String(), options)));
+}
+
+bool UyMemo::PasteAsUyghur() {
+  if (isReadOnly()) return false;
+  const std::u16string text = QGuiApplication::clipboard()->text().toStdU16String();
+  const uy::script::Detection d = uy::script::DetectScript(text);
+  if (!d.script || *d.script == uy::script::Script::Uey) return false;
+  uy::script::Options options;
+  options.from = *d.script;
+  options.to = uy::script::Script::Uey;
+  options.words = &uy::script::WordList::BuiltIn();
+  QString converted = QString::fromStdU16String(uy::script::Convert(text, options));
+  converted.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  // One edit: a single Ctrl+Z takes the whole paste back.
+  QTextCursor cursor = textCursor();
+  cursor.insertText(HeldText(converted));
+  setTextCursor(cursor);
+  ensureCursorVisible();
+  return true;
+}
 
 QString UyMemo::HeldText(const QString& file_text, qsizetype* stand_ins_in_file) {
   qsizetype clashes = 0;
@@ -170,25 +236,30 @@ void UyMemo::insertFromMimeData(const QMimeData* source) {
   ensureCursorVisible();
 }
 
-QMimeData* UyMemo::createMimeDataFromSelection() const {
-  QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
+QString UyMemo::SelectionHeld() const {
   const QTextCursor selection = textCursor();
-  if (!data || !has_display_only_breaks_ || !selection.hasSelection()) return data;
-  // The selection as copied (paragraph breaks as LF), without the display-only ones; the
-  // breaks are told apart in document order from the start.
-  const int start = selection.selectionStart(), end = selection.selectionEnd();
   const QString text = document()->toRawText();
-  QString copied;
+  const int start = selection.hasSelection() ? selection.selectionStart() : 0;
+  const int end = selection.hasSelection() ? selection.selectionEnd() : static_cast<int>(text.size());
+  if (!has_display_only_breaks_) return text.sliced(start, end - start).replace(QChar(0x2029), u'\n');
+  // The breaks are told apart in document order from the start.
+  QString held;
   BreakKinds breaks(*this);
   for (QTextBlock block = document()->begin(); block.isValid() && block.position() <= end; block = block.next()) {
     const bool display_only = breaks.DisplayOnlyBefore(block);
     const int from = std::max(start, block.position()), to = std::min(end, block.position() + block.length() - 1);
-    if (block.position() > start && !display_only) copied += u'\n';
-    if (to > from) copied += QStringView(text).sliced(from, to - from);
+    if (block.position() > start && !display_only) held += u'\n';
+    if (to > from) held += QStringView(text).sliced(from, to - from);
   }
+  return held;
+}
+
+QMimeData* UyMemo::createMimeDataFromSelection() const {
+  QMimeData* data = QPlainTextEdit::createMimeDataFromSelection();
+  if (!data || !has_display_only_breaks_ || !textCursor().hasSelection()) return data;
   delete data;  // its text is made from the selection when read, breaks and all
   auto* plain = new QMimeData;
-  plain->setText(copied);
+  plain->setText(SelectionHeld());
   return plain;
 }
 

@@ -3,14 +3,19 @@
 // (the phonetic keyboard) before the area inserts them.
 #pragma once
 
-#include <QPlainTextEdit>
-#include <QString>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <functional>
 #include <optional>
 #include <span>
 #include <unordered_set>
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include "script.h"
+
+class QMenu;
 
 namespace uy::uyedit {
 
@@ -57,13 +62,30 @@ class UyMemo : public QPlainTextEdit {
   static QString HeldText(const QString& file_text, qsizetype* stand_ins_in_file = nullptr);
   static QString FileText(QString held);
 
+  // The context menu: the text area's own entries, then "Copy as Latin", "Copy as Cyrillic",
+  // "Copy as New Script" and "Paste as Uyghur script" (objects named copyAsLatin,
+  // copyAsCyrillic, copyAsNewScript, pasteAsUyghur). The caller owns it.
+  QMenu* CreateContextMenu();
+  // Puts the selection (everything when nothing is selected) on the clipboard, converted from
+  // the Arabic script to `to` by the standards (uy::script, the built-in word list), line
+  // breaks as LF. Nothing to copy leaves the clipboard as it was.
+  void CopyAs(uy::script::Script to);
+  // Converts the clipboard's Latin, Cyrillic or New Script text (told from its letters) to
+  // the Arabic script and inserts it in place of the selection, as one step Ctrl+Z undoes.
+  // Returns false, changing nothing, when the clipboard holds no such text.
+  bool PasteAsUyghur();
+
  protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
   QMimeData* createMimeDataFromSelection() const override;
 
  private:
+  // The selection (everything when nothing is selected) as held, paragraph breaks as LF,
+  // the display-only breaks left out.
+  QString SelectionHeld() const;
   // Inserts held text at the cursor, inside the caller's edit block, with display-only
   // breaks where a paragraph needs them.
   void InsertHeld(QTextCursor& cursor, const QString& held);

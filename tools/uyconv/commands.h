@@ -26,6 +26,7 @@ int RunExport(const Args& args);
 int RunType(const Args& args);
 int RunCat(const Args& args);
 int RunSave(const Args& args);
+int RunScript(const Args& args);
 
 // Prints the usage text of the command `name`; returns 0. A command's first argument
 // --help or -h shows it before the command runs; commands with options show it for a

@@ -100,6 +100,38 @@ const std::vector<Command>& Commands() {
        "An existing FILE is replaced only once everything was written; on a\n"
        "failure it stays as it was.\n",
        RunSave},
+      {"script", "convert text between the Arabic, Latin, Cyrillic and New Script alphabets",
+       "Usage: uyconv script [--from SCRIPT] --to SCRIPT [--words FILE] [--e-acute] [--no-wrap]\n"
+       "                     [-o OUT] [FILE...]\n\n"
+       "Converts Uyghur text files between its four alphabets by the standards DB65/T\n"
+       "3690-2015 (Latin), 3691-2015 (Cyrillic) and 3689-2015 (New Script): SCRIPT is\n"
+       "uey (Arabic script), uly (Latin), uky (Cyrillic) or uyy (New Script); a pair\n"
+       "without uey goes through it. Reads standard input without FILE (or with -),\n"
+       "writes standard output unless -o.\n"
+       "Without --from the script is told from the letters of the text; Latin with no\n"
+       "letter only one of uly and uyy has is taken as uly (said on stderr).\n"
+       "Text files keep their encoding, byte-order mark and line breaks: UTF-8 with or\n"
+       "without its mark, UTF-16 with its mark in either byte order. Malformed input is\n"
+       "an error naming the file and byte offset; documents (zip and compound files,\n"
+       "rich text, HTML) are refused.\n"
+       "Text already in the target script is kept and wrapped in U+200B ... U+FEFF so\n"
+       "that the way back leaves it alone; a wrapped span of the input is copied.\n\n"
+       "  --from SCRIPT  the script of the input (default: told from the text)\n"
+       "  --to SCRIPT    the script to write\n"
+       "  --words FILE   words the rules cannot decide, one pair a line: the Arabic-\n"
+       "                 script word, then its spelling (a tab between them when they\n"
+       "                 hold spaces); # starts a comment; added to the built-in list\n"
+       "  --e-acute      write e-acute for the Latin letter e-diaeresis (with --to uly)\n"
+       "  --no-wrap      keep text of the target script without the U+200B/U+FEFF marks\n"
+       "  -o, --output OUT  write to OUT (replaced only when every input converted)\n\n"
+       "Examples:\n"
+       "  echo 'ئانار' | uyconv script --to uly     anar\n"
+       "  echo 'anar' | uyconv script --to uey      ئانار\n"
+       "  echo 'ئانار' | uyconv script --to uky     анар\n"
+       "  echo 'анар' | uyconv script --to uey      ئانار\n"
+       "  echo 'ئەنجۈر' | uyconv script --to uyy    ənjür\n"
+       "  echo 'ənjür' | uyconv script --to uey     ئەنجۈر\n",
+       RunScript},
   };
   return commands;
 }

@@ -12,7 +12,7 @@ packages=(
   # bidi conformance cases for the export test
   unicode-data
   # libraries
-  qt6-base-dev libicu-dev libzip-dev zlib1g-dev
+  qt6-base-dev libicu-dev libzip-dev zlib1g-dev libexpat1-dev
   # benchmark baseline only
   libfribidi-dev
   # fuzzing

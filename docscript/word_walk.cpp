@@ -67,6 +67,13 @@ constexpr std::string_view kWordNs[] = {"http://schemas.openxmlformats.org/wordp
                                         "http://purl.oclc.org/ooxml/wordprocessingml/main"};
 constexpr std::string_view kXmlNs = "http://www.w3.org/XML/1998/namespace";
 
+// What one part may hold, so that memory stays a small multiple of the part's size: a
+// hostile part of 64 MB could otherwise nest millions of elements or runs.
+constexpr std::size_t kMaxDepth = 256;
+constexpr std::size_t kMaxPieces = 1 << 16;          // runs and text slots of one paragraph
+constexpr std::size_t kMaxChildren = 1024;           // children of one property element
+constexpr std::size_t kMaxParagraphText = 1 << 22;   // UTF-8 bytes of one paragraph's text
+
 // Elements in a run that stand for one character of the paragraph's text.
 struct SpecialChar {
   std::string_view name;
@@ -115,14 +122,20 @@ class Walker {
 
   void Start(XML_Parser p, const char* qname, const char** attrs);
   void End(XML_Parser p, const char* qname);
-  void Chars(const char* s, int len) {
-    if (in_text_) text_.append(s, static_cast<std::size_t>(len));
+  void Chars(XML_Parser p, const char* s, int len) {
+    if (!in_text_) return;
+    text_.append(s, static_cast<std::size_t>(len));
+    if (text_.size() + text_bytes_ > kMaxParagraphText && failure.empty()) {
+      failure = Limit();
+      XML_StopParser(p, XML_FALSE);
+    }
   }
 
  private:
   void StartWord(std::string_view local, Range tag, const char** attrs);
   void EndWord(std::string_view local, Range tag);
   void StartProps(std::string_view local, Range tag);
+  std::string Limit() const;
   std::string_view Parent() const { return names_.size() >= 2 ? std::string_view(names_[names_.size() - 2]) : std::string_view(); }
 
   WordTransform& transform_;
@@ -131,9 +144,24 @@ class Walker {
   std::vector<OpenParagraph> paras_;
   std::vector<OpenProps> props_;
   bool in_text_ = false;
+  std::size_t text_bytes_ = 0;  // of the open paragraphs' text so far
   TextSlot slot_;
   std::string text_;
 };
+
+std::string Walker::Limit() const {
+  if (names_.size() > kMaxDepth) return "the part nests elements more than " + std::to_string(kMaxDepth) + " deep";
+  if (!paras_.empty()) {
+    const Paragraph& para = paras_.back().para;
+    if (para.runs.size() + para.slots.size() > kMaxPieces)
+      return "a paragraph has more than " + std::to_string(kMaxPieces) + " runs and text elements";
+  }
+  if (!props_.empty() && props_.back().props.children.size() > kMaxChildren)
+    return "a property element has more than " + std::to_string(kMaxChildren) + " children";
+  if (text_.size() + text_bytes_ > kMaxParagraphText)
+    return "a paragraph holds more than " + std::to_string(kMaxParagraphText >> 20) + " MB of text";
+  return {};
+}
 
 Range TagRange(XML_Parser p) {
   const auto at = static_cast<std::size_t>(XML_GetCurrentByteIndex(p));
@@ -144,6 +172,11 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
   const Name n = Split(qname);
   names_.emplace_back(n.word ? n.local : std::string_view());
   const Range tag = TagRange(p);
+  if (const std::string why = Limit(); !why.empty()) {
+    failure = why;
+    XML_StopParser(p, XML_FALSE);
+    return;
+  }
   const int depth = static_cast<int>(names_.size());
   // A direct child of an open property element.
   if (!props_.empty() && props_.back().depth + 1 == depth) {
@@ -229,6 +262,7 @@ void Walker::EndWord(std::string_view local, Range tag) {
   const int depth = static_cast<int>(names_.size());
   if (in_text_ && local == "t") {
     in_text_ = false;
+    text_bytes_ += text_.size();
     slot_.text = FromUtf8(text_);
     if (tag.begin == tag.end) {  // <w:t/>
       slot_.empty_tag = true;
@@ -256,6 +290,7 @@ void Walker::EndWord(std::string_view local, Range tag) {
   } else if (local == "p" && !paras_.empty() && paras_.back().depth == depth) {
     OpenParagraph op = std::move(paras_.back());
     paras_.pop_back();
+    if (paras_.empty()) text_bytes_ = 0;
     if (tag.begin == tag.end) op.para.ppr.insert_at = std::string::npos;  // <w:p/>
     transform_.OnParagraph(op.para, edits_);
   }
@@ -305,7 +340,8 @@ void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits,
         static_cast<Walker*>(XML_GetUserData(pp))->End(pp, name);
       });
   XML_SetCharacterDataHandler(p, [](void* u, const XML_Char* s, int len) {
-    static_cast<Walker*>(XML_GetUserData(static_cast<XML_Parser>(u)))->Chars(s, len);
+    auto* pp = static_cast<XML_Parser>(u);
+    static_cast<Walker*>(XML_GetUserData(pp))->Chars(pp, s, len);
   });
   XML_SetStartNamespaceDeclHandler(p, [](void* u, const XML_Char* prefix, const XML_Char* uri) {
     auto* pp = static_cast<XML_Parser>(u);

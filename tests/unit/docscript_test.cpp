@@ -124,6 +124,12 @@ TEST(DocScript, TextPartsConvertedOtherPartsCopiedInOrder) {
   EXPECT_EQ(out[6].data, Part(R"(<w:style><w:pPr></w:pPr><w:rPr><w:b/><w:bCs/></w:rPr></w:style>)"));
 }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
 TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
   const std::string docx = Docx("<w:p><w:r><w:t>ئانار</w:t></w:r></w:p>");
   const std::pair<std::string, std::string> cases[] = {
@@ -136,6 +142,8 @@ TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
       {uytest::MakeZip({{"xl/workbook.xml", "<w/>"}}), "not supported yet"},
       {uytest::MakeZip({{"a.txt", "x"}}), "no office document"},
       {Docx("<w:p><w:r><w:t>anar</w:t></w:r></w:p>"), "in Latin already"},
+      {Docx(Repeat("<w:sdt>", 300) + Repeat("</w:sdt>", 300)), "nests elements more than 256 deep"},
+      {Docx("<w:p>" + Repeat("<w:r/>", 70000) + "</w:p>"), "more than 65536 runs"},
   };
   for (const auto& [bytes, reason] : cases) {
     TempDir dir;

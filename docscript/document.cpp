@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,9 +47,27 @@ bool IsWordTextPart(std::string_view name) {
     if (base.starts_with(p) && std::all_of(base.begin() + static_cast<std::ptrdiff_t>(p.size()), base.end(),
                                            [](char c) { return c >= '0' && c <= '9'; }))
       return true;
-  for (const std::string_view n : {"document", "footnotes", "endnotes", "comments", "styles"})
+  for (const std::string_view n : {"document", "footnotes", "endnotes", "comments", "styles", "numbering"})
     if (base == n) return true;
   return false;
+}
+
+// The parts of a workbook that hold strings, sheet directions and cell formats.
+bool IsSheetTextPart(std::string_view name) {
+  auto numbered = [&](std::string_view prefix) {
+    if (!name.starts_with(prefix) || !name.ends_with(".xml")) return false;
+    const std::string_view n = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    return std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return name == "xl/sharedStrings.xml" || name == "xl/styles.xml" || numbered("xl/worksheets/sheet") ||
+         numbered("xl/comments");
+}
+
+// Which parts a document's conversion walks, and in which vocabulary.
+std::optional<Markup> TextPart(DocumentType type, std::string_view name) {
+  if (type == DocumentType::kWordDocx && IsWordTextPart(name)) return Markup::kWord;
+  if (type == DocumentType::kSpreadsheetXlsx && IsSheetTextPart(name)) return Markup::kSheet;
+  return std::nullopt;
 }
 
 bool HasPart(const std::vector<zip_stat_t>& entries, std::string_view name) {
@@ -136,12 +155,13 @@ struct Rewritten {
 sc::Detection Detect(const OpenDocument& d) {
   CollectTransform collect;
   for (std::size_t i = 0; i < d.entries.size(); ++i) {
-    if (!IsWordTextPart(d.entries[i].name)) continue;
+    const auto markup = TextPart(d.type, d.entries[i].name);
+    if (!markup) continue;
     const std::string part = ReadPart(d.zip.get(), i, d.entries[i]);
     Edits none;
     PartInfo info;
     try {
-      WalkWordPart(part, collect, none, info);
+      WalkWordPart(part, collect, none, info, *markup);
     } catch (const DocumentError& e) {
       throw DocumentError(std::string("the part ") + d.entries[i].name + ": " + e.what());
     }
@@ -155,15 +175,16 @@ Rewritten ConvertParts(const OpenDocument& d, ScriptTransform& transform) {
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < d.entries.size(); ++i) {
     const zip_stat_t& st = d.entries[i];
-    if (!IsWordTextPart(st.name)) continue;
+    const auto markup = TextPart(d.type, st.name);
+    if (!markup) continue;
     if ((total += st.size) > kMaxTextParts)
       throw DocumentError("the text parts hold more than " + std::to_string(kMaxTextParts >> 20) + " MB");
     const std::string part = ReadPart(d.zip.get(), i, st);
     Edits edits;
     PartInfo info;
-    transform.Begin(part, &info);
+    transform.Begin(part, &info, *markup);
     try {
-      WalkWordPart(part, transform, edits, info);
+      WalkWordPart(part, transform, edits, info, *markup);
     } catch (const DocumentError& e) {
       throw DocumentError(std::string("the part ") + st.name + ": " + e.what());
     }
@@ -254,12 +275,12 @@ std::optional<std::string> Refusal(DocumentType t) {
     case DocumentType::kBinaryOffice:
       return "a binary office document (.doc, .xls or .ppt), whose text cannot change its length safely; "
              "save it as .docx, .xlsx or .pptx first";
-    case DocumentType::kSpreadsheetXlsx: return "a spreadsheet (.xlsx); converting it is not supported yet";
     case DocumentType::kPresentationPptx: return "a presentation (.pptx); converting it is not supported yet";
     case DocumentType::kOpenDocument: return "an OpenDocument file (.odt .ods .odp); converting it is not supported yet";
     case DocumentType::kRtf: return "rich text (RTF); converting it is not supported yet";
     case DocumentType::kOtherZip: return "a zip archive that is no office document";
     case DocumentType::kWordDocx:
+    case DocumentType::kSpreadsheetXlsx:
     case DocumentType::kNone: break;
   }
   return std::nullopt;

@@ -164,7 +164,7 @@ ScriptTransform::Turn ScriptTransform::turn() const {
   return Turn::kNone;
 }
 
-void ScriptTransform::RunProps(const Props& rpr, Edits& edits) const {
+void ScriptTransform::RunProps(const Props& rpr, bool run, Edits& edits) const {
   PropsEditor ed(rpr, part_, info_->prefix, kRunOrder);
   const Turn t = turn();
   if (t != Turn::kNone) {
@@ -184,7 +184,7 @@ void ScriptTransform::RunProps(const Props& rpr, Edits& edits) const {
     if (t == Turn::kToLeftToRight) {
       ed.Remove("rtl");
       ed.Remove("cs");
-    } else if (const PropChild* rtl = rpr.Find("rtl"); !rtl || !On(*rtl)) {
+    } else if (const PropChild* rtl = rpr.Find("rtl"); run && (!rtl || !On(*rtl))) {
       ed.Set("rtl", ed.Element("rtl", {}));
     }
   }
@@ -212,8 +212,30 @@ void ScriptTransform::DirectionProps(const Props& props, Edits& edits) const {
   }
 }
 
+void ScriptTransform::OnTag(std::string_view local, Range tag, const char** attrs, Edits& edits) {
+  const Turn t = turn();
+  if (t == Turn::kNone) return;
+  const bool rtl = t == Turn::kToRightToLeft;
+  auto attr = [&](std::string_view name) -> std::optional<std::string_view> {
+    for (const char** a = attrs; *a; a += 2)
+      if (name == a[0]) return std::string_view(a[1]);
+    return std::nullopt;
+  };
+  std::optional<Edit> e;
+  if (local == "sheetView") {
+    const auto v = attr("rightToLeft");
+    const bool on = v && (*v == "1" || *v == "true");
+    if (on != rtl) e = SetAttribute(part_, tag, "rightToLeft", rtl ? std::optional<std::string_view>("1") : std::nullopt);
+  } else if (local == "alignment") {
+    // readingOrder: 0 as the text says, 1 left to right, 2 right to left.
+    if (const auto v = attr("readingOrder"); v && *v == (rtl ? "1" : "2"))
+      e = SetAttribute(part_, tag, "readingOrder", rtl ? "2" : "1");
+  }
+  if (e) edits.push_back(std::move(*e));
+}
+
 void ScriptTransform::OnProps(const Props& props, Edits& edits) {
-  if (props.name == "rPr") RunProps(props, edits);
+  if (props.name == "rPr") RunProps(props, false, edits);
   else DirectionProps(props, edits);
 }
 
@@ -272,7 +294,7 @@ void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
     std::vector<std::size_t> map;
     const std::u16string out = sc::Convert(text, options_, &map);
     const std::vector<std::u16string> pieces = Distribute(p, out, map);
-    const std::string t = info_->prefix + ":t";
+    const std::string t = info_->Qualified("t");
     for (std::size_t i = 0; i < p.slots.size(); ++i) {
       const TextSlot& s = p.slots[i];
       if (s.special) continue;
@@ -290,11 +312,12 @@ void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
     }
   }
   for (std::size_t r = 0; r < p.runs.size(); ++r) {
-    if (before[r] == after[r] || LettersOf(options_.from, before[r]) == 0 || LettersOf(options_.to, after[r]) == 0)
-      continue;
+    if (before[r] == after[r]) continue;
     ++runs_changed_;
-    RunProps(p.runs[r].rpr, edits);
+    if (markup_ == Markup::kWord && LettersOf(options_.from, before[r]) > 0 && LettersOf(options_.to, after[r]) > 0)
+      RunProps(p.runs[r].rpr, true, edits);
   }
+  if (markup_ != Markup::kWord) return;
   DirectionProps(p.ppr, edits);
 }
 

@@ -20,12 +20,16 @@ class ScriptTransform : public WordTransform {
  public:
   explicit ScriptTransform(const script::Options& options) : options_(options) {}
   // The part about to be walked and what the walk learns of it.
-  void Begin(std::string_view part, const PartInfo* info) {
+  void Begin(std::string_view part, const PartInfo* info, Markup markup = Markup::kWord) {
     part_ = part;
     info_ = info;
+    markup_ = markup;
   }
   void OnParagraph(const Paragraph& p, Edits& edits) override;
   void OnProps(const Props& props, Edits& edits) override;
+  // Spreadsheets: right-to-left sheets (sheetView rightToLeft) and reading orders of cell
+  // formats turn with the script; their one size and weight stay.
+  void OnTag(std::string_view local, Range tag, const char** attrs, Edits& edits) override;
 
   std::size_t paragraphs() const { return paragraphs_; }
   std::size_t runs_changed() const { return runs_changed_; }
@@ -33,12 +37,15 @@ class ScriptTransform : public WordTransform {
  private:
   enum class Turn { kNone, kToLeftToRight, kToRightToLeft };
   Turn turn() const;
-  void RunProps(const Props& rpr, Edits& edits) const;
+  // `run`: a run's own properties (the way back marks those right to left; styles and
+  // defaults are not, or kept Latin words would be laid out right to left too).
+  void RunProps(const Props& rpr, bool run, Edits& edits) const;
   void DirectionProps(const Props& props, Edits& edits) const;
 
   script::Options options_;
   std::string_view part_;
   const PartInfo* info_ = nullptr;
+  Markup markup_ = Markup::kWord;
   std::size_t paragraphs_ = 0, runs_changed_ = 0;
 };
 

@@ -43,6 +43,31 @@ std::string EscapeText(std::u16string_view text) {
   return out;
 }
 
+std::optional<Edit> SetAttribute(std::string_view part, Range tag, std::string_view name,
+                                 std::optional<std::string_view> value) {
+  const std::string_view t = part.substr(tag.begin, tag.end - tag.begin);
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  std::size_t name_end = 1;
+  while (name_end < t.size() && !blank(t[name_end]) && t[name_end] != '/' && t[name_end] != '>') ++name_end;
+  // The attribute: a blank, the name, blanks, '=', blanks, a quoted value.
+  for (std::size_t i = name_end; (i = t.find(name, i)) != std::string_view::npos; i += name.size()) {
+    if (!blank(t[i - 1])) continue;
+    std::size_t k = i + name.size();
+    while (k < t.size() && blank(t[k])) ++k;
+    if (k >= t.size() || t[k] != '=') continue;
+    ++k;
+    while (k < t.size() && blank(t[k])) ++k;
+    if (k >= t.size() || (t[k] != '"' && t[k] != '\'')) continue;
+    const std::size_t close = t.find(t[k], k + 1);
+    if (close == std::string_view::npos) break;
+    const std::size_t from = tag.begin + i - 1, to = tag.begin + close + 1;
+    if (!value) return Edit{from, to, ""};
+    return Edit{from, to, " " + std::string(name) + "=\"" + std::string(*value) + "\""};
+  }
+  if (!value) return std::nullopt;
+  return Edit{tag.begin + name_end, tag.begin + name_end, " " + std::string(name) + "=\"" + std::string(*value) + "\""};
+}
+
 const std::string* PropChild::Attr(std::string_view local) const {
   for (const auto& [name, value] : attrs)
     if (name == local) return &value;
@@ -65,6 +90,13 @@ namespace {
 
 constexpr std::string_view kWordNs[] = {"http://schemas.openxmlformats.org/wordprocessingml/2006/main",
                                         "http://purl.oclc.org/ooxml/wordprocessingml/main"};
+constexpr std::string_view kSheetNs[] = {"http://schemas.openxmlformats.org/spreadsheetml/2006/main",
+                                         "http://purl.oclc.org/ooxml/spreadsheetml/main"};
+
+bool Ours(Markup m, std::string_view uri) {
+  const auto& list = m == Markup::kWord ? kWordNs : kSheetNs;
+  return std::find(std::begin(list), std::end(list), uri) != std::end(list);
+}
 constexpr std::string_view kXmlNs = "http://www.w3.org/XML/1998/namespace";
 
 // What one part may hold, so that memory stays a small multiple of the part's size: a
@@ -83,12 +115,12 @@ constexpr SpecialChar kSpecials[] = {
     {"tab", u'\t'}, {"br", u'\n'}, {"cr", u'\n'}, {"noBreakHyphen", u'\u2011'}, {"softHyphen", u'\u00AD'},
 };
 
-// "uri|local" split; `word` tells whether the uri is the word-processing namespace.
+// "uri|local" split; `word` tells whether the uri is the vocabulary's namespace.
 struct Name {
   std::string_view uri, local;
   bool word = false;
 };
-Name Split(const char* qname) {
+Name Split(const char* qname, Markup m) {
   const std::string_view q(qname);
   const std::size_t bar = q.rfind('|');
   Name n;
@@ -98,7 +130,7 @@ Name Split(const char* qname) {
   }
   n.uri = q.substr(0, bar);
   n.local = q.substr(bar + 1);
-  n.word = std::find(std::begin(kWordNs), std::end(kWordNs), n.uri) != std::end(kWordNs);
+  n.word = Ours(m, n.uri);
   return n;
 }
 
@@ -116,8 +148,9 @@ struct OpenProps {
 
 class Walker {
  public:
-  Walker(WordTransform& t, Edits& e, PartInfo& i) : info(i), transform_(t), edits_(e) {}
+  Walker(WordTransform& t, Edits& e, PartInfo& i, Markup m) : info(i), markup(m), transform_(t), edits_(e) {}
   PartInfo& info;
+  const Markup markup;
   std::string failure;
 
   void Start(XML_Parser p, const char* qname, const char** attrs);
@@ -135,6 +168,8 @@ class Walker {
   void StartWord(std::string_view local, Range tag, const char** attrs);
   void EndWord(std::string_view local, Range tag);
   void StartProps(std::string_view local, Range tag);
+  void StartSheet(std::string_view local, Range tag, const char** attrs);
+  void StartText(Range tag, const char** attrs);
   std::string Limit() const;
   std::string_view Parent() const { return names_.size() >= 2 ? std::string_view(names_[names_.size() - 2]) : std::string_view(); }
 
@@ -169,7 +204,7 @@ Range TagRange(XML_Parser p) {
 }
 
 void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
-  const Name n = Split(qname);
+  const Name n = Split(qname, markup);
   names_.emplace_back(n.word ? n.local : std::string_view());
   const Range tag = TagRange(p);
   if (const std::string why = Limit(); !why.empty()) {
@@ -182,12 +217,36 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
   if (!props_.empty() && props_.back().depth + 1 == depth) {
     PropChild c{std::string(n.word ? n.local : std::string_view()), {tag.begin, tag.end}, {}};
     for (const char** a = attrs; *a; a += 2) {
-      const Name an = Split(a[0]);
+      const Name an = Split(a[0], markup);
       if (an.word) c.attrs.emplace_back(std::string(an.local), a[1]);
     }
     props_.back().props.children.push_back(std::move(c));
   }
-  if (n.word) StartWord(n.local, tag, attrs);
+  if (!n.word) return;
+  if (markup == Markup::kSheet) {
+    transform_.OnTag(n.local, tag, attrs, edits_);
+    StartSheet(n.local, tag, attrs);
+  } else {
+    StartWord(n.local, tag, attrs);
+  }
+}
+
+// Shared strings (si), inline strings (is) and comments' text are paragraphs; their runs (r)
+// or they themselves hold the text (t). Phonetic runs (rPh) are not text.
+void Walker::StartSheet(std::string_view local, Range tag, const char** attrs) {
+  const int depth = static_cast<int>(names_.size());
+  const std::string_view parent = Parent();
+  if (local == "si" || local == "is" || (local == "text" && parent == "comment")) {
+    OpenParagraph op{{}, depth, -1};
+    op.para.runs.push_back(Run{});  // the text directly inside
+    paras_.push_back(std::move(op));
+  } else if (local == "r" && !paras_.empty() && paras_.back().depth == depth - 1) {
+    paras_.back().run_depth = depth;
+    paras_.back().para.runs.push_back(Run{});
+  } else if (local == "t" && !paras_.empty() &&
+             (paras_.back().depth == depth - 1 || paras_.back().run_depth == depth - 1)) {
+    StartText(tag, attrs);
+  }
 }
 
 void Walker::StartWord(std::string_view local, Range tag, const char** attrs) {
@@ -207,19 +266,7 @@ void Walker::StartWord(std::string_view local, Range tag, const char** attrs) {
   } else if (local == "pPr" || local == "rPr" || local == "sectPr" || local == "tblPr") {
     StartProps(local, tag);
   } else if (parent == "r" && !paras_.empty() && paras_.back().run_depth == depth - 1) {
-    if (local == "t") {
-      in_text_ = true;
-      text_.clear();
-      slot_ = TextSlot{};
-      slot_.open = tag;
-      slot_.inner = {tag.end, tag.end};
-      for (const char** a = attrs; *a; a += 2) {
-        const std::string_view an(a[0]);
-        if (an.size() > kXmlNs.size() && an.substr(0, kXmlNs.size()) == kXmlNs && an.substr(kXmlNs.size()) == "|space")
-          slot_.preserve = std::string_view(a[1]) == "preserve";
-      }
-      return;
-    }
+    if (local == "t") return StartText(tag, attrs);
     for (const SpecialChar& s : kSpecials)
       if (local == s.name) {
         TextSlot special;
@@ -228,6 +275,19 @@ void Walker::StartWord(std::string_view local, Range tag, const char** attrs) {
         special.run = paras_.back().para.runs.size() - 1;
         paras_.back().para.slots.push_back(std::move(special));
       }
+  }
+}
+
+void Walker::StartText(Range tag, const char** attrs) {
+  in_text_ = true;
+  text_.clear();
+  slot_ = TextSlot{};
+  slot_.open = tag;
+  slot_.inner = {tag.end, tag.end};
+  for (const char** a = attrs; *a; a += 2) {
+    const std::string_view an(a[0]);
+    if (an.size() > kXmlNs.size() && an.substr(0, kXmlNs.size()) == kXmlNs && an.substr(kXmlNs.size()) == "|space")
+      slot_.preserve = std::string_view(a[1]) == "preserve";
   }
 }
 
@@ -249,7 +309,7 @@ void Walker::StartProps(std::string_view local, Range tag) {
 }
 
 void Walker::End(XML_Parser p, const char* qname) {
-  const Name n = Split(qname);
+  const Name n = Split(qname, markup);
   const Range tag = TagRange(p);
   const int depth = static_cast<int>(names_.size());
   if (!props_.empty() && props_.back().depth + 1 == depth && !props_.back().props.children.empty())
@@ -287,7 +347,7 @@ void Walker::EndWord(std::string_view local, Range tag) {
   }
   if (local == "r" && !paras_.empty() && paras_.back().run_depth == depth) {
     paras_.back().run_depth = -1;
-  } else if (local == "p" && !paras_.empty() && paras_.back().depth == depth) {
+  } else if ((local == "p" || markup == Markup::kSheet) && !paras_.empty() && paras_.back().depth == depth) {
     OpenParagraph op = std::move(paras_.back());
     paras_.pop_back();
     if (paras_.empty()) text_bytes_ = 0;
@@ -322,10 +382,10 @@ void Parse(XML_Parser p, std::string_view part, const std::string* failure) {
 
 }  // namespace
 
-void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits, PartInfo& info) {
+void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits, PartInfo& info, Markup markup) {
   Parser parser(XML_ParserCreateNS(nullptr, '|'));
   if (!parser) throw std::bad_alloc();
-  Walker w(transform, edits, info);
+  Walker w(transform, edits, info, markup);
   XML_Parser p = parser.get();
   XML_SetUserData(p, &w);
   XML_UseParserAsHandlerArg(p);
@@ -346,9 +406,9 @@ void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits,
   XML_SetStartNamespaceDeclHandler(p, [](void* u, const XML_Char* prefix, const XML_Char* uri) {
     auto* pp = static_cast<XML_Parser>(u);
     Walker& wk = *static_cast<Walker*>(XML_GetUserData(pp));
-    if (!uri || std::find(std::begin(kWordNs), std::end(kWordNs), std::string_view(uri)) == std::end(kWordNs)) return;
-    if (!prefix) wk.failure = "the part binds the word-processing namespace without a prefix";
-    else if (wk.info.prefix.empty()) wk.info.prefix = prefix;
+    if (!uri || !Ours(wk.markup, uri)) return;
+    if (!prefix && wk.markup == Markup::kWord) wk.failure = "the part binds the word-processing namespace without a prefix";
+    else if (prefix && wk.info.prefix.empty()) wk.info.prefix = prefix;
   });
   Parse(p, part, &w.failure);
 }

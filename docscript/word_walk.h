@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,25 +73,42 @@ struct Paragraph {
   std::u16string Text() const;
 };
 
+// The vocabularies the walk reads: word-processing parts (w:p, w:r, w:t and property
+// elements) and spreadsheet parts (shared and inline strings: si and is, r, t; no properties).
+enum class Markup { kWord, kSheet };
+
+// An attribute edit in the start tag at `tag`: `name` (as written) set to `value` (inserted
+// when missing) or removed (no value). Nothing when it is missing and to be removed.
+std::optional<Edit> SetAttribute(std::string_view part, Range tag, std::string_view name,
+                                 std::optional<std::string_view> value);
+
 // What the walk finds.
 class WordTransform {
  public:
   virtual ~WordTransform() = default;
+  // Every start tag of the spreadsheet vocabulary; attributes as expat gives them.
+  virtual void OnTag(std::string_view /*local*/, Range /*tag*/, const char** /*attrs*/, Edits& /*edits*/) {}
   virtual void OnParagraph(const Paragraph& p, Edits& edits) = 0;
   // A property element outside a run or paragraph's own: a style's, the defaults', a
   // paragraph mark's run properties, a section's or a table's.
   virtual void OnProps(const Props& props, Edits& edits) = 0;
 };
 
-// The writer's prefix of the word-processing namespace, as the part binds it.
+// The writer's prefix of the vocabulary's namespace, as the part binds it (empty: the
+// default namespace, which only spreadsheet parts may use).
 struct PartInfo {
   std::string prefix;
+  // `local` with the prefix.
+  std::string Qualified(std::string_view local) const {
+    return prefix.empty() ? std::string(local) : prefix + ":" + std::string(local);
+  }
 };
 
 // Walks the part; `info` is filled as the part declares it, before the first paragraph is
 // handed on. Throws DocumentError (uyformats) naming what is wrong: not well-formed, a document
 // type declaration, the namespace bound as the default one.
-void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits, PartInfo& info);
+void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits, PartInfo& info,
+                  Markup markup = Markup::kWord);
 
 // Throws DocumentError when `part` is not well-formed XML.
 void CheckWellFormed(std::string_view part);

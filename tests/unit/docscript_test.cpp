@@ -122,12 +122,48 @@ TEST(DocScript, TextPartsConvertedOtherPartsCopiedInOrder) {
   EXPECT_EQ(out[4].data, Part("<w:p><w:r><w:t>anar</w:t></w:r></w:p>"));
   EXPECT_EQ(out[5].data, settings);
   EXPECT_EQ(out[6].data, Part(R"(<w:style><w:pPr></w:pPr><w:rPr><w:b/><w:bCs/></w:rPr></w:style>)"));
+  // And back: styles turn right to left, only runs are marked so.
+  o.to = sc::Script::Uey;
+  EXPECT_EQ(ds::ConvertDocument(dir / "out.docx", dir / "back.docx", o).from, sc::Script::Uly);
+  EXPECT_EQ(PartOf(dir / "back.docx", "word/styles.xml"),
+            Part(R"(<w:style><w:pPr><w:bidi/></w:pPr><w:rPr><w:b/><w:bCs/></w:rPr></w:style>)"));
+  EXPECT_EQ(PartOf(dir / "back.docx", "word/document.xml"),
+            Part("<w:p><w:pPr><w:bidi/></w:pPr><w:r><w:rPr><w:rtl/></w:rPr><w:t>بار</w:t></w:r></w:p>"));
 }
 
 std::string Repeat(const std::string& s, int n) {
   std::string out;
   for (int i = 0; i < n; ++i) out += s;
   return out;
+}
+
+TEST(DocScript, WorkbookStringsAndSheetDirection) {
+  const std::string ns = " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+  auto sst = [&](const std::string& items) { return "<sst" + ns + ">" + items + "</sst>"; };
+  auto sheet = [&](const std::string& view, const std::string& text) {
+    return "<worksheet" + ns + "><sheetViews><sheetView" + view + " workbookViewId=\"0\"/></sheetViews><sheetData><row>"
+           "<c t=\"inlineStr\"><is><t>" + text + "</t></is></c><c><v>2015</v></c></row></sheetData></worksheet>";
+  };
+  auto styles = [&](const char* order) {
+    return "<styleSheet" + ns + "><cellXfs><xf><alignment horizontal=\"right\" readingOrder=\"" + order +
+           "\"/></xf></cellXfs></styleSheet>";
+  };
+  TempDir dir;
+  uytest::WriteFile(dir / "in.xlsx",
+                    uytest::MakeZip({{"xl/workbook.xml", "<workbook" + ns + "/>"},
+                                     {"xl/sharedStrings.xml", sst("<si><t>ئانار</t></si><si><r><rPr><b/></rPr><t>سا</t></r>"
+                                                                  "<r><t>ئەت.</t></r><rPh><t>ئا</t></rPh></si>")},
+                                     {"xl/worksheets/sheet1.xml", sheet(" rightToLeft=\"1\"", "بار")},
+                                     {"xl/styles.xml", styles("2")}}));
+  ds::ConvertDocument(dir / "in.xlsx", dir / "out.xlsx", To(kUey, kUly));
+  // Rich text keeps its runs, the letters in the run they came from; phonetic runs stay.
+  EXPECT_EQ(PartOf(dir / "out.xlsx", "xl/sharedStrings.xml"),
+            sst("<si><t>anar</t></si><si><r><rPr><b/></rPr><t>Sa</t></r><r><t>'et.</t></r><rPh><t>ئا</t></rPh></si>"));
+  EXPECT_EQ(PartOf(dir / "out.xlsx", "xl/worksheets/sheet1.xml"), sheet("", "bar"));
+  EXPECT_EQ(PartOf(dir / "out.xlsx", "xl/styles.xml"), styles("1"));
+  ds::ConvertDocument(dir / "out.xlsx", dir / "back.xlsx", To(kUly, kUey));
+  EXPECT_EQ(PartOf(dir / "back.xlsx", "xl/worksheets/sheet1.xml"), sheet(" rightToLeft=\"1\"", "بار"));
+  EXPECT_EQ(PartOf(dir / "back.xlsx", "xl/styles.xml"), styles("2"));
 }
 
 TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
@@ -139,7 +175,7 @@ TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
       {Docx("<w:p><w:r><w:t>ئانار</w:r></w:p>"), "word/document.xml: an XML part is not well-formed"},
       {uytest::MakeZip({{"word/document.xml", "<!DOCTYPE d [<!ENTITY a \"ئانار\">]><d>&a;</d>"}}),
        "document type declaration"},
-      {uytest::MakeZip({{"xl/workbook.xml", "<w/>"}}), "not supported yet"},
+      {uytest::MakeZip({{"ppt/presentation.xml", "<p/>"}}), "not supported yet"},
       {uytest::MakeZip({{"a.txt", "x"}}), "no office document"},
       {Docx("<w:p><w:r><w:t>anar</w:t></w:r></w:p>"), "in Latin already"},
       {Docx(Repeat("<w:sdt>", 300) + Repeat("</w:sdt>", 300)), "nests elements more than 256 deep"},

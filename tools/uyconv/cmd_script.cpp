@@ -310,7 +310,7 @@ void ConvertOne(const std::string& path, const Settings& set, Sink& sink) {
     if (utf16) DecodeUtf16(p, n, big, false, head, &bad);
     else DecodeUtf8(p, n, false, head, &bad);
     if (const auto kind = DocumentKind(path, raw, head))
-      throw FileFailure(name + ": " + *kind + "; 'uyconv script' converts plain text files and .docx documents only");
+      throw FileFailure(name + ": " + *kind + "; 'uyconv script' converts plain text files and .docx and .xlsx documents only");
   }
   decode(at_end);
 
@@ -400,6 +400,8 @@ int ConvertDocumentFile(const std::string& path, ds::DocumentType type, const st
     if (s.assumed && set.to != sc::Script::Uly)
       Error(path + ": Latin without a letter only ULY or the New Script has: taken as ULY (give --from uyy "
                    "for the New Script)");
+    if (s.runs_changed == 0)
+      Error(path + ": unchanged: no text in it was converted from " + std::string(sc::Name(s.from)));
   } catch (const uy::FileError& e) {
     Error(e.what());
     return 1;

@@ -52,21 +52,32 @@ bool IsWordTextPart(std::string_view name) {
   return false;
 }
 
+// PREFIX, a number and ".xml".
+bool Numbered(std::string_view name, std::string_view prefix) {
+  if (!name.starts_with(prefix) || !name.ends_with(".xml")) return false;
+  const std::string_view n = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  return !n.empty() && std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // The parts of a workbook that hold strings, sheet directions and cell formats.
 bool IsSheetTextPart(std::string_view name) {
-  auto numbered = [&](std::string_view prefix) {
-    if (!name.starts_with(prefix) || !name.ends_with(".xml")) return false;
-    const std::string_view n = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-    return std::all_of(n.begin(), n.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  return name == "xl/sharedStrings.xml" || name == "xl/styles.xml" || numbered("xl/worksheets/sheet") ||
-         numbered("xl/comments");
+  return name == "xl/sharedStrings.xml" || name == "xl/styles.xml" || Numbered(name, "xl/worksheets/sheet") ||
+         Numbered(name, "xl/comments");
+}
+
+// The parts of a presentation that hold text or its levels' directions.
+bool IsSlideTextPart(std::string_view name) {
+  for (const std::string_view p : {"ppt/slides/slide", "ppt/notesSlides/notesSlide", "ppt/slideLayouts/slideLayout",
+                                   "ppt/slideMasters/slideMaster", "ppt/notesMasters/notesMaster"})
+    if (Numbered(name, p)) return true;
+  return false;
 }
 
 // Which parts a document's conversion walks, and in which vocabulary.
 std::optional<Markup> TextPart(DocumentType type, std::string_view name) {
   if (type == DocumentType::kWordDocx && IsWordTextPart(name)) return Markup::kWord;
   if (type == DocumentType::kSpreadsheetXlsx && IsSheetTextPart(name)) return Markup::kSheet;
+  if (type == DocumentType::kPresentationPptx && IsSlideTextPart(name)) return Markup::kSlide;
   return std::nullopt;
 }
 
@@ -275,12 +286,12 @@ std::optional<std::string> Refusal(DocumentType t) {
     case DocumentType::kBinaryOffice:
       return "a binary office document (.doc, .xls or .ppt), whose text cannot change its length safely; "
              "save it as .docx, .xlsx or .pptx first";
-    case DocumentType::kPresentationPptx: return "a presentation (.pptx); converting it is not supported yet";
     case DocumentType::kOpenDocument: return "an OpenDocument file (.odt .ods .odp); converting it is not supported yet";
     case DocumentType::kRtf: return "rich text (RTF); converting it is not supported yet";
     case DocumentType::kOtherZip: return "a zip archive that is no office document";
     case DocumentType::kWordDocx:
     case DocumentType::kSpreadsheetXlsx:
+    case DocumentType::kPresentationPptx:
     case DocumentType::kNone: break;
   }
   return std::nullopt;

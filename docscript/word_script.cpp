@@ -212,15 +212,55 @@ void ScriptTransform::DirectionProps(const Props& props, Edits& edits) const {
   }
 }
 
+namespace {
+
+std::optional<std::string_view> AttrOf(const char** attrs, std::string_view name) {
+  for (const char** a = attrs; *a; a += 2)
+    if (name == a[0]) return std::string_view(a[1]);
+  return std::nullopt;
+}
+
+bool IsSlideParagraphProps(std::string_view local) {
+  if (local == "pPr" || local == "defPPr") return true;
+  return local.size() == 7 && local.starts_with("lvl") && local[3] >= '1' && local[3] <= '9' && local.ends_with("pPr");
+}
+
+}  // namespace
+
+// Slides: paragraph properties (and the levels of masters and lists) say rtl="1" and align
+// visually (algn="r"): right-aligned text goes to the start, the way back aligns it right.
+// Tables say rtl="1" too. Language attributes follow the script.
+void ScriptTransform::SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const {
+  const Turn t = turn();
+  const bool rtl = t == Turn::kToRightToLeft;
+  auto push = [&](std::optional<Edit> e) {
+    if (e) edits.push_back(std::move(*e));
+  };
+  if (IsSlideParagraphProps(local) || local == "tblPr") {
+    if (t == Turn::kNone) return;
+    const auto v = AttrOf(attrs, "rtl");
+    if (v && (*v == "1" || *v == "true") && !rtl) push(SetAttribute(part_, tag, "rtl", std::nullopt));
+    if (rtl && !(v && (*v == "1" || *v == "true"))) push(SetAttribute(part_, tag, "rtl", "1"));
+    if (local == "tblPr") return;
+    const auto algn = AttrOf(attrs, "algn");
+    if (!rtl && algn == "r") push(SetAttribute(part_, tag, "algn", "l"));
+    if (rtl && (!algn || algn == "l")) push(SetAttribute(part_, tag, "algn", "r"));
+  } else if (local == "rPr" || local == "endParaRPr" || local == "defRPr") {
+    for (const char* name : {"lang", "altLang"}) {
+      const auto v = AttrOf(attrs, name);
+      const std::string value(v.value_or(""));
+      if (v && UgTag(&value) != Tag::kNone && value != TagOf(options_.to))
+        push(SetAttribute(part_, tag, name, TagOf(options_.to)));
+    }
+  }
+}
+
 void ScriptTransform::OnTag(std::string_view local, Range tag, const char** attrs, Edits& edits) {
   const Turn t = turn();
-  if (t == Turn::kNone) return;
+  if (t == Turn::kNone && markup_ == Markup::kSheet) return;
+  if (markup_ == Markup::kSlide) return SlideTag(local, tag, attrs, edits);
   const bool rtl = t == Turn::kToRightToLeft;
-  auto attr = [&](std::string_view name) -> std::optional<std::string_view> {
-    for (const char** a = attrs; *a; a += 2)
-      if (name == a[0]) return std::string_view(a[1]);
-    return std::nullopt;
-  };
+  auto attr = [&](std::string_view name) { return AttrOf(attrs, name); };
   std::optional<Edit> e;
   if (local == "sheetView") {
     const auto v = attr("rightToLeft");
@@ -317,6 +357,9 @@ void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
     if (markup_ == Markup::kWord && LettersOf(options_.from, before[r]) > 0 && LettersOf(options_.to, after[r]) > 0)
       RunProps(p.runs[r].rpr, true, edits);
   }
+  if (markup_ == Markup::kSlide && turn() == Turn::kToRightToLeft && !p.ppr.present &&
+      p.ppr.insert_at != std::string::npos)
+    edits.push_back({p.ppr.insert_at, p.ppr.insert_at, "<" + info_->Qualified("pPr") + " rtl=\"1\" algn=\"r\"/>"});
   if (markup_ != Markup::kWord) return;
   DirectionProps(p.ppr, edits);
 }

@@ -41,6 +41,7 @@ class ScriptTransform : public WordTransform {
   // defaults are not, or kept Latin words would be laid out right to left too).
   void RunProps(const Props& rpr, bool run, Edits& edits) const;
   void DirectionProps(const Props& props, Edits& edits) const;
+  void SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const;
 
   script::Options options_;
   std::string_view part_;

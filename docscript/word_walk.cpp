@@ -93,8 +93,11 @@ constexpr std::string_view kWordNs[] = {"http://schemas.openxmlformats.org/wordp
 constexpr std::string_view kSheetNs[] = {"http://schemas.openxmlformats.org/spreadsheetml/2006/main",
                                          "http://purl.oclc.org/ooxml/spreadsheetml/main"};
 
+constexpr std::string_view kSlideNs[] = {"http://schemas.openxmlformats.org/drawingml/2006/main",
+                                         "http://purl.oclc.org/ooxml/drawingml/main"};
+
 bool Ours(Markup m, std::string_view uri) {
-  const auto& list = m == Markup::kWord ? kWordNs : kSheetNs;
+  const auto& list = m == Markup::kWord ? kWordNs : m == Markup::kSheet ? kSheetNs : kSlideNs;
   return std::find(std::begin(list), std::end(list), uri) != std::end(list);
 }
 constexpr std::string_view kXmlNs = "http://www.w3.org/XML/1998/namespace";
@@ -169,6 +172,7 @@ class Walker {
   void EndWord(std::string_view local, Range tag);
   void StartProps(std::string_view local, Range tag);
   void StartSheet(std::string_view local, Range tag, const char** attrs);
+  void StartSlide(std::string_view local, Range tag, const char** attrs);
   void StartText(Range tag, const char** attrs);
   std::string Limit() const;
   std::string_view Parent() const { return names_.size() >= 2 ? std::string_view(names_[names_.size() - 2]) : std::string_view(); }
@@ -223,11 +227,37 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
     props_.back().props.children.push_back(std::move(c));
   }
   if (!n.word) return;
-  if (markup == Markup::kSheet) {
-    transform_.OnTag(n.local, tag, attrs, edits_);
-    StartSheet(n.local, tag, attrs);
-  } else {
-    StartWord(n.local, tag, attrs);
+  if (markup == Markup::kWord) return StartWord(n.local, tag, attrs);
+  transform_.OnTag(n.local, tag, attrs, edits_);
+  if (markup == Markup::kSheet) StartSheet(n.local, tag, attrs);
+  else StartSlide(n.local, tag, attrs);
+}
+
+// Drawing text: paragraphs (a:p) of runs and fields (a:r, a:fld) holding a:t, and line breaks
+// (a:br) between them; a:pPr says whether the paragraph has its own properties.
+void Walker::StartSlide(std::string_view local, Range tag, const char** attrs) {
+  const int depth = static_cast<int>(names_.size());
+  const bool in_para = !paras_.empty() && paras_.back().depth == depth - 1;
+  if (local == "p") {
+    OpenParagraph op{{}, depth, -1};
+    op.para.ppr.name = "pPr";
+    op.para.ppr.insert_at = tag.end;
+    paras_.push_back(std::move(op));
+  } else if (local == "pPr" && in_para) {
+    paras_.back().para.ppr.present = true;
+  } else if ((local == "r" || local == "fld") && in_para) {
+    paras_.back().run_depth = depth;
+    paras_.back().para.runs.push_back(Run{});
+  } else if (local == "br" && in_para) {
+    Paragraph& para = paras_.back().para;
+    para.runs.push_back(Run{});
+    TextSlot special;
+    special.special = true;
+    special.text.assign(1, u'\n');
+    special.run = para.runs.size() - 1;
+    para.slots.push_back(std::move(special));
+  } else if (local == "t" && !paras_.empty() && paras_.back().run_depth == depth - 1) {
+    StartText(tag, attrs);
   }
 }
 
@@ -345,7 +375,7 @@ void Walker::EndWord(std::string_view local, Range tag) {
     else if (pr.present) transform_.OnProps(pr, edits_);
     return;
   }
-  if (local == "r" && !paras_.empty() && paras_.back().run_depth == depth) {
+  if (!paras_.empty() && paras_.back().run_depth == depth) {
     paras_.back().run_depth = -1;
   } else if ((local == "p" || markup == Markup::kSheet) && !paras_.empty() && paras_.back().depth == depth) {
     OpenParagraph op = std::move(paras_.back());

@@ -74,8 +74,9 @@ struct Paragraph {
 };
 
 // The vocabularies the walk reads: word-processing parts (w:p, w:r, w:t and property
-// elements) and spreadsheet parts (shared and inline strings: si and is, r, t; no properties).
-enum class Markup { kWord, kSheet };
+// elements), spreadsheet parts (shared and inline strings: si and is, r, t; no properties) and
+// the text of drawings and slides (a:p, a:r and a:fld, a:t, a:br; properties as attributes).
+enum class Markup { kWord, kSheet, kSlide };
 
 // An attribute edit in the start tag at `tag`: `name` (as written) set to `value` (inserted
 // when missing) or removed (no value). Nothing when it is missing and to be removed.
@@ -86,7 +87,7 @@ std::optional<Edit> SetAttribute(std::string_view part, Range tag, std::string_v
 class WordTransform {
  public:
   virtual ~WordTransform() = default;
-  // Every start tag of the spreadsheet vocabulary; attributes as expat gives them.
+  // Every start tag of the spreadsheet and slide vocabularies; attributes as expat gives them.
   virtual void OnTag(std::string_view /*local*/, Range /*tag*/, const char** /*attrs*/, Edits& /*edits*/) {}
   virtual void OnParagraph(const Paragraph& p, Edits& edits) = 0;
   // A property element outside a run or paragraph's own: a style's, the defaults', a

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The walk of a word-processing XML part with the script transform, on arbitrary bytes. The
-// first byte chooses the direction (modulo 6: UEY to and from each other script); the rest is
-// the part.
+// The walk of an XML part with the script transform, on arbitrary bytes. The first byte
+// chooses the direction (modulo 6: UEY to and from each other script) and the vocabulary (its
+// sixth, modulo 3: word processing, spreadsheet, slides); the rest is the part.
 //
 // A part the walk accepts is well-formed and gets edits that never overlap; the edited part
 // is well-formed again and walks again. A part the walk refuses gets a DocumentError, nothing
@@ -35,11 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   o.to = kPairs[data[0] % 6][1];
   const std::string_view part(reinterpret_cast<const char*>(data + 1), size - 1);
   ds::ScriptTransform transform(o);
+  const auto markup = static_cast<ds::Markup>(data[0] / 6 % 3);
   ds::Edits edits;
   ds::PartInfo info;
-  transform.Begin(part, &info);
+  transform.Begin(part, &info, markup);
   try {
-    ds::WalkWordPart(part, transform, edits, info);
+    ds::WalkWordPart(part, transform, edits, info, markup);
   } catch (const uy::formats::DocumentError&) {
     return 0;
   }
@@ -50,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ds::CollectTransform again;
     ds::Edits none;
     ds::PartInfo info2;
-    ds::WalkWordPart(out, again, none, info2);
+    ds::WalkWordPart(out, again, none, info2, markup);
   } catch (const uy::formats::DocumentError&) {
     FUZZ_CHECK(!"the converted part does not parse");
   }

@@ -166,6 +166,32 @@ TEST(DocScript, WorkbookStringsAndSheetDirection) {
   EXPECT_EQ(PartOf(dir / "back.xlsx", "xl/styles.xml"), styles("2"));
 }
 
+TEST(DocScript, SlidesTextDirectionAndLanguage) {
+  auto slide = [](const std::string& paras) {
+    return "<p:sld xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+           "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"><p:txBody>" + paras +
+           "</p:txBody></p:sld>";
+  };
+  TempDir dir;
+  uytest::WriteFile(dir / "in.pptx",
+                    uytest::MakeZip({{"ppt/presentation.xml", "<p/>"},
+                                     {"ppt/slides/slide1.xml",
+                                      slide(R"(<a:p><a:pPr rtl="1" algn="r"/><a:r><a:rPr lang="ug-CN" b="1"/><a:t>سا</a:t></a:r>)"
+                                            R"(<a:r><a:rPr lang="ug-CN"/><a:t>ئەت.</a:t></a:r><a:br/><a:fld type="slidenum"><a:t>2</a:t></a:fld></a:p>)"
+                                            "<a:p><a:r><a:t>بار</a:t></a:r></a:p>")}}));
+  ds::ConvertDocument(dir / "in.pptx", dir / "out.pptx", To(kUey, kUky));
+  EXPECT_EQ(PartOf(dir / "out.pptx", "ppt/slides/slide1.xml"),
+            slide(R"(<a:p><a:pPr algn="l"/><a:r><a:rPr lang="ug-Cyrl" b="1"/><a:t>Са</a:t></a:r>)"
+                  R"(<a:r><a:rPr lang="ug-Cyrl"/><a:t>'әт.</a:t></a:r><a:br/><a:fld type="slidenum"><a:t>2</a:t></a:fld></a:p>)"
+                  "<a:p><a:r><a:t>бар</a:t></a:r></a:p>"));
+  // The way back: every paragraph right to left and aligned right.
+  ds::ConvertDocument(dir / "out.pptx", dir / "back.pptx", To(kUky, kUey));
+  EXPECT_EQ(PartOf(dir / "back.pptx", "ppt/slides/slide1.xml"),
+            slide(R"(<a:p><a:pPr rtl="1" algn="r"/><a:r><a:rPr lang="ug-CN" b="1"/><a:t>سا</a:t></a:r>)"
+                  R"(<a:r><a:rPr lang="ug-CN"/><a:t>ئەت.</a:t></a:r><a:br/><a:fld type="slidenum"><a:t>2</a:t></a:fld></a:p>)"
+                  R"(<a:p><a:pPr rtl="1" algn="r"/><a:r><a:t>بار</a:t></a:r></a:p>)"));
+}
+
 TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
   const std::string docx = Docx("<w:p><w:r><w:t>ئانار</w:t></w:r></w:p>");
   const std::pair<std::string, std::string> cases[] = {
@@ -175,7 +201,7 @@ TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
       {Docx("<w:p><w:r><w:t>ئانار</w:r></w:p>"), "word/document.xml: an XML part is not well-formed"},
       {uytest::MakeZip({{"word/document.xml", "<!DOCTYPE d [<!ENTITY a \"ئانار\">]><d>&a;</d>"}}),
        "document type declaration"},
-      {uytest::MakeZip({{"ppt/presentation.xml", "<p/>"}}), "not supported yet"},
+      {uytest::MakeZip({{"mimetype", "application/vnd.oasis.opendocument.text"}}), "not supported yet"},
       {uytest::MakeZip({{"a.txt", "x"}}), "no office document"},
       {Docx("<w:p><w:r><w:t>anar</w:t></w:r></w:p>"), "in Latin already"},
       {Docx(Repeat("<w:sdt>", 300) + Repeat("</w:sdt>", 300)), "nests elements more than 256 deep"},

@@ -310,7 +310,7 @@ void ConvertOne(const std::string& path, const Settings& set, Sink& sink) {
     if (utf16) DecodeUtf16(p, n, big, false, head, &bad);
     else DecodeUtf8(p, n, false, head, &bad);
     if (const auto kind = DocumentKind(path, raw, head))
-      throw FileFailure(name + ": " + *kind + "; 'uyconv script' converts plain text files and .docx and .xlsx documents only");
+      throw FileFailure(name + ": " + *kind + "; 'uyconv script' converts plain text files and .docx, .xlsx and .pptx documents only");
   }
   decode(at_end);
 

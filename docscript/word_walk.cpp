@@ -444,7 +444,7 @@ void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits,
 }
 
 void CheckWellFormed(std::string_view part) {
-  Parser parser(XML_ParserCreateNS(nullptr, '|'));
+  Parser parser(XML_ParserCreateNS(nullptr, '|'));  // unbound prefixes are errors too
   if (!parser) throw std::bad_alloc();
   XML_UseParserAsHandlerArg(parser.get());
   Parse(parser.get(), part, nullptr);

@@ -3,6 +3,8 @@
 // other part is copied with its compressed data as it was. The new archive is made in memory,
 // written atomically and read back before it replaces anything.
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include <unistd.h>
 #include <zip.h>
 
 #include "docscript.h"
@@ -110,8 +113,7 @@ using Source = std::unique_ptr<zip_source_t, SourceFree>;
 // The document held in memory: libzip reads it and writes the new archive into the same
 // buffer source, keeping every unchanged part's bytes, names, times and order.
 struct OpenDocument {
-  std::string bytes;
-  Source source;  // kept past the archive's close
+  Source source;  // owns the document's bytes; kept past the archive's close
   Archive zip;
   std::vector<zip_stat_t> entries;
   std::vector<std::string> names;  // the entries' names outlive the archive
@@ -136,11 +138,27 @@ OpenDocument Open(const InputFile& in) {
     throw DocumentError("the document is larger than " + std::to_string(kMaxDocument >> 20) + " MB");
   formats::CheckZipLayout(in.fd(), in.size());
   OpenDocument d;
-  d.bytes = ReadWholeFile(in.path());
+  // libzip frees the buffer it was given once it has written the new archive over it, so
+  // the buffer is its own (malloc'd, freed by it) from the start.
+  const std::size_t size = static_cast<std::size_t>(in.size());
+  void* bytes = std::malloc(std::max<std::size_t>(size, 1));
+  if (!bytes) throw std::bad_alloc();
+  for (std::size_t got = 0; got < size;) {
+    const ssize_t n = ::pread(in.fd(), static_cast<char*>(bytes) + got, size - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::free(bytes);
+      throw FileError(FileError::Kind::Read, in.path(), n < 0 ? ErrnoText(errno) : "the file became shorter");
+    }
+    got += static_cast<std::size_t>(n);
+  }
   zip_error_t err;
   zip_error_init(&err);
-  d.source.reset(zip_source_buffer_create(d.bytes.data(), d.bytes.size(), 0, &err));
-  if (!d.source) throw std::bad_alloc();
+  d.source.reset(zip_source_buffer_create(bytes, size, 1, &err));
+  if (!d.source) {
+    std::free(bytes);
+    throw std::bad_alloc();
+  }
   d.zip.reset(zip_open_from_source(d.source.get(), 0, &err));
   if (!d.zip) {
     const int code = zip_error_code_zip(&err);

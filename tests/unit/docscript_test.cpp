@@ -192,6 +192,22 @@ TEST(DocScript, SlidesTextDirectionAndLanguage) {
                   R"(<a:p><a:pPr rtl="1" algn="r"/><a:r><a:t>بار</a:t></a:r></a:p>)"));
 }
 
+// Documents written by LibreOffice (their letters in a legacy encoding, Arabic letters all
+// the same) convert, open and lose their right-to-left marks.
+TEST(DocScript, LibreOfficeDocuments) {
+  TempDir dir;
+  for (const std::string name : {"writer.docx", "calc.xlsx", "impress.pptx"}) {
+    const std::filesystem::path in = std::filesystem::path(UY_TEST_DATA) / "formats" / name;
+    const ds::ConvertSummary s = ds::ConvertDocument(in, dir / name, To(kUey, kUly));
+    EXPECT_GT(s.runs_changed, 0u) << name;
+    for (const auto& part : uytest::ReadZip(dir / name)) {
+      EXPECT_EQ(part.data.find("<w:bidi w:val=\"1\""), std::string::npos) << name << " " << part.name;
+      EXPECT_EQ(part.data.find("<w:rtl"), std::string::npos) << name << " " << part.name;
+      EXPECT_EQ(part.data.find("rtl=\"1\""), std::string::npos) << name << " " << part.name;
+    }
+  }
+}
+
 TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
   const std::string docx = Docx("<w:p><w:r><w:t>ئانار</w:t></w:r></w:p>");
   const std::pair<std::string, std::string> cases[] = {

@@ -84,6 +84,14 @@ std::u16string IcuOrder(std::u16string_view logical) {
   return out;
 }
 
+// The boxes the editor shows for U+2029, U+FDD0 and U+FDD1 are ordered as left-to-right
+// letters, which ICU does not know: compare with a letter in their place.
+std::u16string AsLetters(std::u16string s) {
+  for (char16_t& c : s)
+    if (c == 0x2029 || c == 0xFDD0 || c == 0xFDD1) c = u'A';
+  return s;
+}
+
 void CheckVisualLine(std::u16string_view in) {
   const std::u16string converted = uy::exporter::ConvertLine(in);
   FUZZ_CHECK(converted.size() == in.size() - LamAlefCount(in));
@@ -102,13 +110,13 @@ void CheckVisualLine(std::u16string_view in) {
     FUZZ_CHECK(out == in);
   } else {
     FUZZ_CHECK(out.size() <= converted.size());  // controls (ZWJ and ZWNJ too) dropped
-    FUZZ_CHECK(out == IcuOrder(converted));
+    FUZZ_CHECK(AsLetters(out) == IcuOrder(AsLetters(converted)));
   }
   if (WellFormed(in)) FUZZ_CHECK(WellFormed(out));
 
   std::u16string ordered;
   uy::exporter::AppendRtlVisual(in, ordered);
-  FUZZ_CHECK(ordered == IcuOrder(in));
+  FUZZ_CHECK(AsLetters(ordered) == IcuOrder(AsLetters(std::u16string(in))));
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ std::size_t SequenceStart(const Bytes& in, const Bytes& out, std::size_t at, Mod
         // A decimal reference ends at the first byte that is not a decimal digit.
         if (!hex)
           for (last = at; last < in.size() && Digit(in[last]);) ++last;
-        FUZZ_CHECK(last - first <= 8);
+        FUZZ_CHECK(last - first <= 32);  // leading zeros included
       } else {
         FUZZ_CHECK(first >= 2 && in[first - 1] == 'u' && in[first - 2] == '\\');
       }

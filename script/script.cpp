@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "script.h"
-#include "tables.h"
+#include "script_tables.h"
 
 namespace uy::script {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "script.h"
-#include "tables.h"
+#include "script_tables.h"
 
 namespace uy::script {
 namespace {

@@ -12,7 +12,7 @@ packages=(
   # bidi conformance cases for the export test
   unicode-data
   # libraries
-  qt6-base-dev libicu-dev libzip-dev zlib1g-dev
+  qt6-base-dev libicu-dev libzip-dev zlib1g-dev libexpat1-dev
   # the windows' translations: qt_add_translations, lupdate and lrelease; Qt's own texts
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   # loading the generated keyboard through the m17n library in a test

@@ -2,8 +2,11 @@
 // uyconv script: encodings, marks and line breaks kept, errors named, documents refused.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <tuple>
 
+#include "document_builders.h"
 #include "test_util.h"
 
 namespace {
@@ -72,22 +75,38 @@ TEST(ScriptCli, ErrorsNameTheFileAndOffset) {
   EXPECT_EQ(RunProgram({uytest::kUyconv, "script", "--to", "uky", "--e-acute"}, "").status, 2);
 }
 
-TEST(ScriptCli, DocumentsRefused) {
+TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   uytest::TempDir dir;
-  const std::pair<const char*, std::string> docs[] = {
-      {"a.docx", std::string("PK\x03\x04rest", 8)},
-      {"a.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)},
-      {"a.txt", "{\\rtf1 ئانار}"},
-      {"b.txt", "<!DOCTYPE html><p>ئانار</p>"},
-      {"c.htm", "ئانار"},
+  // Binary office files, documents on standard input, rich text and HTML are refused.
+  const std::tuple<const char*, std::string, const char*> refused[] = {
+      {"a.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "save it as .docx, .xlsx or .pptx first"},
+      {"a.txt", "{\\rtf1 ئانار}", "plain text files and .docx, .xlsx and .pptx documents only"},
+      {"b.txt", "<!DOCTYPE html><p>ئانار</p>", "plain text files and .docx, .xlsx and .pptx documents only"},
+      {"c.htm", "ئانار", "plain text files and .docx, .xlsx and .pptx documents only"},
+      {"d.docx", std::string("PK\x03\x04rest", 8), "no end of directory record"},
   };
-  for (const auto& [name, bytes] : docs) {
+  for (const auto& [name, bytes, reason] : refused) {
     uytest::WriteFile(dir / name, bytes);
-    const auto r = RunProgram({uytest::kUyconv, "script", "--to", "uly", (dir / name).string()});
+    const auto r = RunProgram({uytest::kUyconv, "script", "--to", "uly", "-o", (dir / "out").string(), (dir / name).string()});
     EXPECT_EQ(r.status, 1) << name;
     EXPECT_NE(r.err.find((dir / name).string() + ": "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("plain text files only"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
   }
+  EXPECT_NE(RunProgram({uytest::kUyconv, "script", "--to", "uly"}, std::string("PK\x03\x04rest", 8)).err.find("-o OUT"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+  // A .docx is converted into the file -o names, given alone.
+  const std::string part = "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                           "<w:body><w:p><w:r><w:t>ئانار</w:t></w:r></w:p></w:body></w:document>";
+  uytest::WriteFile(dir / "a.docx", uytest::MakeZip({{"word/document.xml", part}}));
+  auto r = RunProgram({uytest::kUyconv, "script", "--to", "uky", (dir / "a.docx").string()});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("give it alone, with -o OUT"), std::string::npos) << r.err;
+  r = RunProgram({uytest::kUyconv, "script", "--to", "uky", "-o", (dir / "b.docx").string(), (dir / "a.docx").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const auto out = uytest::ReadZip(dir / "b.docx");
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_NE(out[0].data.find("<w:t>анар</w:t>"), std::string::npos) << out[0].data;
 }
 
 TEST(ScriptCli, WordsFile) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "docscript.h"
 #include "file_io.h"
 #include "script.h"
 
@@ -24,6 +25,7 @@ namespace uyconv {
 namespace {
 
 namespace sc = uy::script;
+namespace ds = uy::docscript;
 
 constexpr std::size_t kBlock = std::size_t{1} << 20;
 constexpr std::size_t kSniff = std::size_t{4} << 20;  // the text the script is told from
@@ -241,8 +243,9 @@ std::string Lower(std::string s) {
 // A document this command does not convert (yet), or nothing.
 std::optional<std::string> DocumentKind(const std::string& path, std::string_view head, std::u16string_view text) {
   if (head.substr(0, 4) == std::string_view("PK\x03\x04", 4) || head.substr(0, 4) == std::string_view("PK\x05\x06", 4))
-    return "a zip container (an office document or archive)";
-  if (head.substr(0, 8) == std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) return "a compound file (an office document)";
+    return "a zip container (an office document or archive); give a document as a file, alone, with -o OUT";
+  if (head.substr(0, 8) == std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+    return *ds::Refusal(ds::DocumentType::kBinaryOffice);
   std::size_t i = 0;
   while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\r' || text[i] == u'\n')) ++i;
   std::string start;
@@ -282,7 +285,7 @@ class TextInput {
     if (utf16_) DecodeUtf16(p, n, big_, false, head, &bad);
     else DecodeUtf8(p, n, false, head, &bad);
     if (const auto kind = DocumentKind(path, raw_, head))
-      throw FileFailure(name() + ": " + *kind + "; 'uyconv script' converts plain text files only");
+      throw FileFailure(name() + ": " + *kind + "; 'uyconv script' converts plain text files and .docx, .xlsx and .pptx documents only");
     pos_ = offset_ = mark_;
   }
   const std::string& name() const { return src_.name(); }
@@ -376,6 +379,46 @@ void ConvertOne(const std::string& path, const Settings& set, Sink& sink) {
   emit();
 }
 
+// The office document of a file (nothing for text files and what cannot be read: the text
+// path reports those).
+std::optional<ds::DocumentType> DocumentOf(const std::string& path) {
+  if (path == "-") return std::nullopt;
+  try {
+    const ds::DocumentType t = ds::TypeOf(path);
+    if (t == ds::DocumentType::kNone || t == ds::DocumentType::kRtf) return std::nullopt;
+    return t;
+  } catch (const uy::FileError&) {
+    return std::nullopt;
+  }
+}
+
+// An office document, converted into a file of its own.
+int ConvertDocumentFile(const std::string& path, ds::DocumentType type, const std::vector<std::string>& files,
+                        const std::optional<std::string>& output, const Settings& set) {
+  // A zip archive that did not open as a document gets its reason from the conversion.
+  if (const auto why = ds::Refusal(type); why && type != ds::DocumentType::kOtherZip) {
+    Error(path + ": " + *why);
+    return 1;
+  }
+  if (files.size() != 1 || !output) {
+    Error(path + ": an office document is converted into a file of its own: give it alone, with -o OUT");
+    return 1;
+  }
+  ds::ConvertOptions options{set.from, set.to, set.e_acute, set.wrap, set.words};
+  try {
+    const ds::ConvertSummary s = ds::ConvertDocument(path, *output, options);
+    if (s.assumed && set.to != sc::Script::Uly)
+      Error(path + ": Latin without a letter only ULY or the New Script has: taken as ULY (give --from uyy "
+                   "for the New Script)");
+    if (s.runs_changed == 0)
+      Error(path + ": unchanged: no text in it was converted from " + std::string(sc::Name(s.from)));
+  } catch (const uy::FileError& e) {
+    Error(e.what());
+    return 1;
+  }
+  return 0;
+}
+
 struct Request {
   Settings set;
   std::vector<std::string> files, word_files;
@@ -462,6 +505,9 @@ int RunScript(const Args& args) {
     return 1;
   }
   r.set.words = &words;
+  for (const std::string& f : r.files)
+    if (const auto type = DocumentOf(f)) return ConvertDocumentFile(f, *type, r.files, r.output, r.set);
+
   int status = 0;
   try {
     Sink sink(r.output);

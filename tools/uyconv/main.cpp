@@ -115,8 +115,13 @@ const std::vector<Command>& Commands() {
        "letter only one of uly and uyy has is taken as uly (said on stderr).\n"
        "Text files keep their encoding, byte-order mark and line breaks: UTF-8 with or\n"
        "without its mark, UTF-16 with its mark in either byte order. Malformed input is\n"
-       "an error naming the file and byte offset; documents (zip and compound files,\n"
-       "rich text, HTML) are refused.\n"
+       "an error naming the file and byte offset.\n"
+       "A .docx, .xlsx or .pptx document is converted into the file -o names (give\n"
+       "it alone): every paragraph, table cell, text box, header, footer, note, string\n"
+       "and slide text, each letter keeping the formatting of the letter it came from;\n"
+       "paragraphs, tables, sections, sheets and slides turn their direction with the\n"
+       "script. Binary .doc .xls .ppt files are refused (save them as .docx .xlsx\n"
+       ".pptx first), and so are other documents for now.\n"
        "Text already in the target script is kept and wrapped in U+200B ... U+FEFF so\n"
        "that the way back leaves it alone; a wrapped span of the input is copied.\n\n"
        "  --from SCRIPT  the script of the input (default: told from the text)\n"
@@ -133,7 +138,8 @@ const std::vector<Command>& Commands() {
        "  echo 'ئانار' | uyconv script --to uky     анар\n"
        "  echo 'анар' | uyconv script --to uey      ئانار\n"
        "  echo 'ئەنجۈر' | uyconv script --to uyy    ənjür\n"
-       "  echo 'ənjür' | uyconv script --to uey     ئەنجۈر\n",
+       "  echo 'ənjür' | uyconv script --to uey     ئەنجۈر\n"
+       "  uyconv script --to uly -o report-latin.docx report.docx\n",
        RunScript},
   };
   return commands;

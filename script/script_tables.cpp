@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "tables.h"
+#include "script_tables.h"
 
 #include <array>
 #include <string_view>

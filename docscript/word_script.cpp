@@ -1,0 +1,367 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "word_script.h"
+
+#include <algorithm>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "document_error.h"
+
+namespace uy::docscript {
+namespace {
+
+namespace sc = uy::script;
+using formats::DocumentError;
+
+// The order the schema gives the children of each property element: new children go where
+// it puts them (Word refuses misplaced ones).
+constexpr std::string_view kRunOrder[] = {
+    "ins", "del", "moveFrom", "moveTo", "rStyle", "rFonts", "b", "bCs", "i", "iCs", "caps", "smallCaps", "strike",
+    "dstrike", "outline", "shadow", "emboss", "imprint", "noProof", "snapToGrid", "vanish", "webHidden", "color",
+    "spacing", "w", "kern", "position", "sz", "szCs", "highlight", "u", "effect", "bdr", "shd", "fitText",
+    "vertAlign", "rtl", "cs", "em", "lang", "eastAsianLayout", "specVanish", "oMath"};
+constexpr std::string_view kParagraphOrder[] = {
+    "pStyle", "keepNext", "keepLines", "pageBreakBefore", "framePr", "widowControl", "numPr", "suppressLineNumbers",
+    "pBdr", "shd", "tabs", "suppressAutoHyphens", "kinsoku", "wordWrap", "overflowPunct", "topLinePunct",
+    "autoSpaceDE", "autoSpaceDN", "bidi", "adjustRightInd", "snapToGrid", "spacing", "ind", "contextualSpacing",
+    "mirrorIndents", "suppressOverlap", "jc", "textDirection", "textAlignment", "textboxTightWrap", "outlineLvl",
+    "divId", "cnfStyle", "rPr", "sectPr", "pPrChange"};
+constexpr std::string_view kSectionOrder[] = {
+    "headerReference", "footerReference", "footnotePr", "endnotePr", "type", "pgSz", "pgMar", "paperSrc",
+    "pgBorders", "lnNumType", "pgNumType", "cols", "formProt", "vAlign", "noEndnote", "titlePg", "textDirection",
+    "bidi", "rtlGutter", "docGrid", "printerSettings", "sectPrChange"};
+constexpr std::string_view kTableOrder[] = {
+    "tblStyle", "tblpPr", "tblOverlap", "bidiVisual", "tblStyleRowBandSize", "tblStyleColBandSize", "tblW", "jc",
+    "tblCellSpacing", "tblInd", "tblBorders", "shd", "tblLayout", "tblCellMar", "tblLook", "tblCaption",
+    "tblDescription", "tblPrChange"};
+
+// Which child says the direction of each element that carries one.
+struct DirectionElement {
+  std::string_view element, flag;
+  std::span<const std::string_view> order;
+};
+constexpr DirectionElement kDirections[] = {
+    {"pPr", "bidi", kParagraphOrder}, {"sectPr", "bidi", kSectionOrder}, {"tblPr", "bidiVisual", kTableOrder}};
+
+// Complex-script properties and their western counterparts.
+constexpr std::pair<std::string_view, std::string_view> kPairs[] = {{"b", "bCs"}, {"i", "iCs"}, {"sz", "szCs"}};
+
+bool On(const PropChild& c) {
+  const std::string* v = c.Attr("val");
+  return !v || !(*v == "0" || *v == "false" || *v == "off");
+}
+
+// Edits of one property element: children set or removed, new ones placed in schema order.
+class PropsEditor {
+ public:
+  PropsEditor(const Props& props, std::string_view part, const std::string& prefix,
+              std::span<const std::string_view> order)
+      : props_(props), part_(part), prefix_(prefix), order_(order) {}
+
+  std::string Qualified(std::string_view local) const { return prefix_ + ":" + std::string(local); }
+  // <P:name P:attr="value".../>
+  std::string Element(std::string_view local, const std::vector<std::pair<std::string, std::string>>& attrs) const {
+    std::string s = "<" + Qualified(local);
+    for (const auto& [n, v] : attrs) s += " " + Qualified(n) + "=\"" + v + "\"";
+    return s + "/>";
+  }
+  void Set(std::string_view local, std::string xml) { ops_.push_back({std::string(local), std::move(xml)}); }
+  void Remove(std::string_view local) {
+    if (props_.Find(local)) ops_.push_back({std::string(local), std::nullopt});
+  }
+  void Emit(Edits& edits) const;
+
+ private:
+  std::size_t Rank(std::string_view local) const {
+    const auto it = std::find(order_.begin(), order_.end(), local);
+    return it == order_.end() ? order_.size() : static_cast<std::size_t>(it - order_.begin());
+  }
+  struct Op {
+    std::string local;
+    std::optional<std::string> xml;
+  };
+  const Props& props_;
+  std::string_view part_;
+  const std::string& prefix_;
+  std::span<const std::string_view> order_;
+  std::vector<Op> ops_;
+};
+
+void PropsEditor::Emit(Edits& edits) const {
+  std::vector<Op> ops = ops_;
+  std::stable_sort(ops.begin(), ops.end(), [&](const Op& a, const Op& b) { return Rank(a.local) < Rank(b.local); });
+  if (!props_.present || props_.empty_tag) {
+    std::string children;
+    for (const Op& op : ops)
+      if (op.xml) children += *op.xml;
+    if (children.empty()) return;
+    if (!props_.present) {
+      if (props_.insert_at == std::string::npos) return;
+      const std::string open = Qualified(props_.name);
+      edits.push_back({props_.insert_at, props_.insert_at, "<" + open + ">" + children + "</" + open + ">"});
+      return;
+    }
+    // <P:rPr .../>: the same start tag, opened.
+    std::string tag(part_.substr(props_.whole.begin, props_.whole.end - props_.whole.begin));
+    tag.erase(tag.rfind('/'));
+    edits.push_back({props_.whole.begin, props_.whole.end, tag + ">" + children + "</" + Qualified(props_.name) + ">"});
+    return;
+  }
+  for (const Op& op : ops) {
+    if (const PropChild* c = props_.Find(op.local)) {
+      edits.push_back({c->whole.begin, c->whole.end, op.xml.value_or("")});
+      continue;
+    }
+    if (!op.xml) continue;
+    std::size_t at = props_.close;
+    for (const PropChild& c : props_.children)
+      if (Rank(c.name) > Rank(op.local)) {
+        at = c.whole.begin;
+        break;
+      }
+    edits.push_back({at, at, *op.xml});
+  }
+}
+
+enum class Tag { kNone, kArabic, kLatin, kCyrillic };
+Tag UgTag(const std::string* value) {
+  if (!value) return Tag::kNone;
+  std::string v = *value;
+  std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (v == "ug" || v == "ug-cn" || v.starts_with("ug-arab")) return Tag::kArabic;
+  if (v.starts_with("ug-latn")) return Tag::kLatin;
+  if (v.starts_with("ug-cyrl")) return Tag::kCyrillic;
+  return Tag::kNone;
+}
+
+std::string_view TagOf(sc::Script s) {
+  return s == sc::Script::Uey ? "ug-CN" : s == sc::Script::Uky ? "ug-Cyrl" : "ug-Latn";
+}
+
+// w:lang with ug tags for the target script: western text carries its tag in w:val, complex
+// text in w:bidi.
+void Language(const Props& rpr, PropsEditor& ed, sc::Script to) {
+  const PropChild* lang = rpr.Find("lang");
+  if (!lang || (UgTag(lang->Attr("val")) == Tag::kNone && UgTag(lang->Attr("bidi")) == Tag::kNone)) return;
+  std::vector<std::pair<std::string, std::string>> attrs;
+  const bool complex = to == sc::Script::Uey;
+  const std::string_view slot = complex ? "bidi" : "val";
+  for (const auto& [n, v] : lang->attrs) {
+    if (n == slot || ((n == "val" || n == "bidi") && UgTag(&v) != Tag::kNone)) continue;
+    attrs.emplace_back(n, v);
+  }
+  attrs.emplace_back(slot, std::string(TagOf(to)));
+  ed.Set("lang", ed.Element("lang", attrs));
+}
+
+}  // namespace
+
+ScriptTransform::Turn ScriptTransform::turn() const {
+  if (options_.from == sc::Script::Uey) return Turn::kToLeftToRight;
+  if (options_.to == sc::Script::Uey) return Turn::kToRightToLeft;
+  return Turn::kNone;
+}
+
+void ScriptTransform::RunProps(const Props& rpr, bool run, Edits& edits) const {
+  PropsEditor ed(rpr, part_, info_->prefix, kRunOrder);
+  const Turn t = turn();
+  if (t != Turn::kNone) {
+    // The values the source letters showed become those the converted letters show.
+    for (const auto& [western, complex] : kPairs) {
+      const std::string_view from = t == Turn::kToLeftToRight ? complex : western;
+      const std::string_view to = t == Turn::kToLeftToRight ? western : complex;
+      const PropChild* c = rpr.Find(from);
+      if (!c) {
+        ed.Remove(to);
+        continue;
+      }
+      std::vector<std::pair<std::string, std::string>> attrs;
+      if (const std::string* v = c->Attr("val"); v && (from.starts_with("sz") || !On(*c))) attrs.emplace_back("val", *v);
+      ed.Set(to, ed.Element(to, attrs));
+    }
+    if (t == Turn::kToLeftToRight) {
+      ed.Remove("rtl");
+      ed.Remove("cs");
+    } else if (const PropChild* rtl = rpr.Find("rtl"); run && (!rtl || !On(*rtl))) {
+      ed.Set("rtl", ed.Element("rtl", {}));
+    }
+  }
+  Language(rpr, ed, options_.to);
+  ed.Emit(edits);
+}
+
+void ScriptTransform::DirectionProps(const Props& props, Edits& edits) const {
+  const Turn t = turn();
+  if (t == Turn::kNone) return;
+  for (const DirectionElement& d : kDirections) {
+    if (props.name != d.element) continue;
+    PropsEditor ed(props, part_, info_->prefix, d.order);
+    const PropChild* flag = props.Find(d.flag);
+    if (t == Turn::kToLeftToRight) ed.Remove(d.flag);
+    else if (!flag || !On(*flag)) ed.Set(d.flag, ed.Element(d.flag, {}));
+    // In a right-to-left paragraph "left" is the right edge: the same value keeps text at
+    // the logical start. What stood at the other edge goes to the start as well.
+    if (const PropChild* jc = props.Find("jc"); jc && props.name == "pPr") {
+      const std::string* v = jc->Attr("val");
+      if (v && (*v == "right" || *v == "end"))
+        ed.Set("jc", ed.Element("jc", {{"val", *v == "right" ? "left" : "start"}}));
+    }
+    ed.Emit(edits);
+  }
+}
+
+namespace {
+
+std::optional<std::string_view> AttrOf(const char** attrs, std::string_view name) {
+  for (const char** a = attrs; *a; a += 2)
+    if (name == a[0]) return std::string_view(a[1]);
+  return std::nullopt;
+}
+
+bool IsSlideParagraphProps(std::string_view local) {
+  if (local == "pPr" || local == "defPPr") return true;
+  return local.size() == 7 && local.starts_with("lvl") && local[3] >= '1' && local[3] <= '9' && local.ends_with("pPr");
+}
+
+}  // namespace
+
+// Slides: paragraph properties (and the levels of masters and lists) say rtl="1" and align
+// visually (algn="r"): right-aligned text goes to the start, the way back aligns it right.
+// Tables say rtl="1" too. Language attributes follow the script.
+void ScriptTransform::SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const {
+  const Turn t = turn();
+  const bool rtl = t == Turn::kToRightToLeft;
+  auto push = [&](std::optional<Edit> e) {
+    if (e) edits.push_back(std::move(*e));
+  };
+  if (IsSlideParagraphProps(local) || local == "tblPr") {
+    if (t == Turn::kNone) return;
+    const auto v = AttrOf(attrs, "rtl");
+    if (v && (*v == "1" || *v == "true") && !rtl) push(SetAttribute(part_, tag, "rtl", std::nullopt));
+    if (rtl && !(v && (*v == "1" || *v == "true"))) push(SetAttribute(part_, tag, "rtl", "1"));
+    if (local == "tblPr") return;
+    const auto algn = AttrOf(attrs, "algn");
+    if (!rtl && algn == "r") push(SetAttribute(part_, tag, "algn", "l"));
+    if (rtl && (!algn || algn == "l")) push(SetAttribute(part_, tag, "algn", "r"));
+  } else if (local == "rPr" || local == "endParaRPr" || local == "defRPr") {
+    for (const char* name : {"lang", "altLang"}) {
+      const auto v = AttrOf(attrs, name);
+      const std::string value(v.value_or(""));
+      if (v && UgTag(&value) != Tag::kNone && value != TagOf(options_.to))
+        push(SetAttribute(part_, tag, name, TagOf(options_.to)));
+    }
+  }
+}
+
+void ScriptTransform::OnTag(std::string_view local, Range tag, const char** attrs, Edits& edits) {
+  const Turn t = turn();
+  if (t == Turn::kNone && markup_ == Markup::kSheet) return;
+  if (markup_ == Markup::kSlide) return SlideTag(local, tag, attrs, edits);
+  const bool rtl = t == Turn::kToRightToLeft;
+  auto attr = [&](std::string_view name) { return AttrOf(attrs, name); };
+  std::optional<Edit> e;
+  if (local == "sheetView") {
+    const auto v = attr("rightToLeft");
+    const bool on = v && (*v == "1" || *v == "true");
+    if (on != rtl) e = SetAttribute(part_, tag, "rightToLeft", rtl ? std::optional<std::string_view>("1") : std::nullopt);
+  } else if (local == "alignment") {
+    // readingOrder: 0 as the text says, 1 left to right, 2 right to left.
+    if (const auto v = attr("readingOrder"); v && *v == (rtl ? "1" : "2"))
+      e = SetAttribute(part_, tag, "readingOrder", rtl ? "2" : "1");
+  }
+  if (e) edits.push_back(std::move(*e));
+}
+
+void ScriptTransform::OnProps(const Props& props, Edits& edits) {
+  if (props.name == "rPr") RunProps(props, false, edits);
+  else DirectionProps(props, edits);
+}
+
+namespace {
+
+// The output units of each slot: the offset map is monotone, so the letters that came from one
+// slot are one stretch of the output. A tab, break or hyphen keeps its element; anything else
+// converted from it joins the nearest text slot.
+std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view out, const std::vector<std::size_t>& map) {
+  const std::size_t n = p.slots.size();
+  std::vector<std::size_t> ends(n);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < n; ++i) ends[i] = at += p.slots[i].text.size();
+  std::vector<std::u16string> pieces(n);
+  std::size_t s = 0;
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    while (s + 1 < n && map[k] >= ends[s]) ++s;
+    pieces[s] += out[k];
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!p.slots[i].special) continue;
+    std::u16string& piece = pieces[i];
+    if (const std::size_t f = piece.find(p.slots[i].text[0]); f != std::u16string::npos) piece.erase(f, 1);
+    if (piece.empty()) continue;
+    std::size_t to = i;
+    for (std::size_t j = i; j-- > 0 && to == i;)
+      if (!p.slots[j].special) to = j;
+    for (std::size_t j = i + 1; j < n && to == i; ++j)
+      if (!p.slots[j].special) to = j;
+    if (to == i) throw DocumentError("a paragraph's converted text has no text element to go into");
+    pieces[to] = to < i ? pieces[to] + piece : piece + pieces[to];
+    piece.clear();
+  }
+  return pieces;
+}
+
+// Letters of the script's alphabet family in a text.
+std::size_t LettersOf(sc::Script s, std::u16string_view text) {
+  const sc::Detection d = sc::DetectScript(text);
+  return s == sc::Script::Uey ? d.arabic : s == sc::Script::Uky ? d.cyrillic : d.latin;
+}
+
+bool EdgeSpace(std::u16string_view t) {
+  auto space = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+  return !t.empty() && (space(t.front()) || space(t.back()));
+}
+
+}  // namespace
+
+void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
+  ++paragraphs_;
+  const std::u16string text = p.Text();
+  // Runs whose letters were converted; kept foreign words keep their formatting.
+  std::vector<std::u16string> before(p.runs.size()), after(p.runs.size());
+  if (!text.empty()) {
+    std::vector<std::size_t> map;
+    const std::u16string out = sc::Convert(text, options_, &map);
+    const std::vector<std::u16string> pieces = Distribute(p, out, map);
+    const std::string t = info_->Qualified("t");
+    for (std::size_t i = 0; i < p.slots.size(); ++i) {
+      const TextSlot& s = p.slots[i];
+      if (s.special) continue;
+      before[s.run] += s.text;
+      after[s.run] += pieces[i];
+      if (pieces[i] == s.text) continue;
+      const bool preserve = s.preserve || EdgeSpace(pieces[i]);
+      const std::string open = "<" + t + (preserve ? " xml:space=\"preserve\">" : ">");
+      if (s.empty_tag) {
+        edits.push_back({s.open.begin, s.open.end, open + EscapeText(pieces[i]) + "</" + t + ">"});
+        continue;
+      }
+      if (preserve && !s.preserve) edits.push_back({s.open.begin, s.open.end, open});
+      edits.push_back({s.inner.begin, s.inner.end, EscapeText(pieces[i])});
+    }
+  }
+  for (std::size_t r = 0; r < p.runs.size(); ++r) {
+    if (before[r] == after[r]) continue;
+    ++runs_changed_;
+    if (markup_ == Markup::kWord && LettersOf(options_.from, before[r]) > 0 && LettersOf(options_.to, after[r]) > 0)
+      RunProps(p.runs[r].rpr, true, edits);
+  }
+  if (markup_ == Markup::kSlide && turn() == Turn::kToRightToLeft && !p.ppr.present &&
+      p.ppr.insert_at != std::string::npos)
+    edits.push_back({p.ppr.insert_at, p.ppr.insert_at, "<" + info_->Qualified("pPr") + " rtl=\"1\" algn=\"r\"/>"});
+  if (markup_ != Markup::kWord) return;
+  DirectionProps(p.ppr, edits);
+}
+
+}  // namespace uy::docscript

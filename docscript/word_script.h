@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The transforms of word-processing parts: the script conversion, and the collection of the
+// text that tells a document's script.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "script.h"
+#include "word_walk.h"
+
+namespace uy::docscript {
+
+// Converts every paragraph's text at once and gives each output letter the run of the source
+// letter it came from. Between the Arabic script and the others, runs whose text changed take
+// the complex-script bold, italic and size as the western ones (and back), lose (or gain) the
+// right-to-left run flag, and ug language tags follow the script; paragraphs, sections and
+// tables turn their direction, alignment kept at the same logical edge.
+class ScriptTransform : public WordTransform {
+ public:
+  explicit ScriptTransform(const script::Options& options) : options_(options) {}
+  // The part about to be walked and what the walk learns of it.
+  void Begin(std::string_view part, const PartInfo* info, Markup markup = Markup::kWord) {
+    part_ = part;
+    info_ = info;
+    markup_ = markup;
+  }
+  void OnParagraph(const Paragraph& p, Edits& edits) override;
+  void OnProps(const Props& props, Edits& edits) override;
+  // Spreadsheets: right-to-left sheets (sheetView rightToLeft) and reading orders of cell
+  // formats turn with the script; their one size and weight stay.
+  void OnTag(std::string_view local, Range tag, const char** attrs, Edits& edits) override;
+
+  std::size_t paragraphs() const { return paragraphs_; }
+  std::size_t runs_changed() const { return runs_changed_; }
+
+ private:
+  enum class Turn { kNone, kToLeftToRight, kToRightToLeft };
+  Turn turn() const;
+  // `run`: a run's own properties (the way back marks those right to left; styles and
+  // defaults are not, or kept Latin words would be laid out right to left too).
+  void RunProps(const Props& rpr, bool run, Edits& edits) const;
+  void DirectionProps(const Props& props, Edits& edits) const;
+  void SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const;
+
+  script::Options options_;
+  std::string_view part_;
+  const PartInfo* info_ = nullptr;
+  Markup markup_ = Markup::kWord;
+  std::size_t paragraphs_ = 0, runs_changed_ = 0;
+};
+
+// Counts the letters of every paragraph for telling the script.
+class CollectTransform : public WordTransform {
+ public:
+  void OnParagraph(const Paragraph& p, Edits&) override { script::CountLetters(p.Text(), detection); }
+  void OnProps(const Props&, Edits&) override {}
+  script::Detection detection;
+};
+
+}  // namespace uy::docscript

@@ -364,6 +364,7 @@ MostlyUtf8 ProbeMostlyUtf8(InputFile& in) {
       while (len > 0 && k < len && i + k < have && (buf[i + k] & 0xC0) == 0x80) ++k;
       if (len == 0 || k < len) {
         if (out.malformed++ == 0) out.first_malformed = at + i;
+        if (out.malformed * 100 > in.size()) return out;  // binary: no need to read on
         continue;
       }
       if (len == 2 && b >= 0xD8 && b <= 0xDB) ++letters;

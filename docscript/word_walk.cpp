@@ -47,25 +47,31 @@ std::optional<Edit> SetAttribute(std::string_view part, Range tag, std::string_v
                                  std::optional<std::string_view> value) {
   const std::string_view t = part.substr(tag.begin, tag.end - tag.begin);
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  std::size_t name_end = 1;
-  while (name_end < t.size() && !blank(t[name_end]) && t[name_end] != '/' && t[name_end] != '>') ++name_end;
-  // The attribute: a blank, the name, blanks, '=', blanks, a quoted value.
-  for (std::size_t i = name_end; (i = t.find(name, i)) != std::string_view::npos; i += name.size()) {
-    if (!blank(t[i - 1])) continue;
-    std::size_t k = i + name.size();
-    while (k < t.size() && blank(t[k])) ++k;
-    if (k >= t.size() || t[k] != '=') continue;
-    ++k;
-    while (k < t.size() && blank(t[k])) ++k;
-    if (k >= t.size() || (t[k] != '"' && t[k] != '\'')) continue;
-    const std::size_t close = t.find(t[k], k + 1);
+  std::size_t i = 1;
+  while (i < t.size() && !blank(t[i]) && t[i] != '/' && t[i] != '>') ++i;
+  // The attributes one after the other (the parser has checked the tag), so that a name is
+  // never taken from inside another attribute's value: blanks, name, '=', quoted value.
+  std::size_t after_last = i;
+  for (;;) {
+    const std::size_t start = i;
+    while (i < t.size() && blank(t[i])) ++i;
+    if (i >= t.size() || t[i] == '/' || t[i] == '>') break;
+    const std::size_t name_start = i;
+    while (i < t.size() && !blank(t[i]) && t[i] != '=') ++i;
+    const std::string_view an = t.substr(name_start, i - name_start);
+    while (i < t.size() && (blank(t[i]) || t[i] == '=')) ++i;
+    if (i >= t.size() || (t[i] != '"' && t[i] != '\'')) break;
+    const std::size_t close = t.find(t[i], i + 1);
     if (close == std::string_view::npos) break;
-    const std::size_t from = tag.begin + i - 1, to = tag.begin + close + 1;
-    if (!value) return Edit{from, to, ""};
-    return Edit{from, to, " " + std::string(name) + "=\"" + std::string(*value) + "\""};
+    i = after_last = close + 1;
+    if (an != name) continue;
+    if (!value) return Edit{tag.begin + start, tag.begin + i, ""};
+    return Edit{tag.begin + start, tag.begin + i, " " + std::string(name) + "=\"" + std::string(*value) + "\""};
   }
   if (!value) return std::nullopt;
-  return Edit{tag.begin + name_end, tag.begin + name_end, " " + std::string(name) + "=\"" + std::string(*value) + "\""};
+  // A new attribute goes after the others, so that it never meets an edit of one of them.
+  const std::size_t at = tag.begin + after_last;
+  return Edit{at, at, " " + std::string(name) + "=\"" + std::string(*value) + "\""};
 }
 
 const std::string* PropChild::Attr(std::string_view local) const {
@@ -211,7 +217,10 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
   const Name n = Split(qname, markup);
   names_.emplace_back(n.word ? n.local : std::string_view());
   const Range tag = TagRange(p);
-  if (const std::string why = Limit(); !why.empty()) {
+  std::string why = Limit();
+  // A text element holds characters only: its content is replaced whole.
+  if (why.empty() && in_text_) why = "a text element holds other elements";
+  if (!why.empty()) {
     failure = why;
     XML_StopParser(p, XML_FALSE);
     return;

@@ -544,7 +544,7 @@ class Forward {
 class Backward {
  public:
   Backward(Script from, bool wrap, bool keep_marks, const WordList* words)
-      : from_(from), wrap_(wrap), keep_marks_(keep_marks), t_(BwdTable(from)) {
+      : wrap_(wrap), keep_marks_(keep_marks), t_(BwdTable(from)) {
     words_ = words ? words->For(from) : nullptr;
     const std::u16string_view alphabet = SourceLetters(from);
     auto id = [&](char16_t c) { return static_cast<int>(alphabet.find(c)); };
@@ -857,7 +857,6 @@ class Backward {
     return j;
   }
 
-  Script from_;
   bool wrap_, keep_marks_;
   const std::uint8_t* t_;
   const WordList::PerScript* words_;

@@ -141,7 +141,7 @@ TEST(DocScript, WorkbookStringsAndSheetDirection) {
   const std::string ns = " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
   auto sst = [&](const std::string& items) { return "<sst" + ns + ">" + items + "</sst>"; };
   auto sheet = [&](const std::string& view, const std::string& text) {
-    return "<worksheet" + ns + "><sheetViews><sheetView" + view + " workbookViewId=\"0\"/></sheetViews><sheetData><row>"
+    return "<worksheet" + ns + "><sheetViews><sheetView workbookViewId=\"0\"" + view + "/></sheetViews><sheetData><row>"
            "<c t=\"inlineStr\"><is><t>" + text + "</t></is></c><c><v>2015</v></c></row></sheetData></worksheet>";
   };
   auto styles = [&](const char* order) {
@@ -187,7 +187,7 @@ TEST(DocScript, SlidesTextDirectionAndLanguage) {
   // The way back: every paragraph right to left and aligned right.
   ds::ConvertDocument(dir / "out.pptx", dir / "back.pptx", To(kUky, kUey));
   EXPECT_EQ(PartOf(dir / "back.pptx", "ppt/slides/slide1.xml"),
-            slide(R"(<a:p><a:pPr rtl="1" algn="r"/><a:r><a:rPr lang="ug-CN" b="1"/><a:t>سا</a:t></a:r>)"
+            slide(R"(<a:p><a:pPr algn="r" rtl="1"/><a:r><a:rPr lang="ug-CN" b="1"/><a:t>سا</a:t></a:r>)"
                   R"(<a:r><a:rPr lang="ug-CN"/><a:t>ئەت.</a:t></a:r><a:br/><a:fld type="slidenum"><a:t>2</a:t></a:fld></a:p>)"
                   R"(<a:p><a:pPr rtl="1" algn="r"/><a:r><a:t>بار</a:t></a:r></a:p>)"));
 }

@@ -11,11 +11,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 uyconv=${1:-build/default/tools/uyconv/uyconv}
 python3 - "$uyconv" <<'PY'
-import importlib.util, subprocess, sys
-spec = importlib.util.spec_from_file_location("letter_pairs", "scripts/make-letter-pairs.py")
-lp = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(lp)
-LETTERS = set(lp.LETTERS)
+import runpy, subprocess, sys
+# The word list and letters of the letter-pair script, without running it.
+lp = runpy.run_path("scripts/make-letter-pairs.py")
+LETTERS = set(lp["LETTERS"])
 VOWELS = {0x0627, 0x06D5, 0x0648, 0x06C7, 0x06C6, 0x06C8, 0x06D0, 0x0649}
 CARRIER = 0x0626
 
@@ -24,7 +23,7 @@ def shaped(w):
         return False
     return all(ord(c) != CARRIER or (i + 1 < len(w) and ord(w[i + 1]) in VOWELS) for i, c in enumerate(w))
 
-words = sorted({w for w in lp.read_words() if shaped(w)})
+words = sorted({w for w in lp["read_words"]() if shaped(w)})
 print(f"{len(words)} Uyghur-shaped words")
 def run(args, text):
     return subprocess.run([sys.argv[1], "script"] + args, input=text.encode(), check=True,

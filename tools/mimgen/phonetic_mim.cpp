@@ -53,7 +53,7 @@ std::string CarrierMacro() {
 
 // One map per kind of key. The word-start flag is the variable in-word, which m17n starts
 // at 0 (a word start) in every input context.
-struct MapSpec {
+struct MapGroup {
   KeyKind kind;
   const char* name;
   const char* comment;
@@ -61,7 +61,7 @@ struct MapSpec {
   const char* after;   // actions behind it
 };
 
-constexpr std::array<MapSpec, 5> kMaps{{
+constexpr std::array<MapGroup, 5> kMaps{{
     {KeyKind::kSingle, "letter", "letters, symbols and punctuation: inside a word afterwards", "",
      " (set in-word 1)"},
     {KeyKind::kVowel, "vowel", "vowels, after the carrier at a word start", " (carrier)",
@@ -73,18 +73,18 @@ constexpr std::array<MapSpec, 5> kMaps{{
      "", ""},
 }};
 
-std::string MapRules(const MapSpec& spec) {
-  std::string out = " ;; " + std::string(spec.comment) + "\n (" + spec.name;
+std::string MapRules(const MapGroup& group) {
+  std::string out = " ;; " + std::string(group.comment) + "\n (" + group.name;
   const auto& map = editor::KeyMap();
   for (char key = ' '; key <= '~'; ++key) {
     const editor::KeyAction& action = map[static_cast<unsigned char>(key)];
-    if (action.kind != spec.kind) continue;
-    out += "\n  (" + KeyString(key) + spec.before;
-    if (spec.kind == KeyKind::kNone)
+    if (action.kind != group.kind) continue;
+    out += "\n  (" + KeyString(key) + group.before;
+    if (group.kind == KeyKind::kNone)
       out += " (set in-word 0) (unhandle)";
     else
       out += " " + Quoted(action.text);
-    out += std::string(spec.after) + ")";
+    out += std::string(group.after) + ")";
   }
   return out + ")\n";
 }
@@ -95,10 +95,10 @@ std::string PhoneticMim() {
   std::string out = Header("ug-phonetic.mim", "phonetic", kDescription);
   out += CarrierMacro();
   out += "(map\n";
-  for (const MapSpec& spec : kMaps) out += MapRules(spec);
+  for (const MapGroup& group : kMaps) out += MapRules(group);
   out += CaretRules() + ")\n\n";
   out += "(state\n (init";
-  for (const MapSpec& spec : kMaps) out += "\n  (" + std::string(spec.name) + ")";
+  for (const MapGroup& group : kMaps) out += "\n  (" + std::string(group.name) + ")";
   out += "\n  (caret)\n";
   out += "  ;; any other key (Enter, Backspace, Tab, characters of other layouts...) starts a word\n";
   out += "  (nil (set in-word 0) (unhandle))))\n\n";

@@ -36,11 +36,8 @@ constexpr std::uint64_t kMaxPart = std::uint64_t{64} << 20;
 constexpr std::uint64_t kMaxTextParts = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxParts = 65536;
 
-struct ArchiveCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-using ZipFile = std::unique_ptr<zip_file_t, decltype(&zip_fclose)>;
+using Archive = formats::ZipArchive;
+using ZipFile = formats::ZipPart;
 
 // The parts of a word-processing document that hold paragraphs or their styles.
 bool IsWordTextPart(std::string_view name) {
@@ -92,7 +89,7 @@ bool HasPart(const std::vector<zip_stat_t>& entries, std::string_view name) {
 std::string ReadPart(zip_t* z, zip_uint64_t index, const zip_stat_t& st) {
   if (st.size > kMaxPart)
     throw DocumentError(std::string("the part ") + st.name + " is larger than " + std::to_string(kMaxPart >> 20) + " MB");
-  ZipFile f(zip_fopen_index(z, index, 0), &zip_fclose);
+  ZipFile f(zip_fopen_index(z, index, 0));
   if (!f) throw DocumentError(std::string("cannot open the part ") + st.name + ": " + zip_strerror(z));
   std::string data(static_cast<std::size_t>(st.size) + 1, '\0');
   std::size_t got = 0;

@@ -419,12 +419,6 @@ void DetectCompound(const std::string& file, Detector& d) {
   }
 }
 
-struct ArchiveCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-struct EntryCloser {
-  void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
 
 // Parts most likely to hold the document's text come first.
 int PartRank(std::string_view name) {
@@ -440,7 +434,7 @@ int PartRank(std::string_view name) {
 void DetectZip(InputFile& in, Detector& d) {
   CheckZipLayout(in.fd(), in.size());
   int err = 0;
-  std::unique_ptr<zip_t, ArchiveCloser> z(zip_open(in.path().c_str(), ZIP_RDONLY, &err));
+  ZipArchive z(zip_open(in.path().c_str(), ZIP_RDONLY, &err));
   if (!z) throw DocumentError("not a readable zip archive: " + ZipErrorText(err));
   const std::vector<zip_stat_t> entries = ReadZipEntries(z.get());
   std::vector<std::pair<int, zip_uint64_t>> order;
@@ -451,7 +445,7 @@ void DetectZip(InputFile& in, Detector& d) {
   std::u16string units;
   for (const auto& [rank, index] : order) {
     const char* name = entries[index].name;
-    std::unique_ptr<zip_file_t, EntryCloser> f(zip_fopen_index(z.get(), index, 0));
+    ZipPart f(zip_fopen_index(z.get(), index, 0));
     if (!f) throw DocumentError(std::string("cannot open the part ") + name + " of the archive: " + zip_strerror(z.get()));
     std::optional<Utf8Units> decoder;
     bool text = true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,17 @@ bool EndsWithZipDirectory(int fd, std::uint64_t size);
 // The directory as libzip reads it: complete entries, no name twice, nothing encrypted.
 // Throws DocumentError.
 std::vector<zip_stat_t> ReadZipEntries(zip_t* z);
+
+// libzip handles that close themselves: an archive opened for reading is discarded (what
+// writes an archive closes it itself), a part's reader closed.
+struct ZipDiscard {
+  void operator()(zip_t* z) const { zip_discard(z); }
+};
+struct ZipPartClose {
+  void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+using ZipArchive = std::unique_ptr<zip_t, ZipDiscard>;
+using ZipPart = std::unique_ptr<zip_file_t, ZipPartClose>;
 
 // libzip's text for one of its error codes.
 std::string ZipErrorText(int code);

@@ -57,11 +57,8 @@ constexpr std::size_t kPiece = std::size_t{1} << 18;
 // its size, deflating being the slow step.
 constexpr std::uint64_t kDeflateWeight = 4;
 
-struct ArchiveCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-using File = std::unique_ptr<zip_file_t, decltype(&zip_fclose)>;
+using Archive = ZipArchive;
+using File = ZipPart;
 
 // libzip's own allocation failures are ours as well.
 void ThrowIfNoMemory(int zip_code) {
@@ -69,7 +66,7 @@ void ThrowIfNoMemory(int zip_code) {
 }
 
 File OpenPart(zip_t* z, zip_uint64_t index, zip_flags_t flags, const char* name) {
-  File f(zip_fopen_index(z, index, flags), &zip_fclose);
+  File f(zip_fopen_index(z, index, flags));
   if (!f) {
     ThrowIfNoMemory(zip_error_code_zip(zip_get_error(z)));
     throw DocumentError(std::string("cannot open the part ") + name + " of the archive: " + zip_strerror(z));
@@ -547,7 +544,7 @@ void VerifyZip(const std::filesystem::path& path, const std::vector<ZipEntryChec
     if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 || want.name != st.name ||
         st.size != want.size || st.crc != want.crc)
       throw DocumentError(what + "'s part " + want.name + " differs from what was meant");
-    File f(zip_fopen_index(z.get(), static_cast<zip_uint64_t>(i), 0), &zip_fclose);
+    File f(zip_fopen_index(z.get(), static_cast<zip_uint64_t>(i), 0));
     if (!f) throw DocumentError(what + "'s part " + want.name + " cannot be opened: " + zip_strerror(z.get()));
     std::uint64_t got = 0;
     for (zip_int64_t n; (n = zip_fread(f.get(), buf.data(), buf.size())) != 0; got += static_cast<std::uint64_t>(n)) {

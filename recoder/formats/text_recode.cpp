@@ -349,8 +349,10 @@ MostlyUtf8 ProbeMostlyUtf8(InputFile& in) {
   std::vector<std::uint8_t> buf(std::size_t{1} << 20);
   std::size_t have = 0;
   for (;;) {
-    const std::size_t n = static_cast<std::size_t>(::pread(in.fd(), buf.data() + have, buf.size() - have, static_cast<off_t>(at + have)));
-    if (n == static_cast<std::size_t>(-1)) throw FileError(FileError::Kind::Read, in.path(), ErrnoText(errno));
+    const ssize_t r = ::pread(in.fd(), buf.data() + have, buf.size() - have, static_cast<off_t>(at + have));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) throw FileError(FileError::Kind::Read, in.path(), errno);
+    const auto n = static_cast<std::size_t>(r);
     const bool last = n == 0;
     have += n;
     std::size_t i = 0;

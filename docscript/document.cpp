@@ -19,6 +19,7 @@
 #include "docscript.h"
 #include "document_error.h"
 #include "file_io.h"
+#include "rtf_script.h"
 #include "word_script.h"
 #include "word_walk.h"
 #include "zip_checks.h"
@@ -302,11 +303,11 @@ std::optional<std::string> Refusal(DocumentType t) {
       return "a binary office document (.doc, .xls or .ppt), whose text cannot change its length safely; "
              "save it as .docx, .xlsx or .pptx first";
     case DocumentType::kOpenDocument: return "an OpenDocument file (.odt .ods .odp); converting it is not supported yet";
-    case DocumentType::kRtf: return "rich text (RTF); converting it is not supported yet";
     case DocumentType::kOtherZip: return "a zip archive that is no office document";
     case DocumentType::kWordDocx:
     case DocumentType::kSpreadsheetXlsx:
     case DocumentType::kPresentationPptx:
+    case DocumentType::kRtf:
     case DocumentType::kNone: break;
   }
   return std::nullopt;
@@ -389,6 +390,7 @@ ConvertSummary ConvertDocument(const fs::path& input, const fs::path& output, co
   if (SameFile(input, output)) throw FileError(FileError::Kind::Create, output, "it is the document being converted");
   try {
     const DocumentType t = TypeOfFile(in);
+    if (t == DocumentType::kRtf) return ConvertRtf(in, output, options);
     if (t != DocumentType::kOtherZip) throw DocumentError(Refusal(t).value_or("not an office document"));
     return Convert(in, output, options);
   } catch (const DocumentError& e) {

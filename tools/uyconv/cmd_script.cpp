@@ -385,7 +385,7 @@ std::optional<ds::DocumentType> DocumentOf(const std::string& path) {
   if (path == "-") return std::nullopt;
   try {
     const ds::DocumentType t = ds::TypeOf(path);
-    if (t == ds::DocumentType::kNone || t == ds::DocumentType::kRtf) return std::nullopt;
+    if (t == ds::DocumentType::kNone) return std::nullopt;
     return t;
   } catch (const uy::FileError&) {
     return std::nullopt;

@@ -52,8 +52,8 @@ FONTS = ('<office:font-face-decls><style:font-face style:name="UKIJ Tuz" svg:fon
 UG = ('style:font-name-complex="UKIJ Tuz" style:language-complex="ug" style:country-complex="CN" '
       'fo:language="en" fo:country="US"')
 RTL = 'style:writing-mode="rl-tb" fo:text-align="end"'
-# Run styles: only the complex-script values, as the writer's bold and italic buttons set them
-# for Arabic text; colour is one value for all scripts.
+# Run styles (direct formatting): only the complex-script values, as the writer's bold and italic
+# buttons set them for Arabic text; colour is one value for all scripts.
 SPANS = ('<style:style style:name="Bold" style:family="text"><style:text-properties '
          'style:font-weight-complex="bold"/></style:style>'
          '<style:style style:name="Italic" style:family="text"><style:text-properties '
@@ -97,8 +97,8 @@ def fodt():
               '<style:style style:name="Uyghur_20_Heading" style:display-name="Uyghur Heading" '
               'style:family="paragraph" style:parent-style-name="Uyghur" style:default-outline-level="1">'
               '<style:text-properties style:font-size-complex="20pt" style:font-weight-complex="bold"/>'
-              '</style:style>%s</office:styles>' % (UG, RTL, SPANS))
-    auto = ('<office:automatic-styles>'
+              '</style:style></office:styles>' % (UG, RTL))
+    auto = ('<office:automatic-styles>%s' % SPANS +
             '<style:style style:name="Tbl" style:family="table"><style:table-properties '
             'style:width="12cm" table:align="right" style:writing-mode="rl-tb"/></style:style>'
             '<style:page-layout style:name="Page"><style:page-layout-properties fo:page-width="21cm" '

@@ -119,18 +119,19 @@ std::string RtfScriptTransform::Stretch(const RtfSlot& slot, std::u16string_view
   const RtfCharState& c = slot.state;
   const bool turns = turn() != Turn::kNone && LettersOf(options_.from, slot.text) > 0 && LettersOf(options_.to, text) > 0;
   const bool uc1 = c.uc > kMaxFallback && !Ascii(text);
-  if (!turns && !uc1) return (slot.after_word ? " " : "") + RtfText(text, c.uc);
   std::string group = "{";
   if (turns) {
+    // Only what differs from the state the text is under: the rest holds already.
     const bool ug = c.lang == kUyghurLcid || c.alang == kUyghurLcid;
-    if (turn() == Turn::kToLeftToRight)
-      group += "\\ltrch" + Flag("b", c.ab) + Flag("i", c.ai) + "\\fs" + std::to_string(c.afs) +
-               (ug ? "\\lang" + std::to_string(kUyghurLcid) : "");
-    else
-      group += "\\rtlch" + Flag("ab", c.b) + Flag("ai", c.i) + "\\afs" + std::to_string(c.fs) +
-               (ug ? "\\alang" + std::to_string(kUyghurLcid) : "");
+    const bool ltr = turn() == Turn::kToLeftToRight;
+    if (c.rtl == ltr) group += ltr ? "\\ltrch" : "\\rtlch";
+    if (c.b != c.ab) group += Flag(ltr ? "b" : "ab", ltr ? c.ab : c.b);
+    if (c.i != c.ai) group += Flag(ltr ? "i" : "ai", ltr ? c.ai : c.i);
+    if (c.fs != c.afs) group += (ltr ? "\\fs" : "\\afs") + std::to_string(ltr ? c.afs : c.fs);
+    if (ug && (ltr ? c.lang : c.alang) != kUyghurLcid) group += (ltr ? "\\lang" : "\\alang") + std::to_string(kUyghurLcid);
   }
   if (uc1) group += "\\uc1";
+  if (group.size() == 1) return (slot.after_word ? " " : "") + RtfText(text, c.uc);
   return group + " " + RtfText(text, uc1 ? 1 : c.uc) + "}";
 }
 

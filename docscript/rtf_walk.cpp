@@ -127,7 +127,7 @@ constexpr std::string_view kSkipped[] = {
     "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator", "userprops", "private", "bkmkstart",
     "bkmkend", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "ftncn", "aftncn", "filetbl", "xmlnstbl", "falt",
     "panose", "fname", "leveltext", "levelnumbers", "objdata", "result", "atnid", "atnauthor", "atndate",
-    "atnref", "atrfstart", "atrfend", "atnparent", "mmathPr", "docvar", "pgdsctbl", "listpicture"};
+    "atnref", "atrfstart", "atrfend", "atnparent", "mmathPr", "docvar", "listpicture"};
 // Destinations of their own paragraphs.
 constexpr std::string_view kTextDestinations[] = {"footnote", "annotation", "header", "headerl", "headerr",
                                                   "headerf", "footer", "footerl", "footerr", "footerf"};
@@ -303,15 +303,15 @@ void Walker::Close(const Token& t) {
 
 void Walker::Destination(const Token& t) {
   Group& g = top();
-  if (g.star && !In(kTextDestinations, t.word)) {
-    g.mode = Mode::kSkip;
-  } else if (In(kSkipped, t.word)) {
+  if (t.word == "stylesheet" || t.word == "pgdsctbl") {
+    // Page styles hold headers and footers: their text is the document's, not their names.
+    g.mode = Mode::kStyles;
+  } else if ((g.star && !In(kTextDestinations, t.word)) || In(kSkipped, t.word)) {
     g.mode = Mode::kSkip;
   } else if (t.word == "fonttbl") {
     g.mode = Mode::kFonts;
-  } else if (t.word == "stylesheet") {
-    g.mode = Mode::kStyles;
-  } else if (In(kTextDestinations, t.word) && g.mode == Mode::kText) {
+  } else if (In(kTextDestinations, t.word) && g.mode != Mode::kSkip) {
+    g.mode = Mode::kText;
     g.text_dest = true;
     open_.emplace_back();
   }

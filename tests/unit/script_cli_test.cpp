@@ -77,10 +77,9 @@ TEST(ScriptCli, ErrorsNameTheFileAndOffset) {
 
 TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   uytest::TempDir dir;
-  // Binary office files, documents on standard input, rich text and HTML are refused.
+  // Binary office files, documents on standard input and HTML are refused.
   const std::tuple<const char*, std::string, const char*> refused[] = {
       {"a.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "save it as .docx, .xlsx or .pptx first"},
-      {"a.txt", "{\\rtf1 ئانار}", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"b.txt", "<!DOCTYPE html><p>ئانار</p>", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"c.htm", "ئانار", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"d.docx", std::string("PK\x03\x04rest", 8), "no end of directory record"},
@@ -107,6 +106,11 @@ TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   const auto out = uytest::ReadZip(dir / "b.docx");
   ASSERT_EQ(out.size(), 1u);
   EXPECT_NE(out[0].data.find("<w:t>анар</w:t>"), std::string::npos) << out[0].data;
+  // Rich text too, whatever its name.
+  uytest::WriteFile(dir / "a.txt", "{\\rtf1 \\u1576?\\u1575?\\u1585?}");
+  r = RunProgram({uytest::kUyconv, "script", "--to", "uly", "-o", (dir / "b.rtf").string(), (dir / "a.txt").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(uytest::ReadFile(dir / "b.rtf"), "{\\rtf1 bar}");
 }
 
 TEST(ScriptCli, WordsFile) {

@@ -12,6 +12,8 @@
 
 #include "document_error.h"
 #include "file_io.h"
+#include "utf.h"
+#include <cstdio>
 
 namespace uy::docscript {
 namespace {
@@ -159,17 +161,23 @@ void RtfScriptTransform::OnDirectionWord(std::string_view word, Range range) {
   if (t == Turn::kNone) return;
   using Pairs = std::span<const std::pair<std::string_view, std::string_view>>;
   for (const auto& [from, to] : t == Turn::kToLeftToRight ? Pairs(kToLeftToRight) : Pairs(kToRightToLeft))
-    if (word == from) edits_.push_back({range.begin, range.end, std::string(to)});
+    if (word == from) Word(range.begin, range.end, to);
   if (t == Turn::kToRightToLeft)
     for (const auto& [reset, flag] : kAfterReset)
-      if (word == reset) edits_.push_back({range.end, range.end, std::string(flag)});
+      if (word == reset) Word(range.end, range.end, flag);
+}
+
+void RtfScriptTransform::Word(std::size_t begin, std::size_t at, std::string_view word) {
+  const char next = at < doc_.size() ? doc_[at] : ' ';
+  const bool joins = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || (next >= '0' && next <= '9') || next == '-';
+  edits_.push_back({begin, at, std::string(word) + (joins ? " " : "")});
 }
 
 // Alignment is logical in a right-to-left paragraph (\ql is its right edge): text at the end of
 // a paragraph whose direction turns goes to its start, as the start stays the reading start.
 void RtfScriptTransform::OnRightAligned(Range range, bool rtl) {
   if ((turn() == Turn::kToLeftToRight && rtl) || (turn() == Turn::kToRightToLeft && !rtl))
-    edits_.push_back({range.begin, range.end, "\\ql"});
+    Word(range.begin, range.end, "\\ql");
 }
 
 void RtfCollect::OnParagraph(const RtfParagraph& p) {
@@ -180,7 +188,7 @@ void RtfCollect::OnParagraph(const RtfParagraph& p) {
 }
 
 std::string ConvertRtfText(std::string_view doc, const sc::Options& options, ConvertSummary* summary) {
-  RtfScriptTransform transform(options);
+  RtfScriptTransform transform(options, doc);
   WalkRtf(doc, transform);
   std::string out = ApplyEdits(doc, std::move(transform.edits()));
   RtfCollect again;
@@ -189,6 +197,11 @@ std::string ConvertRtfText(std::string_view doc, const sc::Options& options, Con
     WalkRtf(out, again, kMaxRtfDepth + 1);
   } catch (const DocumentError& e) {
     throw DocumentError(std::string("the converted document does not read back: ") + e.what());
+  }
+  if (getenv("RTF_DEBUG")) {
+    { FILE* f = fopen("/tmp/rtf-out.bin", "wb"); fwrite(out.data(), 1, out.size(), f); fclose(f); }
+    for (auto& t : again.texts) fprintf(stderr, "GOT:%s\n", ToUtf8(t).c_str());
+    for (auto& t : transform.expected()) fprintf(stderr, "EXP:%s\n", ToUtf8(t).c_str());
   }
   if (again.texts != transform.expected()) throw DocumentError("the converted document does not hold the text meant");
   if (summary) {

@@ -28,7 +28,8 @@ constexpr int kUyghurLcid = 0x480;
 
 class RtfScriptTransform : public RtfSink {
  public:
-  explicit RtfScriptTransform(const script::Options& options) : options_(options) {}
+  // `doc`: the document walked.
+  RtfScriptTransform(const script::Options& options, std::string_view doc) : options_(options), doc_(doc) {}
   void OnParagraph(const RtfParagraph& p) override;
   void OnDirectionWord(std::string_view word, Range range) override;
   void OnRightAligned(Range range, bool rtl) override;
@@ -43,8 +44,12 @@ class RtfScriptTransform : public RtfSink {
   enum class Turn { kNone, kToLeftToRight, kToRightToLeft };
   Turn turn() const;
   std::string Stretch(const RtfSlot& slot, std::u16string_view text) const;
+  // A control word put where the document's bytes continue at `at`, with a delimiter if they
+  // would read as part of it.
+  void Word(std::size_t begin, std::size_t at, std::string_view word);
 
   script::Options options_;
+  std::string_view doc_;
   Edits edits_;
   std::vector<std::u16string> expected_;
   std::size_t paragraphs_ = 0, runs_changed_ = 0;

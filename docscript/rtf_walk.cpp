@@ -87,7 +87,9 @@ Token Lexer::Word(std::size_t begin) {
     ++pos_;
     t.kind = Token::kSymbol;
     t.symbol = c;
-    if (c == '\'' && pos_ + 1 < doc_.size() && Hex(doc_[pos_]) >= 0 && Hex(doc_[pos_ + 1]) >= 0) {
+    if (c == '\'') {
+      if (pos_ + 1 >= doc_.size() || Hex(doc_[pos_]) < 0 || Hex(doc_[pos_ + 1]) < 0)
+        throw DocumentError("a \\' escape without two hex digits");
       t.kind = Token::kHex;
       t.param = Hex(doc_[pos_]) * 16 + Hex(doc_[pos_ + 1]);
       pos_ += 2;
@@ -157,6 +159,20 @@ struct ConverterClose {
   void operator()(UConverter* c) const { ucnv_close(c); }
 };
 
+// Converted text is written in ASCII: code pages that read it otherwise (EBCDIC) are not taken.
+bool AsciiCompatible(UConverter* c) {
+  char ascii[0x5F];
+  UChar back[0x60];
+  for (int i = 0; i < 0x5F; ++i) ascii[i] = static_cast<char>(0x20 + i);
+  UErrorCode status = U_ZERO_ERROR;
+  const int32_t n = ucnv_toUChars(c, back, 0x60, ascii, 0x5F, &status);
+  ucnv_resetToUnicode(c);
+  if (U_FAILURE(status) || n != 0x5F) return false;
+  for (int i = 0; i < 0x5F; ++i)
+    if (back[i] != 0x20 + i) return false;
+  return true;
+}
+
 // Bytes of a code page to UTF-16 through ICU; unknown code pages are read as windows-1252.
 class Decoder {
  public:
@@ -179,7 +195,7 @@ class Decoder {
                                     "ibm-" + std::to_string(cp), std::string("windows-1252")}) {
       UErrorCode status = U_ZERO_ERROR;
       c.reset(ucnv_open(name.c_str(), &status));
-      if (U_SUCCESS(status) && c) return c.get();
+      if (U_SUCCESS(status) && c && AsciiCompatible(c.get())) return c.get();
     }
     throw DocumentError("no code page converter available");
   }
@@ -261,6 +277,8 @@ void Walker::Run() {
       case Token::kNewline: break;
       case Token::kBytes:
       case Token::kHex:
+        // An ignorable destination without its word is passed over as a whole.
+        if (top().fresh && top().star) top().mode = Mode::kSkip;
         if (top().mode == Mode::kText) {
           if (!slot_open_) StartSlot(t.range.begin);
           Text(t);
@@ -279,6 +297,7 @@ void Walker::Open(const Token&) {
     stack_.emplace_back();
     return;
   }
+  stack_.back().fresh = false;  // a group first: no destination word to come
   Group g = stack_.back();
   g.fresh = true;
   g.star = g.text_dest = g.style = false;
@@ -327,6 +346,7 @@ void Walker::Control(const Token& t) {
     return;
   }
   if (t.kind == Token::kWord && fresh) Destination(t);
+  else if (fresh && g.star) g.mode = Mode::kSkip;
   if (g.mode == Mode::kSkip) return;
   if (g.mode == Mode::kFonts) {
     if (t.word == "f") g.font = t.param;

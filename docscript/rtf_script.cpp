@@ -12,8 +12,6 @@
 
 #include "document_error.h"
 #include "file_io.h"
-#include "utf.h"
-#include <cstdio>
 
 namespace uy::docscript {
 namespace {
@@ -121,6 +119,7 @@ std::string RtfScriptTransform::Stretch(const RtfSlot& slot, std::u16string_view
   const RtfCharState& c = slot.state;
   const bool turns = turn() != Turn::kNone && LettersOf(options_.from, slot.text) > 0 && LettersOf(options_.to, text) > 0;
   const bool uc1 = c.uc > kMaxFallback && !Ascii(text);
+  const bool delimit = slot.after_word && !delimited_.contains(slot.range.begin);
   std::string group = "{";
   if (turns) {
     // Only what differs from the state the text is under: the rest holds already.
@@ -133,7 +132,7 @@ std::string RtfScriptTransform::Stretch(const RtfSlot& slot, std::u16string_view
     if (ug && (ltr ? c.lang : c.alang) != kUyghurLcid) group += (ltr ? "\\lang" : "\\alang") + std::to_string(kUyghurLcid);
   }
   if (uc1) group += "\\uc1";
-  if (group.size() == 1) return (slot.after_word ? " " : "") + RtfText(text, c.uc);
+  if (group.size() == 1) return (delimit ? " " : "") + RtfText(text, c.uc);
   return group + " " + RtfText(text, uc1 ? 1 : c.uc) + "}";
 }
 
@@ -171,6 +170,7 @@ void RtfScriptTransform::Word(std::size_t begin, std::size_t at, std::string_vie
   const char next = at < doc_.size() ? doc_[at] : ' ';
   const bool joins = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || (next >= '0' && next <= '9') || next == '-';
   edits_.push_back({begin, at, std::string(word) + (joins ? " " : "")});
+  if (joins) delimited_.insert(at);
 }
 
 // Alignment is logical in a right-to-left paragraph (\ql is its right edge): text at the end of
@@ -197,11 +197,6 @@ std::string ConvertRtfText(std::string_view doc, const sc::Options& options, Con
     WalkRtf(out, again, kMaxRtfDepth + 1);
   } catch (const DocumentError& e) {
     throw DocumentError(std::string("the converted document does not read back: ") + e.what());
-  }
-  if (getenv("RTF_DEBUG")) {
-    { FILE* f = fopen("/tmp/rtf-out.bin", "wb"); fwrite(out.data(), 1, out.size(), f); fclose(f); }
-    for (auto& t : again.texts) fprintf(stderr, "GOT:%s\n", ToUtf8(t).c_str());
-    for (auto& t : transform.expected()) fprintf(stderr, "EXP:%s\n", ToUtf8(t).c_str());
   }
   if (again.texts != transform.expected()) throw DocumentError("the converted document does not hold the text meant");
   if (summary) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,7 @@ class RtfScriptTransform : public RtfSink {
 
   script::Options options_;
   std::string_view doc_;
+  std::set<std::size_t> delimited_;  // where a control word put before has a delimiter already
   Edits edits_;
   std::vector<std::u16string> expected_;
   std::size_t paragraphs_ = 0, runs_changed_ = 0;

@@ -270,7 +270,7 @@ void Walker::Run() {
     if (t.kind == Token::kEnd) throw DocumentError("the document's groups are not closed");
     started = true;
     prev_word_ = after_word_;
-    after_word_ = t.kind == Token::kWord && !t.delimited && t.word != "bin";
+    after_word_ = t.kind == Token::kWord && !t.delimited && !(t.word == "bin" && t.param > 0);
     switch (t.kind) {
       case Token::kOpen: Open(t); break;
       case Token::kClose: Close(t); break;

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <string>
 
 #include <unicode/ucnv.h>
@@ -150,6 +151,33 @@ constexpr std::pair<int, int> kCharsets[] = {{0, 1252},   {2, 1252},   {77, 1000
                                              {177, 1255}, {178, 1256}, {186, 1257}, {204, 1251}, {222, 874},
                                              {238, 1250}, {255, 437}};
 
+// What the walk does with a control word (one look-up per word: documents hold millions).
+enum class WordKind { kChar, kParagraph, kSpecial, kEnd, kCodePage };
+struct WordInfo {
+  WordKind kind;
+  char16_t c = 0;  // a special's character, a code page word's code page
+};
+
+const std::unordered_map<std::string_view, WordInfo>& Words() {
+  static const auto words = [] {
+    std::unordered_map<std::string_view, WordInfo> words;
+    auto* m = &words;
+    for (const std::string_view w : {"plain", "rtlch", "ltrch", "uc", "ab", "b", "ai", "i", "afs", "fs", "alang",
+                                     "lang", "af", "f"})
+      m->emplace(w, WordInfo{WordKind::kChar});
+    for (const std::string_view w : {"pard", "qr", "ql", "qc", "qj", "qd", "qt", "qk"})
+      m->emplace(w, WordInfo{WordKind::kParagraph});
+    for (const std::string_view w : kDirectionWords) m->emplace(w, WordInfo{WordKind::kParagraph});
+    for (const auto& [w, c] : kSpecials) m->emplace(w, WordInfo{WordKind::kSpecial, c});
+    for (const std::string_view w : kParagraphEnds) m->emplace(w, WordInfo{WordKind::kEnd});
+    for (const auto& [w, cp] : {std::pair<std::string_view, char16_t>{"ansicpg", 0}, {"mac", 10000}, {"pc", 437},
+                                {"pca", 850}})
+      m->emplace(w, WordInfo{WordKind::kCodePage, cp});
+    return words;
+  }();
+  return words;
+}
+
 template <typename Table>
 bool In(const Table& table, std::string_view word) {
   return std::find(std::begin(table), std::end(table), word) != std::end(table);
@@ -256,6 +284,7 @@ class Walker {
   bool prev_word_ = false;   // the one before the current token was
   int doc_cp_ = 1252;
   std::map<int, int> font_cp_;
+  std::size_t last_qr_ = npos;
   std::set<std::size_t> reported_qr_;  // a \qr in effect over several paragraphs is told once
   Decoder decoder_;
 };
@@ -365,10 +394,7 @@ void Walker::Control(const Token& t) {
     if (g.mode != Mode::kText) return;
     if (t.symbol == '\\' || t.symbol == '{' || t.symbol == '}') {
       if (!slot_open_) StartSlot(t.range.begin);
-      pending_cp_ = CodePage();
-      pending_ += t.symbol;
-      open_.back().slots.back().range.end = t.range.end;
-      return;
+      return Text(t);
     }
     if (t.symbol == '\r' || t.symbol == '\n') return EndParagraph(t.range.begin, true);
     for (const auto& [s, c] : kSpecialSymbols)
@@ -376,15 +402,15 @@ void Walker::Control(const Token& t) {
     return CloseSlot();
   }
   CloseSlot();
-  if (CharControl(t) || ParaControl(t)) return;
+  const auto it = Words().find(t.word);
+  if (it == Words().end()) return;
+  const WordInfo& w = it->second;
+  if (w.kind == WordKind::kChar) return static_cast<void>(CharControl(t));
+  if (w.kind == WordKind::kParagraph) return static_cast<void>(ParaControl(t));
   if (g.mode != Mode::kText) return;
-  for (const auto& [w, c] : kSpecials)
-    if (t.word == w) return Special(t, c);
-  if (In(kParagraphEnds, t.word)) EndParagraph(t.range.begin, t.word == "par" || t.word.ends_with("cell"));
-  else if (t.word == "ansicpg" && t.param > 0) doc_cp_ = t.param;
-  else if (t.word == "mac") doc_cp_ = 10000;
-  else if (t.word == "pc") doc_cp_ = 437;
-  else if (t.word == "pca") doc_cp_ = 850;
+  if (w.kind == WordKind::kSpecial) return Special(t, w.c);
+  if (w.kind == WordKind::kEnd) return EndParagraph(t.range.begin, t.word == "par" || t.word.ends_with("cell"));
+  if (w.kind == WordKind::kCodePage) doc_cp_ = t.word == "ansicpg" ? (t.param > 0 ? t.param : doc_cp_) : w.c;
 }
 
 bool Walker::CharControl(const Token& t) {
@@ -432,8 +458,7 @@ bool Walker::ParaControl(const Token& t) {
   if (w == "pard") p = {};
   else if (w == "rtlpar" || w == "ltrpar") p.rtl = w == "rtlpar";
   else if (w == "qr") p.qr = t.range;
-  else if (w == "ql" || w == "qc" || w == "qj" || w == "qd" || w == "qt" || w.starts_with("qk")) p.qr = {npos, npos};
-  else return In(kDirectionWords, w);
+  else if (w == "ql" || w == "qc" || w == "qj" || w == "qd" || w == "qt" || w == "qk") p.qr = {npos, npos};
   return true;
 }
 
@@ -468,6 +493,7 @@ void Walker::Text(const Token& t) {
   }
   pending_cp_ = cp;
   if (t.kind == Token::kHex) pending_ += static_cast<char>(t.param);
+  else if (t.kind == Token::kSymbol) pending_ += t.symbol;
   else pending_.append(doc_.substr(t.range.begin, t.range.end - t.range.begin));
   s.range.end = t.range.end;
 }
@@ -507,7 +533,8 @@ void Walker::Special(const Token& t, char16_t c) {
 }
 
 void Walker::ReportAlignment(const ParaState& p) {
-  if (p.qr.begin == npos || !reported_qr_.insert(p.qr.begin).second) return;
+  if (p.qr.begin == npos || p.qr.begin == last_qr_ || !reported_qr_.insert(p.qr.begin).second) return;
+  last_qr_ = p.qr.begin;
   sink_.OnRightAligned(p.qr, p.rtl);
 }
 

@@ -264,25 +264,6 @@ class WriterSink : public ByteSink {
   AtomicFileWriter& out_;
 };
 
-class FileSource : public ByteSource {
- public:
-  explicit FileSource(const fs::path& path) : file_(path), name_(path.string()) {}
-  const std::string& name() const override { return name_; }
-  std::size_t Read(char* buf, std::size_t n) override { return file_.Read(buf, n); }
-  const InputFile& file() const { return file_; }
-
- private:
-  InputFile file_;
-  std::string name_;
-};
-
-// Types ConvertDocument takes. Rich text it refuses as unsupported goes to the text path,
-// which names what the file is.
-bool IsDocument(DocumentType t) {
-  if (t == DocumentType::kNone) return false;
-  return t != DocumentType::kRtf || !Refusal(t);
-}
-
 }  // namespace
 
 ConvertSummary ConvertText(ByteSource& in, ByteSink& out, const ConvertOptions& options) {
@@ -311,6 +292,11 @@ ConvertSummary ConvertText(ByteSource& in, ByteSink& out, const ConvertOptions& 
   emit();
   summary.runs_changed = check.changed() ? 1 : 0;
   return summary;
+}
+
+bool IsDocument(DocumentType t) {
+  if (t == DocumentType::kNone) return false;
+  return t != DocumentType::kRtf || !Refusal(t);
 }
 
 ConvertSummary ConvertFile(const fs::path& input, const fs::path& output, const ConvertOptions& options) {

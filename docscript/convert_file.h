@@ -25,6 +25,19 @@ class ByteSource {
   virtual std::size_t Read(char* buf, std::size_t n) = 0;
 };
 
+// A regular file as a ByteSource (throws uy::FileError when it cannot be opened or read).
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(const std::filesystem::path& path) : file_(path), name_(path.string()) {}
+  const std::string& name() const override { return name_; }
+  std::size_t Read(char* buf, std::size_t n) override { return file_.Read(buf, n); }
+  const InputFile& file() const { return file_; }
+
+ private:
+  InputFile file_;
+  std::string name_;
+};
+
 class ByteSink {
  public:
   virtual ~ByteSink() = default;
@@ -55,6 +68,11 @@ class TextError : public FileError {
 // summary.runs_changed is 0 when the output equals the input, else 1; summary.paragraphs
 // counts nothing for text. Throws TextError, or what `in` and `out` throw.
 ConvertSummary ConvertText(ByteSource& in, ByteSink& out, const ConvertOptions& options);
+
+// True for the types ConvertFile sends to ConvertDocument (which converts or refuses them);
+// false for text files and for rich text while ConvertDocument does not take it (the text
+// path then names what the file is).
+bool IsDocument(DocumentType type);
 
 // The one entry point for any file: an office document goes to ConvertDocument, anything else
 // is converted as a text file. The output is written atomically (nothing is left on a

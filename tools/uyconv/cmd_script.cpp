@@ -54,17 +54,6 @@ class StdinSource : public ds::ByteSource {
   std::string name_ = "standard input";
 };
 
-class FileSource : public ds::ByteSource {
- public:
-  explicit FileSource(const std::string& path) : file_(path), name_(path) {}
-  const std::string& name() const override { return name_; }
-  std::size_t Read(char* buf, std::size_t n) override { return file_.Read(buf, n); }
-
- private:
-  uy::InputFile file_;
-  std::string name_;
-};
-
 // Where the converted bytes go: standard output, or the -o file written whole or not at all.
 class Sink : public ds::ByteSink {
  public:
@@ -108,7 +97,7 @@ void WarnAssumed(const std::string& name, const ds::ConvertSummary& s, sc::Scrip
 void ConvertOne(const std::string& path, const ds::ConvertOptions& options, Sink& sink) {
   std::unique_ptr<ds::ByteSource> source;
   if (path == "-") source = std::make_unique<StdinSource>();
-  else source = std::make_unique<FileSource>(path);
+  else source = std::make_unique<ds::FileSource>(path);
   WarnAssumed(source->name(), ds::ConvertText(*source, sink, options), options.to);
 }
 
@@ -118,7 +107,7 @@ std::optional<ds::DocumentType> DocumentOf(const std::string& path) {
   if (path == "-") return std::nullopt;
   try {
     const ds::DocumentType t = ds::TypeOf(path);
-    if (t == ds::DocumentType::kNone || (t == ds::DocumentType::kRtf && ds::Refusal(t))) return std::nullopt;
+    if (!ds::IsDocument(t)) return std::nullopt;
     return t;
   } catch (const uy::FileError&) {
     return std::nullopt;

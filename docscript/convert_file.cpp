@@ -230,28 +230,32 @@ sc::Options OptionsFor(const ConvertOptions& set, std::u16string_view text, cons
   return options;
 }
 
-// Tells whether the output differs from the input, holding only what one has and the other
-// has not had yet (the converter's look-ahead).
+// Tells whether the output differs from the input. The converter's output lags its input
+// by the line it has not finished, and only that much input is held.
 class ChangeCheck {
  public:
-  void Input(std::u16string_view t) { Add(in_, t); }
-  void Output(std::u16string_view t) { Add(out_, t); }
-  bool changed() const { return changed_ || in_.size() != out_.size(); }
-
- private:
-  void Add(std::u16string& side, std::u16string_view t) {
+  // The input just fed and the output that feed gave.
+  void Step(std::u16string_view input, std::u16string_view output) {
     if (changed_) return;
-    side.append(t);
-    const std::size_t n = std::min(in_.size(), out_.size());
-    if (std::u16string_view(in_).substr(0, n) != std::u16string_view(out_).substr(0, n)) {
-      changed_ = true;
-      in_.clear(), out_.clear();
+    const std::size_t a = std::min(output.size(), pending_.size());
+    if (output.substr(0, a) != std::u16string_view(pending_).substr(0, a)) return Differ();
+    output.remove_prefix(a);
+    pending_.erase(0, a);
+    if (!pending_.empty()) {
+      pending_.append(input);
       return;
     }
-    in_.erase(0, n);
-    out_.erase(0, n);
+    if (output.size() > input.size() || output != input.substr(0, output.size())) return Differ();
+    pending_.assign(input.substr(output.size()));
   }
-  std::u16string in_, out_;
+  bool changed() const { return changed_ || !pending_.empty(); }
+
+ private:
+  void Differ() {
+    changed_ = true;
+    std::u16string().swap(pending_);
+  }
+  std::u16string pending_;  // input the output has not reached yet
   bool changed_ = false;
 };
 
@@ -274,8 +278,8 @@ ConvertSummary ConvertText(ByteSource& in, ByteSink& out, const ConvertOptions& 
   sc::Converter converter(OptionsFor(options, text, input.name(), summary));
   ChangeCheck check;
   std::string bytes(input.mark());
-  auto emit = [&] {
-    check.Output(converted);
+  auto emit = [&](std::u16string_view fed) {
+    check.Step(fed, converted);
     if (input.utf16()) EncodeUtf16(converted, input.big_endian(), bytes);
     else EncodeUtf8(converted, bytes);
     converted.clear();
@@ -283,13 +287,12 @@ ConvertSummary ConvertText(ByteSource& in, ByteSink& out, const ConvertOptions& 
     bytes.clear();
   };
   do {
-    check.Input(text);
     converter.Feed(text, converted, nullptr);
+    emit(text);
     text.clear();
-    emit();
   } while (input.Next(text));
   converter.Finish(converted, nullptr);
-  emit();
+  emit({});
   summary.runs_changed = check.changed() ? 1 : 0;
   return summary;
 }

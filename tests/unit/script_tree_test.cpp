@@ -77,6 +77,15 @@ TEST(ScriptTree, ConvertsTreesAndSkipsOutputsOfBothCommands) {
   EXPECT_NE(r.err.find("2 converted, 0 skipped, 1 failed"), std::string::npos) << r.err;
   EXPECT_EQ(ReadFile(t / "out/sub/b(Cyrillic).txt"), "\xEF\xBB\xBF" "анар\r\n");
 
+  // With --from, a file with nothing of that script is written as it was and named unchanged.
+  fs::create_directories(t / "years");
+  WriteFile(t / "years/y.txt", "2015 - 2016\n");
+  WriteFile(t / "years/z.txt", "2015 ئانار\n");
+  r = RunProgram({kUyconv, "script", "-r", "--from", "uey", "--to", "uky", (t / "years").string()});
+  EXPECT_NE(r.err.find("unchanged " + (t / "years/y.txt").string()), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 converted, 0 skipped, 0 failed, 1 unchanged"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(t / "years/y(Cyrillic).txt"), "2015 - 2016\n");
+
   EXPECT_EQ(RunProgram({kUyconv, "script", "-r", "--to", "uly", "-o", "x", (t / "docs").string()}).status, 2);
   EXPECT_EQ(RunProgram({kUyconv, "script", "--out-dir", "x", "--to", "uly", (t / "docs").string()}).status, 2);
   EXPECT_EQ(RunProgram({kUyconv, "script", "-r", "--to", "uly", "-"}).status, 2);

@@ -71,15 +71,18 @@ ds::ConvertOptions To(sc::Script from, sc::Script to) {
 }
 
 // Documents not converted yet (refused as "not supported", or HTML as no office document) are
-// skipped; `cells_keep_right` marks where right-aligned cells still come out right aligned.
+// skipped. Known gaps: `cells_keep_right`, right-aligned cells come out right aligned;
+// `needs_from`, the script is not told (LibreOffice's English placeholder texts in the slide
+// masters and layouts count as Latin).
 struct Fixture {
   const char* file;
   bool converted;
   bool cells_keep_right = false;
+  bool needs_from = false;
 };
-const Fixture kFixtures[] = {{"writer.docx", true},       {"calc.xlsx", true, true}, {"impress.pptx", true},
-                             {"writer.odt", false},       {"calc.ods", false},       {"impress.odp", false},
-                             {"writer.rtf", false},       {"writer.html", false}};
+const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true, true}, {"impress.pptx", true, false, true},
+                             {"writer.odt", false}, {"calc.ods", false},       {"impress.odp", false},
+                             {"writer.rtf", false}, {"writer.html", false}};
 
 // The readers must see the sources as LibreOffice wrote them, or the checks below prove nothing.
 TEST(DocscriptFixtureReaders, SeeTheSourcesAsWritten) {
@@ -116,7 +119,9 @@ TEST_P(DocscriptFixtures, ToTheScriptAndBack) {
   const std::string ext = in.extension().string();
   uytest::TempDir dir;
   try {
-    ds::ConvertDocument(in, dir / ("out" + ext), To(sc::Script::Uey, script));
+    ds::ConvertOptions told = To(sc::Script::Uey, script);
+    if (!f.needs_from) told.from.reset();  // told from the document's text
+    ds::ConvertDocument(in, dir / ("out" + ext), told);
   } catch (const uy::FileError& e) {
     const std::string why = e.what();
     if (!f.converted && (why.find("not supported") != std::string::npos || why.find("not an office") != std::string::npos))

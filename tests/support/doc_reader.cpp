@@ -255,7 +255,10 @@ void SheetCell(const Node& c, const std::vector<std::vector<SheetRun>>& sst, con
   const std::size_t s = std::stoul("0" + c.Attr("s"));
   const CellFormat f = s < fmts.size() ? fmts[s] : CellFormat{};
   ShownParagraph sp;
-  for (const auto& r : runs) reader::Append(sp, r.text, r.bold < 0 ? f.bold : r.bold == 1, r.bold < 0 ? f.bold : r.bold == 1);
+  for (const auto& r : runs) {
+    const bool bold = r.bold < 0 ? f.bold : r.bold == 1;  // one weight for all scripts
+    reader::Append(sp, r.text, bold, bold);
+  }
   sp.rtl = sp.rtl_table = rtl;
   sp.align = f.horizontal == "right" ? 'R' : f.horizontal == "left" ? 'L' : f.horizontal == "center" ? 'C'
              : f.horizontal == "justify" ? 'J' : (rtl ? 'R' : 'L');
@@ -264,7 +267,10 @@ void SheetCell(const Node& c, const std::vector<std::vector<SheetRun>>& sst, con
 
 Paragraphs ReadXlsx(const fs::path& doc) {
   const auto parts = XmlParts(doc);
-  auto find = [&](const std::string& n) { const auto it = parts.find(n); return it == parts.end() ? nullptr : &it->second; };
+  auto find = [&](const std::string& n) {
+    const auto it = parts.find(n);
+    return it == parts.end() ? nullptr : &it->second;
+  };
   const auto sst = SharedStrings(find("xl/sharedStrings.xml"));
   const auto fmts = CellFormats(find("xl/styles.xml"));
   Paragraphs out;

@@ -142,8 +142,8 @@ struct Element {
     while (at != std::string::npos && at > 0 && (std::isalpha(static_cast<unsigned char>(st[at - 1])) || st[at - 1] == '-'))
       at = st.find(prop + ":", at + 1);
     if (at == std::string::npos) return {};
-    std::string v = st.substr(at + prop.size() + 1, st.find(';', at) == std::string::npos ? std::string::npos
-                                                                                      : st.find(';', at) - at - prop.size() - 1);
+    const std::size_t from = at + prop.size() + 1, semi = st.find(';', at);
+    std::string v = st.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
     v.erase(0, v.find_first_not_of(' '));
     return v.substr(0, v.find_last_not_of(' ') + 1);
   }
@@ -156,7 +156,8 @@ struct Element {
 };
 
 bool IsParagraph(const std::string& n) {
-  static const char* const kBlocks[] = {"p", "h1", "h2", "h3", "h4", "h5", "h6", "li", "dt", "dd", "pre", "caption", "td", "th"};
+  static const char* const kBlocks[] = {"p",  "h1", "h2", "h3",  "h4",      "h5", "h6",
+                                        "li", "dt", "dd", "pre", "caption", "td", "th"};
   return std::find(std::begin(kBlocks), std::end(kBlocks), n) != std::end(kBlocks);
 }
 
@@ -172,9 +173,11 @@ struct HtmlReader {
 
   bool Hidden() const {
     return std::any_of(open.begin(), open.end(), [](const Element& e) {
+      // LibreOffice writes a note's mark as a link of these classes: no text of the paragraph.
       const auto cls = e.attrs.find("class");
-      return e.name == "head" || e.name == "style" || e.name == "script" || e.name == "title" ||
-             (e.name == "a" && cls != e.attrs.end() && (cls->second.starts_with("sdfootnote") || cls->second.starts_with("sdendnote")));
+      const bool mark = e.name == "a" && cls != e.attrs.end() &&
+                        (cls->second.starts_with("sdfootnote") || cls->second.starts_with("sdendnote"));
+      return e.name == "head" || e.name == "style" || e.name == "script" || e.name == "title" || mark;
     });
   }
   void Text(const std::u16string& t) {
@@ -239,8 +242,10 @@ std::u16string Decode(const std::string& s) {
       out += s[i];
       continue;
     }
-    out += uy::ToUtf8(cp > 0xFFFF ? std::u16string{static_cast<char16_t>(0xD7C0 + (cp >> 10)), static_cast<char16_t>(0xDC00 | (cp & 0x3FF))}
-                                  : std::u16string(1, static_cast<char16_t>(cp)));
+    const std::u16string unit = cp > 0xFFFF ? std::u16string{static_cast<char16_t>(0xD7C0 + (cp >> 10)),
+                                                             static_cast<char16_t>(0xDC00 | (cp & 0x3FF))}
+                                            : std::u16string(1, static_cast<char16_t>(cp));
+    out += uy::ToUtf8(unit);
     i = semi;
   }
   return uy::FromUtf8(out);

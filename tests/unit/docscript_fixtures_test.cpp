@@ -167,7 +167,8 @@ std::string Name(const ::testing::TestParamInfo<DocscriptFixtures::ParamType>& i
 }
 
 INSTANTIATE_TEST_SUITE_P(All, DocscriptFixtures,
-                         ::testing::Combine(::testing::ValuesIn(kFixtures), ::testing::Values(sc::Script::Uly, sc::Script::Uky)),
+                         ::testing::Combine(::testing::ValuesIn(kFixtures),
+                                            ::testing::Values(sc::Script::Uly, sc::Script::Uky)),
                          Name);
 
 }  // namespace

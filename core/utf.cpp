@@ -41,6 +41,63 @@ std::u16string DecodeUtf16Bytes(std::string_view bytes, bool big_endian) {
   return out;
 }
 
+BlockDecoded DecodeUtf8Block(const std::uint8_t* in, std::size_t n, bool last, char16_t* out, bool* bad) {
+  std::size_t i = 0;
+  char16_t* o = out;
+  while (i < n) {
+    const unsigned c = in[i];
+    if (c < 0x80) {
+      // Eight ASCII bytes at a time, unless a lone one (a space between words) is seen.
+      if (i + 8 <= n && in[i + 1] < 0x80) {
+        std::uint64_t word;
+        std::memcpy(&word, in + i, 8);
+        if ((word & 0x8080808080808080ull) == 0) {
+          for (int k = 0; k < 8; ++k) o[k] = in[i + k];
+          o += 8;
+          i += 8;
+          continue;
+        }
+      }
+      *o++ = static_cast<char16_t>(c);
+      ++i;
+      continue;
+    }
+    // Two-byte sequences (Arabic and Cyrillic letters among them) first, a word's worth in one loop.
+    if (c >= 0xC2 && c < 0xE0 && i + 1 < n && (in[i + 1] & 0xC0) == 0x80) {
+      do {
+        *o++ = static_cast<char16_t>((in[i] & 0x1F) << 6 | (in[i + 1] & 0x3F));
+        i += 2;
+      } while (i + 1 < n && in[i] >= 0xC2 && in[i] < 0xE0 && (in[i + 1] & 0xC0) == 0x80);
+      continue;
+    }
+    const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+    if (len == 0) break;
+    if (i + len > n) {
+      if (last) break;
+      *bad = false;
+      return {i, static_cast<std::size_t>(o - out)};
+    }
+    std::uint32_t cp = c & (0x7F >> len);
+    bool ok = true;
+    for (std::size_t k = 1; k < len; ++k) {
+      ok &= (in[i + k] & 0xC0) == 0x80;
+      cp = cp << 6 | (in[i + k] & 0x3F);
+    }
+    if (!ok || (len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
+        (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      break;
+    if (cp >= 0x10000) {
+      *o++ = static_cast<char16_t>(0xD7C0 + (cp >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+    } else {
+      *o++ = static_cast<char16_t>(cp);
+    }
+    i += len;
+  }
+  *bad = i < n;
+  return {i, static_cast<std::size_t>(o - out)};
+}
+
 char* EncodeUtf16Le(std::u16string_view units, char* out) {
   for (const char16_t u : units) {
     *out++ = static_cast<char>(u & 0xFF);

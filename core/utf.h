@@ -29,6 +29,18 @@ std::u16string DecodeUtf16Bytes(std::string_view bytes, bool big_endian);
 // The reverse, little-endian: writes 2 * units.size() bytes at out and returns the end.
 char* EncodeUtf16Le(std::u16string_view units, char* out);
 
+// Decoding of text read block by block: how much of a block was taken, how much written.
+struct BlockDecoded {
+  std::size_t taken;    // bytes
+  std::size_t written;  // code units
+};
+
+// Strict UTF-8 of one block, in[0..n), to out, which has room for n units. A sequence cut
+// by the end of the block is left for the next one unless `last`. Decoding stops at the
+// first malformed sequence (overlong forms, surrogates and values above U+10FFFF
+// included) and sets *bad; `taken` is then its offset in the block.
+BlockDecoded DecodeUtf8Block(const std::uint8_t* in, std::size_t n, bool last, char16_t* out, bool* bad);
+
 // Checks UTF-8 well-formedness of bytes that arrive in pieces; a sequence may be split
 // anywhere between two pieces.
 class Utf8Validator {

@@ -7,8 +7,21 @@ an office suite: right-to-left paragraph, table, sheet and page styles, right al
 complex-script font, size, weight and posture, ug-CN as the complex-script language. The
 script writes flat XML sources (.fodt, .fods, .fodp) and has LibreOffice save them in the
 eight formats, so the documents are what an office suite really writes. MANIFEST lists the
-key paragraphs (their source text), the word set half bold, and what each document kept:
-LibreOffice drops some things on export (see KEPT below, checked after every export).
+key paragraphs (their source text), the word set half bold, and the key paragraphs each
+document holds after the export (checked, and printed, after every export).
+
+What LibreOffice 7.4 keeps: every key paragraph's text in all eight formats.
+- .odt/.ods/.odp: as written (fo:text-align="end" with style:writing-mode="rl-tb").
+- .docx: right-to-left paragraph styles as w:bidi with w:jc="left" (its right edge), runs'
+  w:bCs/w:iCs, w:bidiVisual tables, header, footer and footnote parts.
+- .rtf: \rtlpar\qr, \ab \ai, \rtlrow, {\header} {\footer} {\*\footnote}; named character
+  styles are dropped, hence direct formatting for the runs here.
+- .html: direction only as <body dir="rtl">, align="right" on each paragraph, <b>/<i> for
+  the complex-script weight and posture, header and footer as <div title="header|footer">,
+  the footnote as a link and a <div> at the end.
+- .xlsx/.pptx: one weight for all scripts (b), rightToLeft sheets and horizontal="right"
+  cells; rtl="1" algn="r" paragraphs. The .pptx slide masters and layouts hold LibreOffice's
+  English placeholder texts, more Latin letters than the slides hold Arabic ones.
 Needs: soffice (Debian libreoffice-writer-nogui, -calc-nogui, -impress-nogui).
 """
 import os

@@ -157,6 +157,22 @@
             <numerusform>%n documents hold nothing to recode; their outputs are the same as the documents:</numerusform>
         </translation>
     </message>
+    <message>
+        <source>ئەرەب يېزىقى ← لاتىن يېزىقى</source>
+        <translation>Arabic script → Latin script</translation>
+    </message>
+    <message>
+        <source>ئەرەب يېزىقى ← كىرىل يېزىقى</source>
+        <translation>Arabic script → Cyrillic script</translation>
+    </message>
+    <message>
+        <source>ئەرەب يېزىقى ← يېڭى يېزىق</source>
+        <translation>Arabic script → New Script</translation>
+    </message>
+    <message>
+        <source>باشقا يېزىقلار ← ئەرەب يېزىقى</source>
+        <translation>Other scripts → Arabic script</translation>
+    </message>
 </context>
 <context>
     <name>uy::gui::Failures</name>

@@ -157,6 +157,22 @@
             <numerusform>%n ھۆججەتتە ئالماشتۇرىدىغان ھەرپ يوق، چىقىرىلغان ھۆججەت ئەسلى ھۆججەت بىلەن ئوخشاش:</numerusform>
         </translation>
     </message>
+    <message>
+        <source>ئەرەب يېزىقى ← لاتىن يېزىقى</source>
+        <translation>ئەرەب يېزىقى ← لاتىن يېزىقى</translation>
+    </message>
+    <message>
+        <source>ئەرەب يېزىقى ← كىرىل يېزىقى</source>
+        <translation>ئەرەب يېزىقى ← كىرىل يېزىقى</translation>
+    </message>
+    <message>
+        <source>ئەرەب يېزىقى ← يېڭى يېزىق</source>
+        <translation>ئەرەب يېزىقى ← يېڭى يېزىق</translation>
+    </message>
+    <message>
+        <source>باشقا يېزىقلار ← ئەرەب يېزىقى</source>
+        <translation>باشقا يېزىقلار ← ئەرەب يېزىقى</translation>
+    </message>
 </context>
 <context>
     <name>uy::gui::Failures</name>

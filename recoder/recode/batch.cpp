@@ -26,7 +26,9 @@ std::vector<BatchFailure> RunBatch(const std::vector<BatchEntry>& entries, int d
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (callbacks.on_current) callbacks.on_current(i);
     const std::filesystem::path input = entries[i].InputPath();
-    const std::filesystem::path output = OutputPathFor(entries[i], direction);
+    const std::filesystem::path output = callbacks.suffix.empty()
+                                             ? OutputPathFor(entries[i], direction)
+                                             : entries[i].folder / OutputFileNameWith(entries[i].name, callbacks.suffix);
     if (callbacks.on_last_output) callbacks.on_last_output(output);
     try {
       const std::size_t changed = callbacks.recoder ? callbacks.recoder(input, output, direction, callbacks.progress)

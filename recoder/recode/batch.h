@@ -40,6 +40,7 @@ struct BatchCallbacks {
   std::function<void(std::size_t index)> on_unchanged;                // entry i had nothing to recode
   std::function<void(const std::vector<BatchFailure>&)> on_complete;  // empty: all succeeded
   DocumentRecoder recoder;                                            // empty: RecodeDocument
+  std::string suffix;                                                 // of the outputs; empty: the direction's
 };
 
 // Entries that share one folder.

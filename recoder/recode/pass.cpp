@@ -63,7 +63,10 @@ inline bool HasArabicUnit(std::uint64_t word) {
 }  // namespace
 
 std::string OutputFileName(std::string_view name, int direction) {
-  const std::string_view suffix = OutputSuffix(direction);
+  return OutputFileNameWith(name, OutputSuffix(direction));
+}
+
+std::string OutputFileNameWith(std::string_view name, std::string_view suffix) {
   auto is_char_start = [&](std::size_t i) {
     return (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80;  // not 10xxxxxx
   };

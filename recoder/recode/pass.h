@@ -31,6 +31,8 @@ class ProgressSink {
 // bytes, are counted, so no character is ever split; for names whose last four
 // characters are ASCII this is the same as counting bytes.
 std::string OutputFileName(std::string_view name, int direction);
+// The same rule for any suffix.
+std::string OutputFileNameWith(std::string_view name, std::string_view suffix);
 
 // Recodes, in place, the whole units of a buffer that starts at a unit boundary; a
 // trailing odd byte is left alone.

@@ -16,15 +16,24 @@ namespace uy::recode {
 
 namespace fs = std::filesystem;
 
-bool IsOutputName(std::string_view name) {
-  for (int d = 0; d < kDirectionCount; ++d) {
-    const std::string_view suffix = OutputSuffix(d);
-    for (std::size_t at = name.find(suffix); at != std::string_view::npos; at = name.find(suffix, at + 1)) {
-      std::string original(name.substr(0, at));
-      original.append(name.substr(at + suffix.size()));
-      if (OutputFileName(original, d) == name) return true;
-    }
+namespace {
+
+bool IsOutputNameWith(std::string_view name, std::string_view suffix) {
+  for (std::size_t at = name.find(suffix); at != std::string_view::npos; at = name.find(suffix, at + 1)) {
+    std::string original(name.substr(0, at));
+    original.append(name.substr(at + suffix.size()));
+    if (OutputFileNameWith(original, suffix) == name) return true;
   }
+  return false;
+}
+
+}  // namespace
+
+bool IsOutputName(std::string_view name) {
+  for (int d = 0; d < kDirectionCount; ++d)
+    if (IsOutputNameWith(name, OutputSuffix(d))) return true;
+  for (const std::string_view suffix : kScriptOutputSuffixes)
+    if (IsOutputNameWith(name, suffix)) return true;
   return false;
 }
 
@@ -52,7 +61,9 @@ fs::path FolderName(const fs::path& dir) {
 
 fs::path OutputFor(const fs::path& input, const fs::path& base, const fs::path& mirror_root,
                    const TreeOptions& options) {
-  const std::string name = OutputFileName(input.filename().string(), options.direction);
+  const std::string file = input.filename().string();
+  const std::string name = options.suffix.empty() ? OutputFileName(file, options.direction)
+                                                  : OutputFileNameWith(file, options.suffix);
   if (!options.out_dir) return input.parent_path() / name;
   return *options.out_dir / mirror_root / input.parent_path().lexically_relative(base) / name;
 }

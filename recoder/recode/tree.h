@@ -15,12 +15,18 @@
 
 namespace uy::recode {
 
-// True when `name` is what OutputFileName makes of some other name in some direction:
-// the output of an earlier run, which a tree run never takes as a document.
+// The suffixes the script conversion names its outputs with (to the Arabic script, Latin,
+// Cyrillic and the New Script).
+inline constexpr std::string_view kScriptOutputSuffixes[] = {"(Arabic)", "(Latin)", "(Cyrillic)", "(New Script)"};
+
+// True when `name` is what OutputFileNameWith makes of some other name with a direction's
+// suffix or a script conversion's: the output of an earlier run, which a tree run never
+// takes as a document.
 bool IsOutputName(std::string_view name);
 
 struct TreeOptions {
   int direction = 0;
+  std::string suffix;                             // of the outputs' names; empty: the direction's
   std::optional<std::filesystem::path> out_dir;  // empty: each output beside its document
   unsigned jobs = 1;                              // threads; 0 means one
   bool overwrite = false;                         // replace outputs that already exist

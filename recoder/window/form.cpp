@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <set>
 
 #include <QAbstractItemView>
@@ -27,6 +29,7 @@
 
 #include "bar_sink.h"
 #include "button_images.h"
+#include "convert_file.h"
 #include "detect.h"
 #include "document_error.h"
 #include "failure_text.h"
@@ -80,6 +83,40 @@ const char* const kDirectionCaptions[recode::kDirectionCount] = {
     QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "زەينەك ← كورۋېلى 5.0"),
     QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "قارۋات 2000 ← كورۋېلى 5.0"),
 };
+
+// The entries after the eight directions: documents between the scripts, each written beside
+// itself with the target script's suffix. The source script is told from each document's
+// text (a document in the target script already fails by name).
+struct ScriptEntry {
+  const char* caption;
+  script::Script to;
+};
+const ScriptEntry kScriptEntries[] = {
+    {QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "ئەرەب يېزىقى ← لاتىن يېزىقى"), script::Script::Uly},
+    {QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "ئەرەب يېزىقى ← كىرىل يېزىقى"), script::Script::Uky},
+    {QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "ئەرەب يېزىقى ← يېڭى يېزىق"), script::Script::Uyy},
+    {QT_TRANSLATE_NOOP("uy::docrecode::TForm1", "باشقا يېزىقلار ← ئەرەب يېزىقى"), script::Script::Uey},
+};
+
+// The script entry at a direction-list index, or nothing for the eight directions.
+const ScriptEntry* ScriptEntryAt(int index) {
+  const int i = index - recode::kDirectionCount;
+  return i >= 0 && i < static_cast<int>(std::size(kScriptEntries)) ? &kScriptEntries[i] : nullptr;
+}
+
+// Converts one document as a script entry says; the bar shows each document's start and end.
+recode::DocumentRecoder ScriptConverter(const ScriptEntry& entry) {
+  docscript::ConvertOptions options;
+  options.to = entry.to;
+  options.words = &script::WordList::BuiltIn();
+  return [options](const std::filesystem::path& in, const std::filesystem::path& out, int,
+                   recode::ProgressSink* progress) -> std::size_t {
+    if (progress) progress->SetRange(1, 100), progress->SetPosition(0);
+    const docscript::ConvertSummary s = docscript::ConvertFile(in, out, options);
+    if (progress) progress->SetPosition(100);
+    return s.runs_changed;
+  };
+}
 
 // The buttons' captions are key strings: a translation replaces the Uyghur text that
 // the key string stands for.
@@ -179,6 +216,18 @@ void TForm1::Build() {
   setAutoFillBackground(true);
   setFont(PixelFont("MS Sans Serif", 11));
 
+  BuildPicker();
+  BuildDirectionList();
+  BuildDocumentList();
+  BuildButtons();
+  BuildBottom();
+  ConnectHandlers();
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+// The title, the folder field and the pick button.
+void TForm1::BuildPicker() {
   TntLabel1 = new QLabel(this);
   TntLabel1->setGeometry(32, 8, 400, 24);
   TntLabel1->setFont(PixelFont("KORVELI Basma Tom", 21));
@@ -197,7 +246,11 @@ void TForm1::Build() {
   Open1->setFont(PixelFont("KORVELI Tor", 16));
   Open1->setIcon(OpenFolderImage());
   Open1->setIconSize(QSize(16, 16));
+}
 
+// The direction list: blue on the tooltip colour, read right to left, the eight recoding
+// directions and then the script entries.
+void TForm1::BuildDirectionList() {
   GroupBox1 = new QGroupBox(this);
   GroupBox1->setGeometry(128, 81, 329, 297);
 
@@ -205,26 +258,27 @@ void TForm1::Build() {
   TntComboBox1->setGeometry(3, 16, 318, 31);
   TntComboBox1->setFont(PixelFont("KORVELI Basma Tom", 16));
   TntComboBox1->setEditable(false);  // so that a direction is always current
-  {
-    QPalette p = TntComboBox1->palette();
-    const QColor tip = QApplication::palette().color(QPalette::ToolTipBase);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-      p.setColor(group, QPalette::Text, Qt::blue);
-      p.setColor(group, QPalette::ButtonText, Qt::blue);
-    }
-    p.setColor(QPalette::Base, tip);
-    p.setColor(QPalette::Button, tip);
-    TntComboBox1->setPalette(p);
-    // The drop-down list is a window of its own: it gets the same colours and direction.
-    TntComboBox1->setItemDelegate(new DirectionEntries(TntComboBox1));
-    QAbstractItemView* list = TntComboBox1->view();
-    p.setColor(QPalette::Window, tip);
-    list->setPalette(p);
-    list->setLayoutDirection(Qt::RightToLeft);
+  QPalette p = TntComboBox1->palette();
+  const QColor tip = QApplication::palette().color(QPalette::ToolTipBase);
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    p.setColor(group, QPalette::Text, Qt::blue);
+    p.setColor(group, QPalette::ButtonText, Qt::blue);
   }
+  p.setColor(QPalette::Base, tip);
+  p.setColor(QPalette::Button, tip);
+  TntComboBox1->setPalette(p);
+  // The drop-down list is a window of its own: it gets the same colours and direction.
+  TntComboBox1->setItemDelegate(new DirectionEntries(TntComboBox1));
+  QAbstractItemView* list = TntComboBox1->view();
+  p.setColor(QPalette::Window, tip);
+  list->setPalette(p);
+  list->setLayoutDirection(Qt::RightToLeft);
   for (int i = 0; i < recode::kDirectionCount; ++i)
     TntComboBox1->addItem(tr(kDirectionCaptions[i]));
+  for (const ScriptEntry& entry : kScriptEntries) TntComboBox1->addItem(tr(entry.caption));
+}
 
+void TForm1::BuildDocumentList() {
   ListBox1 = new DocumentList(GroupBox1);
   ListBox1->setGeometry(2, 56, 325, 239);
   ListBox1->setFont(PixelFont("Arial", 14));
@@ -234,7 +288,9 @@ void TForm1::Build() {
   ListBox1->setAcceptDrops(true);
   ListBox1->viewport()->setAcceptDrops(true);
   ListBox1->setDragDropMode(QAbstractItemView::DropOnly);
+}
 
+void TForm1::BuildButtons() {
   GroupBox2 = new QGroupBox(this);
   GroupBox2->setGeometry(8, 81, 119, 297);
 
@@ -257,7 +313,10 @@ void TForm1::Build() {
   TntSpeedButton2 = flat_button(QRect(7, 192, 106, 33), HelpImage(), 18, Qt::black);
   TntSpeedButton3 = flat_button(QRect(7, 240, 106, 33), DoorImage(), 18, Qt::black);
   SetListButtonsEnabled(false);
+}
 
+// The progress bar, the status bar and the open dialog's settings.
+void TForm1::BuildBottom() {
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setGeometry(8, 384, 449, 17);
   ProgressBar1->setRange(0, 100);
@@ -281,8 +340,10 @@ void TForm1::Build() {
       tr("All files (*.*)") + QStringLiteral(" (*)"),
   };
   OpenDialog1.selected_filter = 0;
+}
 
-  // The controls that take the keyboard focus, in tab order.
+// The tab order and the handlers.
+void TForm1::ConnectHandlers() {
   for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(Open1),
                      static_cast<QWidget*>(ListBox1), static_cast<QWidget*>(TntComboBox1)})
     w->setFocusPolicy(Qt::StrongFocus);
@@ -298,9 +359,6 @@ void TForm1::Build() {
   connect(TntSpeedButton3, &QToolButton::clicked, this, &TForm1::TntSpeedButton3Click);
   connect(ListBox1, &DocumentList::FilesDropped, this,
           [this](const QStringList& paths) { Guard([&] { AddDocuments(paths); }); });
-
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
 }
 
 void TForm1::FormCreate() {
@@ -385,7 +443,9 @@ void TForm1::RunConversion() {
     entries.push_back({gui::ToPath(item->data(kFolderRole).toString()),
                        QFile::encodeName(item->text()).toStdString()});
   }
-  const int direction = TntComboBox1->currentIndex();
+  const int index = TntComboBox1->currentIndex();
+  const ScriptEntry* script_entry = ScriptEntryAt(index);
+  const int direction = script_entry ? 0 : index;  // checked by the batch, unused by a script entry
 
   std::vector<QString> outputs(entries.size());
   std::vector<recode::BatchFailure> failures;
@@ -410,35 +470,38 @@ void TForm1::RunConversion() {
       last_output_ = outputs[current];
     };
     callbacks.progress = &sink;
-    callbacks.recoder = recoder_;
+    callbacks.recoder = script_entry ? ScriptConverter(*script_entry) : recoder_;
+    if (script_entry) callbacks.suffix = std::string(docscript::OutputSuffix(script_entry->to));
     callbacks.on_unchanged = [&](std::size_t i) { unchanged << ListBox1->item(static_cast<int>(i))->text(); };
     failures = recode::RunBatch(entries, direction, callbacks);
     blocker.Pump(true);
   }
-
-  // The open button offers the latest output this run wrote. When it wrote none, it keeps
-  // the latest result of an earlier run that is still there, or has nothing to open.
-  if (!entries.empty()) {
-    std::set<std::size_t> failed;
-    for (const recode::BatchFailure& f : failures) failed.insert(f.index);
-    QString written;
-    for (std::size_t i = entries.size(); i-- > 0;) {
-      if (!failed.count(i)) {
-        written = outputs[i];
-        break;
-      }
-    }
-    if (written.isEmpty() && QFileInfo::exists(last_written_)) written = last_written_;
-    last_output_ = last_written_ = written;
-  }
+  if (!entries.empty()) RememberOutput(outputs, failures);
 
   const QString caption = QString::fromLatin1(kProgramName);
-  const QString text = CompletionText(failures) + UnchangedText(unchanged) + ContradictionText(direction);
+  const QString text = CompletionText(failures) + UnchangedText(unchanged) +
+                       (script_entry ? QString() : ContradictionText(direction));
   if (failures.empty())
     dialogs_->Message(this, caption, text);
   else
     dialogs_->Error(this, caption, text);
   converted_ = true;
+}
+
+// The open button offers the latest output this run wrote. When it wrote none, it keeps the
+// latest result of an earlier run that is still there, or has nothing to open.
+void TForm1::RememberOutput(const std::vector<QString>& outputs, const std::vector<recode::BatchFailure>& failures) {
+  std::set<std::size_t> failed;
+  for (const recode::BatchFailure& f : failures) failed.insert(f.index);
+  QString written;
+  for (std::size_t i = outputs.size(); i-- > 0;) {
+    if (!failed.count(i)) {
+      written = outputs[i];
+      break;
+    }
+  }
+  if (written.isEmpty() && QFileInfo::exists(last_written_)) written = last_written_;
+  last_output_ = last_written_ = written;
 }
 
 // Documents without any character of the direction's source encoding: their outputs
@@ -538,7 +601,7 @@ void TForm1::MarkContradictions() {
     QListWidgetItem* item = ListBox1->item(row);
     const formats::Detection d = EntryDetection(item);
     QString tip = QDir::toNativeSeparators(EntryPath(row));
-    if (direction >= 0 && formats::ContradictsDirection(d, direction)) {
+    if (direction >= 0 && direction < recode::kDirectionCount && formats::ContradictsDirection(d, direction)) {
       item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
       tip += QLatin1Char('\n') + ContradictionReason(d, direction);
     } else {
@@ -564,7 +627,8 @@ QString TForm1::ContradictionText(int direction) const {
   QString text;
   for (int row = 0; row < ListBox1->count(); ++row) {
     const formats::Detection d = EntryDetection(ListBox1->item(row));
-    if (direction < 0 || !formats::ContradictsDirection(d, direction)) continue;
+    if (direction < 0 || direction >= recode::kDirectionCount || !formats::ContradictsDirection(d, direction))
+      continue;
     if (text.isEmpty()) text = QStringLiteral("\n\n") + tr("已按所选方向转换，但以下文档的内容与该方向不符：");
     text += QLatin1Char('\n') + tr("%1：%2").arg(gui::LeftToRightPart(ListBox1->item(row)->text()), ContradictionReason(d, direction));
   }

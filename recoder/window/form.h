@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recoder window: documents are picked into a list, recoded in one of the eight
-// directions beside themselves, opened with the desktop's application and removed.
+// directions (or converted between the scripts) beside themselves, opened with the
+// desktop's application and removed.
 #pragma once
 
 #include <functional>
@@ -81,9 +82,16 @@ class TForm1 : public QWidget {
 
  private:
   void Build();
+  void BuildPicker();
+  void BuildDirectionList();
+  void BuildDocumentList();
+  void BuildButtons();
+  void BuildBottom();
+  void ConnectHandlers();
   void Guard(const std::function<void()>& body);
   void SetListButtonsEnabled(bool enabled);
   void RunConversion();
+  void RememberOutput(const std::vector<QString>& outputs, const std::vector<recode::BatchFailure>& failures);
   QString CompletionText(const std::vector<recode::BatchFailure>& failures) const;
   static QString FailureReason(const recode::BatchFailure& failure);
   static QString ContradictionReason(const formats::Detection& d, int direction);

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "document_builders.h"
 #include "fake_dialogs.h"
 #include "form.h"
 #include "gui_test_util.h"
@@ -103,7 +104,7 @@ TEST_F(DocrecodeWindow, StartsEmptyWithCaptionsAndLayout) {
       {f.TntSpeedButton3, "چېكىنىش"}, {f.TntSpeedButton4, "تازىلاش"}};
   for (const auto& [button, text] : captions) EXPECT_EQ(button->text(), text);
   EXPECT_EQ(f.TntLabel1->text(), "نورۋاتېك كود ئالماشتۇرۇش 3.0");
-  ASSERT_EQ(f.TntComboBox1->count(), 8);
+  ASSERT_EQ(f.TntComboBox1->count(), 12);  // the eight directions, then the four script entries
   EXPECT_EQ(f.TntComboBox1->currentText(),
             QString::fromStdU16String(std::u16string(uy::recode::GetDirection(0).caption)));
   EXPECT_EQ(f.ProgressBar1->value(), 0);
@@ -195,6 +196,52 @@ TEST_F(DocrecodeWindow, ConvertRecodesEveryEntryBesideItself) {
   EXPECT_EQ(ReadFile(dir / "report(Korveli).doc"), Document("\x38\x06\x38\x06"));
   EXPECT_EQ(ReadFile(dir / "x(Korveli).docx"), uytest::UnitByUnitPass(docs[2], 1));
   EXPECT_EQ(Boxes().size(), 2u);
+}
+
+// The entries after the eight directions convert documents and text files between the
+// scripts, with the same messages, bar and open button; no contradiction mark applies.
+TEST_F(DocrecodeWindow, ScriptEntriesConvertDocumentsAndTextFiles) {
+  TempDir dir;
+  const std::string part = "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                           "<w:body><w:p><w:r><w:t>ئانار</w:t></w:r></w:p></w:body></w:document>";
+  WriteFile(dir / "letter.docx", uytest::MakeZip({{"word/document.xml", part}}));
+  WriteFile(dir / "note.txt", "ئانار\n");
+  WriteFile(dir / "latin.txt", "anar\n");
+  Pick({Q(dir / "letter.docx"), Q(dir / "note.txt"), Q(dir / "latin.txt")});
+  form->TntComboBox1->setCurrentIndex(uy::recode::kDirectionCount);  // Arabic script to Latin
+  EXPECT_TRUE(form->ListBox1->item(1)->icon().isNull());
+  if (const QString shots = qEnvironmentVariable("UY_SCREENSHOT_DIR"); !shots.isEmpty())
+    for (int i = 8; i < 12; ++i) {
+      form->TntComboBox1->setCurrentIndex(i);
+      form->grab().save(QDir(shots).filePath(QStringLiteral("docrecode-entry-%1.png").arg(i)));
+    }
+  form->TntComboBox1->setCurrentIndex(uy::recode::kDirectionCount);
+
+  // Text in the target script already fails by name; the others are converted.
+  Click(form->Convert1);
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].kind, RecordingDialogs::Kind::Error);
+  EXPECT_TRUE(Boxes()[0].text.contains("latin.txt")) << Boxes()[0].text.toStdString();
+  EXPECT_TRUE(Boxes()[0].text.contains("in Latin already")) << Boxes()[0].text.toStdString();
+  EXPECT_NE(uytest::ReadZip(dir / "letter(Latin).docx")[0].data.find("<w:t>anar</w:t>"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "note(Latin).txt"), "anar\n");
+  EXPECT_EQ(ReadFile(dir / "note.txt"), "ئانار\n");
+  EXPECT_FALSE(fs::exists(dir / "latin(Latin).txt"));
+  EXPECT_EQ(form->last_output(), Q(dir / "note(Latin).txt"));
+
+  // Other scripts to the Arabic script, the outputs of the first run among them.
+  form->TntSpeedButton4->click(), form->TntSpeedButton4->click(), form->TntSpeedButton4->click();
+  Pick({Q(dir / "letter(Latin).docx"), Q(dir / "latin.txt")});
+  form->TntComboBox1->setCurrentIndex(uy::recode::kDirectionCount + 3);
+  Click(form->Convert1);
+  ASSERT_EQ(Boxes().size(), 2u);
+  EXPECT_EQ(Boxes()[1].text, "代码转换完毕");
+  EXPECT_EQ(form->ProgressBar1->value(), 100);
+  EXPECT_EQ(ReadFile(dir / "latin(Arabic).txt"), "ئانار\n");
+  EXPECT_NE(uytest::ReadZip(dir / "letter(Latin)(Arabic).docx")[0].data.find("<w:t>ئانار</w:t>"), std::string::npos);
+  Click(form->TntSpeedButton1);
+  ASSERT_EQ(opened.urls.size(), 1);
+  EXPECT_EQ(opened.urls[0], QUrl::fromLocalFile(Q(dir / "latin(Arabic).txt")));
 }
 
 TEST_F(DocrecodeWindow, OpenButtonOpensTheDocumentOrTheLastOutput) {

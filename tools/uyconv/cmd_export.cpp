@@ -88,71 +88,6 @@ class Source {
   std::string name_;
 };
 
-// Decodes UTF-8 from in[0..n) to out, which has room for n units. Stops before a sequence
-// cut by the end of the block unless `last`. Returns the bytes taken and the units
-// written; *bad is set at the first malformed sequence (overlong forms, surrogates and
-// values above U+10FFFF included), where decoding stops.
-struct Decoded {
-  std::size_t taken;
-  std::size_t written;
-};
-
-Decoded DecodeUtf8(const unsigned char* in, std::size_t n, bool last, char16_t* out, bool* bad) {
-  std::size_t i = 0;
-  char16_t* o = out;
-  while (i < n) {
-    const unsigned c = in[i];
-    if (c < 0x80) {
-      // Eight ASCII bytes at a time, unless a lone one (a space between words) is seen.
-      if (i + 8 <= n && in[i + 1] < 0x80) {
-        std::uint64_t word;
-        std::memcpy(&word, in + i, 8);
-        if ((word & 0x8080808080808080ull) == 0) {
-          for (int k = 0; k < 8; ++k) o[k] = in[i + k];
-          o += 8;
-          i += 8;
-          continue;
-        }
-      }
-      *o++ = static_cast<char16_t>(c);
-      ++i;
-      continue;
-    }
-    // Two-byte sequences (Arabic letters among them) first, a word's worth in one loop.
-    if (c >= 0xC2 && c < 0xE0 && i + 1 < n && (in[i + 1] & 0xC0) == 0x80) {
-      do {
-        *o++ = static_cast<char16_t>((in[i] & 0x1F) << 6 | (in[i + 1] & 0x3F));
-        i += 2;
-      } while (i + 1 < n && in[i] >= 0xC2 && in[i] < 0xE0 && (in[i + 1] & 0xC0) == 0x80);
-      continue;
-    }
-    const std::size_t len = c >= 0xF5 ? 0 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-    if (len == 0) break;
-    if (i + len > n) {
-      if (last) break;
-      return {i, static_cast<std::size_t>(o - out)};
-    }
-    std::uint32_t cp = c & (0x7F >> len);
-    bool ok = true;
-    for (std::size_t k = 1; k < len; ++k) {
-      ok &= (in[i + k] & 0xC0) == 0x80;
-      cp = cp << 6 | (in[i + k] & 0x3F);
-    }
-    if (!ok || (len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp < 0xE000))) ||
-        (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-      break;
-    if (cp >= 0x10000) {
-      *o++ = static_cast<char16_t>(0xD7C0 + (cp >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-    } else {
-      *o++ = static_cast<char16_t>(cp);
-    }
-    i += len;
-  }
-  *bad = i < n;
-  return {i, static_cast<std::size_t>(o - out)};
-}
-
 // The UTF-8 of U+FB00..U+FFFF, where the presentation forms that make most of an export
 // lie: three bytes and a spare, so that one four-byte copy writes a unit (the next unit
 // or the line's end overwrites the spare).
@@ -305,7 +240,7 @@ void Export(Source& source, Sink& sink) {
     char16_t* out = text.Reserve(n - taken);
     if (kind == Kind::kUtf8) {
       bool bad = false;
-      const Decoded d = DecodeUtf8(bytes + taken, n - taken, last, out, &bad);
+      const uy::BlockDecoded d = uy::DecodeUtf8Block(bytes + taken, n - taken, last, out, &bad);
       text.Grow(d.written);
       taken += d.taken;
       if (bad) {

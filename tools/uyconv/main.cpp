@@ -105,7 +105,9 @@ const std::vector<Command>& Commands() {
        RunSave},
       {"script", "convert text between the Arabic, Latin, Cyrillic and New Script alphabets",
        "Usage: uyconv script [--from SCRIPT] --to SCRIPT [--words FILE] [--e-acute] [--no-wrap]\n"
-       "                     [-o OUT] [FILE...]\n\n"
+       "                     [-o OUT] [FILE...]\n"
+       "       uyconv script -r [--out-dir DIR] [--overwrite] [--jobs N] --to SCRIPT\n"
+       "                        [--from SCRIPT] [...] DIR|FILE...\n\n"
        "Converts Uyghur text files between its four alphabets by the standards DB65/T\n"
        "3690-2015 (Latin), 3691-2015 (Cyrillic) and 3689-2015 (New Script): SCRIPT is\n"
        "uey (Arabic script), uly (Latin), uky (Cyrillic) or uyy (New Script); a pair\n"
@@ -123,7 +125,12 @@ const std::vector<Command>& Commands() {
        "script. Binary .doc .xls .ppt files are refused (save them as .docx .xlsx\n"
        ".pptx first), and so are other documents for now.\n"
        "Text already in the target script is kept and wrapped in U+200B ... U+FEFF so\n"
-       "that the way back leaves it alone; a wrapped span of the input is copied.\n\n"
+       "that the way back leaves it alone; a wrapped span of the input is copied.\n"
+       "With -r every file under the folders (and every file named) is converted into\n"
+       "a file beside it whose name carries (Latin), (Cyrillic), (New Script) or\n"
+       "(Arabic) as recode names its outputs (letter.rtf -> letter(Latin).rtf); hidden\n"
+       "files and earlier outputs of either command are left out, existing outputs\n"
+       "are skipped. Each output is printed; failures and a summary go to stderr.\n\n"
        "  --from SCRIPT  the script of the input (default: told from the text)\n"
        "  --to SCRIPT    the script to write\n"
        "  --words FILE   words the rules cannot decide, one pair a line: the Arabic-\n"
@@ -131,7 +138,11 @@ const std::vector<Command>& Commands() {
        "                 hold spaces); # starts a comment; added to the built-in list\n"
        "  --e-acute      write e-acute for the Latin letter e-diaeresis (with --to uly)\n"
        "  --no-wrap      keep text of the target script without the U+200B/U+FEFF marks\n"
-       "  -o, --output OUT  write to OUT (replaced only when every input converted)\n\n"
+       "  -o, --output OUT  write to OUT (replaced only when every input converted)\n"
+       "  -r, --recursive   convert folder trees, each output beside its file\n"
+       "  --out-dir DIR     with -r: write the outputs under DIR, mirroring the tree\n"
+       "  --overwrite       with -r: replace outputs that exist already\n"
+       "  --jobs N          with -r: convert N files at a time (default: one per core)\n\n"
        "Examples:\n"
        "  echo 'ئانار' | uyconv script --to uly     anar\n"
        "  echo 'anar' | uyconv script --to uey      ئانار\n"
@@ -139,7 +150,8 @@ const std::vector<Command>& Commands() {
        "  echo 'анар' | uyconv script --to uey      ئانار\n"
        "  echo 'ئەنجۈر' | uyconv script --to uyy    ənjür\n"
        "  echo 'ənjür' | uyconv script --to uey     ئەنجۈر\n"
-       "  uyconv script --to uly -o report-latin.docx report.docx\n",
+       "  uyconv script --to uly -o report-latin.docx report.docx\n"
+       "  uyconv script -r --to uky reports/   (reports/a.docx -> a(Cyrillic).docx)\n",
        RunScript},
   };
   return commands;

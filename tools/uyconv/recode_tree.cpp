@@ -10,8 +10,8 @@ namespace uyconv {
 
 namespace rc = uy::recode;
 
-int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& options,
-                const rc::DocumentRecoder& recoder) {
+int RunTrees(const std::vector<std::string>& roots, const rc::TreeOptions& options,
+             const rc::DocumentRecoder& recoder, const TreeWording& wording) {
   std::vector<std::filesystem::path> paths(roots.begin(), roots.end());
   std::vector<rc::TreeResult> problems;
   const std::vector<rc::TreeJob> jobs = rc::FindTreeJobs(paths, options, problems);
@@ -26,7 +26,7 @@ int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& op
       case rc::TreeOutcome::kUnchanged:
         ++unchanged;
         std::cout << r.job.output.string() << '\n';
-        std::cerr << "uyconv: unchanged " << r.job.input.string() << ": " << kNothingToRecode << '\n';
+        std::cerr << "uyconv: unchanged " << r.job.input.string() << ": " << wording.unchanged << '\n';
         break;
       case rc::TreeOutcome::kSkipped:
         ++skipped;
@@ -39,10 +39,16 @@ int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& op
     }
   });
   std::cout.flush();
-  const rc::Direction& d = rc::GetDirection(options.direction);
-  std::cerr << "uyconv: " << recoded << " recoded, " << skipped << " skipped, " << failed << " failed, "
-            << unchanged << " unchanged (" << d.source << " -> " << d.target << ")\n";
+  std::cerr << "uyconv: " << recoded << ' ' << wording.done << ", " << skipped << " skipped, " << failed
+            << " failed, " << unchanged << " unchanged (" << wording.what << ")\n";
   return failed == 0 ? 0 : 1;
+}
+
+int RecodeTrees(const std::vector<std::string>& roots, const rc::TreeOptions& options,
+                const rc::DocumentRecoder& recoder) {
+  const rc::Direction& d = rc::GetDirection(options.direction);
+  return RunTrees(roots, options, recoder,
+                  {"recoded", kNothingToRecode, std::string(d.source) + " -> " + std::string(d.target)});
 }
 
 }  // namespace uyconv

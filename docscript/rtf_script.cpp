@@ -138,7 +138,8 @@ std::string RtfScriptTransform::Stretch(const RtfSlot& slot, std::u16string_view
 
 void RtfScriptTransform::OnParagraph(const RtfParagraph& p) {
   ++paragraphs_;
-  if (turn() == Turn::kToRightToLeft && p.marked_end && !p.rtl) edits_.push_back({p.end, p.end, "\\rtlpar"});
+  if (turn() == Turn::kToRightToLeft && p.marked_end && !p.rtl)
+    edits_.push_back({p.end, p.end, p.aligned ? "\\rtlpar" : "\\rtlpar\\qr"});
   const std::u16string text = p.Text();
   if (text.empty()) return;
   std::vector<std::size_t> map;
@@ -173,11 +174,12 @@ void RtfScriptTransform::Word(std::size_t begin, std::size_t at, std::string_vie
   if (joins) delimited_.insert(at);
 }
 
-// Alignment is logical in a right-to-left paragraph (\ql is its right edge): text at the end of
-// a paragraph whose direction turns goes to its start, as the start stays the reading start.
-void RtfScriptTransform::OnRightAligned(Range range, bool rtl) {
-  if ((turn() == Turn::kToLeftToRight && rtl) || (turn() == Turn::kToRightToLeft && !rtl))
-    Word(range.begin, range.end, "\\ql");
+// \ql and \qr are the left and right edges whatever the direction (as LibreOffice shows
+// them): right-aligned right-to-left text goes to the start of its left-to-right
+// paragraph, and the way back aligns text at the left edge right.
+void RtfScriptTransform::OnAlignment(Range range, char align, bool rtl) {
+  if (turn() == Turn::kToLeftToRight && rtl && align == 'r') Word(range.begin, range.end, "\\ql");
+  if (turn() == Turn::kToRightToLeft && !rtl && align == 'l') Word(range.begin, range.end, "\\qr");
 }
 
 void RtfCollect::OnParagraph(const RtfParagraph& p) {

@@ -33,7 +33,7 @@ class RtfScriptTransform : public RtfSink {
   RtfScriptTransform(const script::Options& options, std::string_view doc) : options_(options), doc_(doc) {}
   void OnParagraph(const RtfParagraph& p) override;
   void OnDirectionWord(std::string_view word, Range range) override;
-  void OnRightAligned(Range range, bool rtl) override;
+  void OnAlignment(Range range, char align, bool rtl) override;
 
   Edits& edits() { return edits_; }
   // Every paragraph's text as the converted document must hold it (empty ones left out).

@@ -234,7 +234,8 @@ enum class Mode { kText, kSkip, kFonts, kStyles };
 
 struct ParaState {
   bool rtl = false;
-  Range qr{npos, npos};
+  char align = 'l';            // l r c j d t k: the q word in force
+  Range said{npos, npos};      // that word, if the paragraph says one
 };
 
 struct Group {
@@ -284,8 +285,8 @@ class Walker {
   bool prev_word_ = false;   // the one before the current token was
   int doc_cp_ = 1252;
   std::map<int, int> font_cp_;
-  std::size_t last_qr_ = npos;
-  std::set<std::size_t> reported_qr_;  // a \qr in effect over several paragraphs is told once
+  std::size_t last_q_ = npos;
+  std::set<std::size_t> reported_q_;  // a \qr in effect over several paragraphs is told once
   Decoder decoder_;
 };
 
@@ -457,8 +458,7 @@ bool Walker::ParaControl(const Token& t) {
   if (In(kDirectionWords, w) && top().mode != Mode::kSkip) sink_.OnDirectionWord(w, t.range);
   if (w == "pard") p = {};
   else if (w == "rtlpar" || w == "ltrpar") p.rtl = w == "rtlpar";
-  else if (w == "qr") p.qr = t.range;
-  else if (w == "ql" || w == "qc" || w == "qj" || w == "qd" || w == "qt" || w == "qk") p.qr = {npos, npos};
+  else if (w.size() == 2 && w[0] == 'q') p.align = w[1], p.said = t.range;
   return true;
 }
 
@@ -533,9 +533,9 @@ void Walker::Special(const Token& t, char16_t c) {
 }
 
 void Walker::ReportAlignment(const ParaState& p) {
-  if (p.qr.begin == npos || p.qr.begin == last_qr_ || !reported_qr_.insert(p.qr.begin).second) return;
-  last_qr_ = p.qr.begin;
-  sink_.OnRightAligned(p.qr, p.rtl);
+  if (p.said.begin == npos || p.said.begin == last_q_ || !reported_q_.insert(p.said.begin).second) return;
+  last_q_ = p.said.begin;
+  sink_.OnAlignment(p.said, p.align, p.rtl);
 }
 
 void Walker::EndParagraph(std::size_t at, bool marked) {
@@ -544,6 +544,7 @@ void Walker::EndParagraph(std::size_t at, bool marked) {
   p.rtl = top().para.rtl;
   p.end = at;
   p.marked_end = marked;
+  p.aligned = top().para.said.begin != npos;
   ReportAlignment(top().para);
   sink_.OnParagraph(p);
   p.slots.clear();

@@ -45,6 +45,7 @@ struct RtfParagraph {
   bool rtl = false;          // the paragraph's direction as it ends
   std::size_t end = 0;       // where it ends: its \par, \cell ..., or the brace closing its destination
   bool marked_end = false;   // ended by \par, \cell or \nestcell (paragraph properties may go before it)
+  bool aligned = false;      // an alignment word is in force
   std::u16string Text() const;
 };
 
@@ -55,8 +56,9 @@ class RtfSink {
   // \rtlpar \ltrpar \rtlsect \ltrsect \rtlrow \ltrrow \taprtl \rtldoc \ltrdoc \sectd \trowd,
   // in the body or the stylesheet.
   virtual void OnDirectionWord(std::string_view /*word*/, Range /*range*/) {}
-  // A \qr in effect as a paragraph (or a paragraph style) ends, and that paragraph's direction.
-  virtual void OnRightAligned(Range /*range*/, bool /*rtl*/) {}
+  // The alignment word (\ql \qr \qc ...: `align` is its second letter) in force as a paragraph
+  // (or a paragraph style) ends, and that paragraph's direction; once per word.
+  virtual void OnAlignment(Range /*range*/, char /*align*/, bool /*rtl*/) {}
 };
 
 // Walks the document. Throws DocumentError (uyformats) naming what is wrong: not rich text,

@@ -82,7 +82,7 @@ struct Fixture {
 };
 const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true, true}, {"impress.pptx", true, false, true},
                              {"writer.odt", false}, {"calc.ods", false},       {"impress.odp", false},
-                             {"writer.rtf", false}, {"writer.html", false}};
+                             {"writer.rtf", true}, {"writer.html", false}};
 
 // The readers must see the sources as LibreOffice wrote them, or the checks below prove nothing.
 TEST(DocscriptFixtureReaders, SeeTheSourcesAsWritten) {

@@ -286,7 +286,7 @@ class Walker {
   int doc_cp_ = 1252;
   std::map<int, int> font_cp_;
   std::size_t last_q_ = npos;
-  std::set<std::size_t> reported_q_;  // a \qr in effect over several paragraphs is told once
+  std::set<std::size_t> reported_q_;  // an alignment word in force over several paragraphs is told once
   Decoder decoder_;
 };
 

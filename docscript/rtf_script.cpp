@@ -117,7 +117,8 @@ RtfScriptTransform::Turn RtfScriptTransform::turn() const {
 // Uyghur's language in the new script's slot.
 std::string RtfScriptTransform::Stretch(const RtfSlot& slot, std::u16string_view text) const {
   const RtfCharState& c = slot.state;
-  const bool turns = turn() != Turn::kNone && LettersOf(options_.from, slot.text) > 0 && LettersOf(options_.to, text) > 0;
+  const bool turns =
+      turn() != Turn::kNone && LettersOf(options_.from, slot.text) > 0 && LettersOf(options_.to, text) > 0;
   const bool uc1 = c.uc > kMaxFallback && !Ascii(text);
   const bool delimit = slot.after_word && !delimited_.contains(slot.range.begin);
   std::string group = "{";
@@ -129,7 +130,8 @@ std::string RtfScriptTransform::Stretch(const RtfSlot& slot, std::u16string_view
     if (c.b != c.ab) group += Flag(ltr ? "b" : "ab", ltr ? c.ab : c.b);
     if (c.i != c.ai) group += Flag(ltr ? "i" : "ai", ltr ? c.ai : c.i);
     if (c.fs != c.afs) group += (ltr ? "\\fs" : "\\afs") + std::to_string(ltr ? c.afs : c.fs);
-    if (ug && (ltr ? c.lang : c.alang) != kUyghurLcid) group += (ltr ? "\\lang" : "\\alang") + std::to_string(kUyghurLcid);
+    if (ug && (ltr ? c.lang : c.alang) != kUyghurLcid)
+      group += (ltr ? "\\lang" : "\\alang") + std::to_string(kUyghurLcid);
   }
   if (uc1) group += "\\uc1";
   if (group.size() == 1) return (delimit ? " " : "") + RtfText(text, c.uc);
@@ -169,7 +171,8 @@ void RtfScriptTransform::OnDirectionWord(std::string_view word, Range range) {
 
 void RtfScriptTransform::Word(std::size_t begin, std::size_t at, std::string_view word) {
   const char next = at < doc_.size() ? doc_[at] : ' ';
-  const bool joins = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || (next >= '0' && next <= '9') || next == '-';
+  const bool joins =
+      (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || (next >= '0' && next <= '9') || next == '-';
   edits_.push_back({begin, at, std::string(word) + (joins ? " " : "")});
   if (joins) delimited_.insert(at);
 }
@@ -231,7 +234,8 @@ std::string NoScriptReason(const sc::Detection& d) {
 // The written file holds exactly the bytes meant.
 void ReadBack(const fs::path& path, const std::string& meant) {
   InputFile back(path);
-  if (back.size() != meant.size() || ReadWhole(back) != meant) throw DocumentError("the written file differs from what was meant");
+  if (back.size() != meant.size() || ReadWhole(back) != meant)
+    throw DocumentError("the written file differs from what was meant");
 }
 
 }  // namespace

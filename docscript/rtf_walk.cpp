@@ -210,8 +210,9 @@ class Decoder {
     ucnv_resetToUnicode(c);
     const std::size_t at = out.size();
     out.resize(at + bytes.size() * 2 + 4);
-    const int32_t n = ucnv_toUChars(c, reinterpret_cast<UChar*>(out.data() + at), static_cast<int32_t>(bytes.size() * 2 + 4),
-                                    bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    const auto room = static_cast<int32_t>(bytes.size() * 2 + 4);
+    const int32_t n = ucnv_toUChars(c, reinterpret_cast<UChar*>(out.data() + at), room, bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &status);
     out.resize(at + (U_FAILURE(status) ? 0 : static_cast<std::size_t>(n)));
   }
 
@@ -383,7 +384,8 @@ void Walker::Control(const Token& t) {
     else if (t.word == "fcharset" || t.word == "cpg") {
       int cp = t.param;
       if (t.word == "fcharset") {
-        const auto* it = std::find_if(std::begin(kCharsets), std::end(kCharsets), [&](auto& p) { return p.first == cp; });
+        const auto* it =
+            std::find_if(std::begin(kCharsets), std::end(kCharsets), [&](auto& p) { return p.first == cp; });
         cp = it == std::end(kCharsets) ? -1 : it->second;
       }
       if (cp > 0 && g.font >= 0 && font_cp_.size() < 4096) font_cp_[g.font] = cp;
@@ -410,7 +412,8 @@ void Walker::Control(const Token& t) {
   if (w.kind == WordKind::kParagraph) return static_cast<void>(ParaControl(t));
   if (g.mode != Mode::kText) return;
   if (w.kind == WordKind::kSpecial) return Special(t, w.c);
-  if (w.kind == WordKind::kEnd) return EndParagraph(t.range.begin, t.word == "par" || t.word.ends_with("cell"));
+  if (w.kind == WordKind::kEnd)
+    return EndParagraph(t.range.begin, t.word == "par" || t.word == "sect" || t.word.ends_with("cell"));
   if (w.kind == WordKind::kCodePage) doc_cp_ = t.word == "ansicpg" ? (t.param > 0 ? t.param : doc_cp_) : w.c;
 }
 

@@ -44,7 +44,7 @@ struct RtfParagraph {
   std::vector<RtfSlot> slots;
   bool rtl = false;          // the paragraph's direction as it ends
   std::size_t end = 0;       // where it ends: its \par, \cell ..., or the brace closing its destination
-  bool marked_end = false;   // ended by \par, \cell or \nestcell (paragraph properties may go before it)
+  bool marked_end = false;   // ended by \par, \sect, \cell or \nestcell (paragraph properties may go before it)
   bool aligned = false;      // an alignment word is in force
   std::u16string Text() const;
 };

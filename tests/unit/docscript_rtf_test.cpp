@@ -113,7 +113,8 @@ TEST(DocScriptRtf, FilesTellTheirScriptAndFailWithoutTrace) {
   ds::ConvertOptions o;
   o.to = kUly;
   // Arabic text with a few Latin words is Arabic.
-  uytest::WriteFile(dir / "a.rtf", Rtf(R"(\rtlpar \u1576?\u1575?\u1585? Qt 2015 \u1574?\u1575?\u1606?\u1575?\u1585?\par)"));
+  uytest::WriteFile(dir / "a.rtf",
+                    Rtf(R"(\rtlpar \u1576?\u1575?\u1585? Qt 2015 \u1574?\u1575?\u1606?\u1575?\u1585?\par)"));
   const ds::ConvertSummary s = ds::ConvertDocument(dir / "a.rtf", dir / "b.rtf", o);
   EXPECT_EQ(s.type, ds::DocumentType::kRtf);
   EXPECT_EQ(s.from, kUey);
@@ -161,7 +162,8 @@ std::vector<std::pair<std::string, std::u16string>> Manifest() {
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
     std::string kind, name, text;
-    if (std::getline(fields, kind, '\t') && kind == "text" && std::getline(fields, name, '\t') && std::getline(fields, text))
+    if (std::getline(fields, kind, '\t') && kind == "text" && std::getline(fields, name, '\t') &&
+        std::getline(fields, text))
       keys.emplace_back(name, uy::FromUtf8(text));
   }
   return keys;

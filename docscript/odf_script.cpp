@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -114,7 +116,7 @@ OdfScript::Turn OdfScript::turn() const {
   return Turn::kNone;
 }
 
-std::string OdfScript::StyleFor(const OdfTextProps& props) {
+std::string OdfScript::StyleFor(const OdfTextProps& props, const std::string& base) {
   Settings set;
   const Turn t = turn();
   if (t != Turn::kNone) {
@@ -128,21 +130,61 @@ std::string OdfScript::StyleFor(const OdfTextProps& props) {
   }
   Language(props, options_, set);
   if (set.empty()) return {};
-  std::string key;
+  std::string key = base + "\n";
   for (const auto& [name, value] : set) key += std::string(name.local) + "\n" + value + "\n";
   if (const auto it = derived_.find(key); it != derived_.end()) return it->second;
   std::string name;
   do name = "uyT" + std::to_string(++next_);
   while (styles_.Has("text", name));
-  Namer n(names);
-  std::string attrs;
-  for (const auto& [an, value] : set) attrs += " " + n(an.uri, an.local) + "=\"" + EscapeAttr(value) + "\"";
-  const std::string el = n(kOdfStyleNs, "style");
-  const std::string head = " " + n(kOdfStyleNs, "name") + "=\"" + name + "\" " + n(kOdfStyleNs, "family") + "=\"text\">";
-  const std::string props_el = n(kOdfStyleNs, "text-properties");
-  derived_xml_ += "<" + el + n.decls + head + "<" + props_el + attrs + "/></" + el + ">";
+  derived_xml_ += StyleXml(name, base, set);
   derived_.emplace(std::move(key), name);
   return name;
+}
+
+// The new style: an automatic base style's own properties (a common one is its parent) with
+// the settings over them.
+std::string OdfScript::StyleXml(const std::string& name, const std::string& base, const Settings& set) const {
+  Namer n(names);
+  std::string attrs, parent;
+  if (const OdfStyle* b = base.empty() ? nullptr : styles_.Find("text", base)) {
+    parent = b->automatic ? b->parent : base;
+    if (b->automatic)
+      for (const auto& [qname, value] : b->text_attrs) {
+        const std::size_t bar = qname.rfind('|');
+        if (bar == std::string::npos) continue;  // attributes in no namespace are not ODF's
+        const std::string_view uri = std::string_view(qname).substr(0, bar), local = std::string_view(qname).substr(bar + 1);
+        if (std::none_of(set.begin(), set.end(), [&](const auto& s) { return s.first.uri == uri && s.first.local == local; }))
+          attrs += " " + n(uri, local) + "=\"" + EscapeAttr(value) + "\"";
+      }
+  }
+  for (const auto& [an, value] : set) attrs += " " + n(an.uri, an.local) + "=\"" + EscapeAttr(value) + "\"";
+  const std::string el = n(kOdfStyleNs, "style");
+  std::string head = " " + n(kOdfStyleNs, "name") + "=\"" + name + "\" " + n(kOdfStyleNs, "family") + "=\"text\"";
+  if (!parent.empty()) head += " " + n(kOdfStyleNs, "parent-style-name") + "=\"" + EscapeAttr(parent) + "\"";
+  const std::string props_el = n(kOdfStyleNs, "text-properties");
+  return "<" + el + n.decls + head + "><" + props_el + attrs + "/></" + el + ">";
+}
+
+std::vector<std::string> OdfScript::RunStyles(const OdfParagraph& p, const std::vector<std::u16string>& before,
+                                              const std::vector<std::u16string>& after) {
+  std::vector<std::string> style(p.runs.size());
+  std::map<std::size_t, std::string> spans;  // a span's serial, its new style
+  for (std::size_t r = 0; r < p.runs.size(); ++r) {
+    if (before[r] == after[r]) continue;
+    ++runs_changed_;
+    if (LettersOf(options_.from, before[r]) == 0 || LettersOf(options_.to, after[r]) == 0) continue;
+    const OdfHolder& h = p.holders[r];
+    style[r] = StyleFor(p.props[r], Retargets(h) ? h.style : std::string());
+    if (Retargets(h) && !style[r].empty()) spans.emplace(h.serial, style[r]);
+  }
+  // A span takes the new style itself (spans in spans are lost by some readers), with all its
+  // runs.
+  for (std::size_t r = 0; r < p.runs.size(); ++r)
+    if (Retargets(p.holders[r])) {
+      const auto it = spans.find(p.holders[r].serial);
+      style[r] = it == spans.end() ? std::string() : it->second;
+    }
+  return style;
 }
 
 void OdfScript::OnParagraph(const OdfParagraph& p, Edits& edits) {
@@ -158,19 +200,20 @@ void OdfScript::OnParagraph(const OdfParagraph& p, Edits& edits) {
     before[p.slots[i].run] += p.slots[i].text;
     after[p.slots[i].run] += pieces[i];
   }
-  std::vector<std::string> style(p.runs.size());
-  for (std::size_t r = 0; r < p.runs.size(); ++r) {
-    if (before[r] == after[r]) continue;
-    ++runs_changed_;
-    if (LettersOf(options_.from, before[r]) > 0 && LettersOf(options_.to, after[r]) > 0) style[r] = StyleFor(p.props[r]);
-  }
+  retarget_ = names && names->Qualified(kOdfTextNs, "style-name");
+  const std::vector<std::string> style = RunStyles(p, before, after);
   Namer n(names);
   const std::string span = n(kOdfTextNs, "span"), style_name = n(kOdfTextNs, "style-name");
+  std::set<std::size_t> retargeted;
   for (std::size_t i = 0; i < p.slots.size(); ++i) {
     const TextSlot& s = p.slots[i];
+    const OdfHolder& h = p.holders[s.run];
+    const bool in_span = Retargets(h);
+    if (in_span && !style[s.run].empty() && retargeted.insert(h.serial).second)
+      if (auto e = SetAttribute(part_, h.tag, style_name, style[s.run])) edits.push_back(std::move(*e));
     if (s.special || before[s.run] == after[s.run]) continue;
     std::string piece = EscapeText(pieces[i]);
-    if (!style[s.run].empty() && !piece.empty())
+    if (!in_span && !style[s.run].empty() && !piece.empty())
       piece = "<" + span + n.decls + " " + style_name + "=\"" + style[s.run] + "\">" + piece + "</" + span + ">";
     edits.push_back({s.inner.begin, s.inner.end, std::move(piece)});
   }

@@ -11,6 +11,8 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "odf_walk.h"
 #include "script.h"
@@ -35,11 +37,19 @@ class OdfScript : public OdfTransform {
  private:
   enum class Turn { kNone, kToLeftToRight, kToRightToLeft };
   Turn turn() const;
-  // The automatic text style the converted text of a run with these properties takes; empty
-  // when it needs none.
-  std::string StyleFor(const OdfTextProps& props);
+  // The automatic text style the converted text of a run with these properties takes, in
+  // place of `base` (the style of the span holding it; empty: none); empty when it needs none.
+  std::string StyleFor(const OdfTextProps& props, const std::string& base);
+  std::string StyleXml(const std::string& name, const std::string& base, const std::vector<std::pair<OdfAttrName, std::string>>& set) const;
+  // The styles of each run's text (runs of one span share its new style).
+  std::vector<std::string> RunStyles(const OdfParagraph& p, const std::vector<std::u16string>& before,
+                                     const std::vector<std::u16string>& after);
+
+  // Spans whose style is replaced (with the text prefix bound at the root); others are wrapped.
+  bool Retargets(const OdfHolder& h) const { return retarget_ && h.kind == OdfHolder::Kind::kSpan; }
 
   script::Options options_;
+  bool retarget_ = false;
   std::size_t& paragraphs_;
   std::size_t& runs_changed_;
   std::string_view part_;

@@ -131,23 +131,26 @@ void OdfTextProps::Inherit(const OdfTextProps& outer) {
   }
 }
 
-void OdfStyles::Add(std::string_view family, std::string_view name, std::string parent, OdfTextProps own) {
-  styles_[Key(family, name)] = Style{std::move(parent), std::move(own)};
+void OdfStyles::Add(std::string_view family, std::string_view name, OdfStyle style) {
+  styles_[Key(family, name)] = std::move(style);
+}
+
+const OdfStyle* OdfStyles::Find(std::string_view family, std::string_view name) const {
+  const auto it = styles_.find(Key(family, name));
+  return it == styles_.end() ? nullptr : &it->second;
 }
 
 void OdfStyles::AddDefault(std::string_view family, OdfTextProps own) { defaults_[std::string(family)] = std::move(own); }
 
-bool OdfStyles::Has(std::string_view family, std::string_view name) const {
-  return styles_.find(Key(family, name)) != styles_.end();
-}
+bool OdfStyles::Has(std::string_view family, std::string_view name) const { return Find(family, name) != nullptr; }
 
 OdfTextProps OdfStyles::Resolve(std::string_view family, std::string_view name, const OdfTextProps& outer) const {
   OdfTextProps r;
   for (std::size_t step = 0; !name.empty() && step < kMaxParentSteps; ++step) {
-    const auto it = styles_.find(Key(family, name));
-    if (it == styles_.end()) break;
-    r.Inherit(it->second.own);
-    name = it->second.parent;
+    const OdfStyle* style = Find(family, name);
+    if (!style) break;
+    r.Inherit(style->own);
+    name = style->parent;
   }
   if (const auto d = defaults_.find(family); d != defaults_.end()) r.Inherit(d->second);
   r.Inherit(outer);
@@ -165,7 +168,7 @@ namespace {
 struct OpenElement {
   bool text_here = false;  // its character data is the innermost paragraph's text
   bool pushed = false;     // it put text properties in force
-  std::size_t serial = 0;
+  OdfHolder holder;        // what it is as a holder of text
 };
 
 struct OpenParagraph {
@@ -174,10 +177,31 @@ struct OpenParagraph {
   std::size_t run_serial = 0;  // the element whose text the last run holds
 };
 
+// A table's columns (their default cell styles, by where their repeats end) and where the
+// open row is: cells without a style of their own take their row's or column's.
+struct OpenTable {
+  std::size_t depth = 0;
+  std::vector<std::size_t> ends;
+  std::vector<std::string> column_styles;
+  std::string row_style;
+  std::size_t column = 0;
+};
+
+std::size_t Repeats(const char** attrs, std::string_view local) {
+  const char* v = FindAttr(attrs, kTableNs, local);
+  std::size_t n = 1;
+  if (v) {
+    const std::string_view s(v);
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (ec != std::errc() || n == 0) n = 1;
+  }
+  return std::min<std::size_t>(n, std::size_t{1} << 30);
+}
+
 struct OpenStyle {
   bool is_default = false;
-  std::string family, name, parent;
-  OdfTextProps own;
+  std::string family, name;
+  OdfStyle style;
   std::size_t depth = 0;
 };
 
@@ -209,12 +233,14 @@ class Walker {
   }
   void EnsureRun(OpenParagraph& op) {
     const OpenElement& holder = stack_.back();
-    if (!op.para.runs.empty() && op.run_serial == holder.serial) return;
+    if (!op.para.runs.empty() && op.run_serial == holder.holder.serial) return;
     op.para.runs.emplace_back();
     op.para.props.push_back(props_.back());
-    op.run_serial = holder.serial;
+    op.para.holders.push_back(holder.holder);
+    op.run_serial = holder.holder.serial;
   }
   void AddSpecial(char16_t ch);
+  void Table(Name n, OpenElement& e, const char** attrs);
   std::string Limit() const;
 
   OdfTransform& transform_;
@@ -223,9 +249,11 @@ class Walker {
   std::vector<OdfTextProps> props_;  // in force, one per element that set them
   std::vector<OpenParagraph> paras_;
   std::optional<OpenStyle> style_;
+  std::vector<OpenTable> tables_;
   OdfStylePlace place_;
   Range automatic_open_;
   std::size_t serial_ = 0, text_bytes_ = 0;
+  bool in_automatic_ = false;
 };
 
 std::string Walker::Limit() const {
@@ -248,10 +276,12 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
   const Name n = Split(qname);
   const Range tag = TagRange(p);
   OpenElement e;
-  e.serial = ++serial_;
+  e.holder.serial = ++serial_;
+  e.holder.tag = tag;
   if (n.uri == kOdfTextNs && (n.local == "p" || n.local == "h")) {
     Push(e, "paragraph", FindAttr(attrs, kOdfTextNs, "style-name"));
     e.text_here = true;
+    e.holder.kind = OdfHolder::Kind::kParagraph;
     OpenParagraph op;
     op.depth = stack_.size() + 1;
     paras_.push_back(std::move(op));
@@ -264,10 +294,36 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
   if (n.uri == kDrawNs) {
     if (const char* s = FindAttr(attrs, kPresentationNs, "style-name")) Push(e, "presentation", s);
     else if (const char* g = FindAttr(attrs, kDrawNs, "style-name")) Push(e, "graphic", g);
-  } else if (n.uri == kTableNs && (n.local == "table-cell" || n.local == "covered-table-cell")) {
-    if (const char* s = FindAttr(attrs, kTableNs, "style-name")) Push(e, "table-cell", s);
+  } else if (n.uri == kTableNs) {
+    Table(n, e, attrs);
   }
   stack_.push_back(e);
+}
+
+void Walker::Table(Name n, OpenElement& e, const char** attrs) {
+  if (n.local == "table") {
+    tables_.push_back({stack_.size() + 1, {}, {}, {}, 0});
+    return;
+  }
+  if (tables_.empty()) return;
+  OpenTable& t = tables_.back();
+  const char* style = FindAttr(attrs, kTableNs, n.local == "table-cell" || n.local == "covered-table-cell" ? "style-name" : "default-cell-style-name");
+  if (n.local == "table-column") {
+    t.ends.push_back((t.ends.empty() ? 0 : t.ends.back()) + Repeats(attrs, "number-columns-repeated"));
+    t.column_styles.emplace_back(style ? style : "");
+  } else if (n.local == "table-row") {
+    t.row_style = style ? style : "";
+    t.column = 0;
+  } else if (n.local == "table-cell" || n.local == "covered-table-cell") {
+    std::string_view name = style ? std::string_view(style) : std::string_view(t.row_style);
+    const auto col = std::upper_bound(t.ends.begin(), t.ends.end(), t.column);
+    if (name.empty() && col != t.ends.end()) name = t.column_styles[static_cast<std::size_t>(col - t.ends.begin())];
+    t.column += Repeats(attrs, "number-columns-repeated");
+    if (!name.empty()) {
+      const std::string copy(name);
+      Push(e, "table-cell", copy.c_str());
+    }
+  }
 }
 
 void Walker::AddSpecial(char16_t ch) {
@@ -283,8 +339,11 @@ void Walker::AddSpecial(char16_t ch) {
 void Walker::InParagraph(Name n, OpenElement& e, const char** attrs) {
   if (n.uri != kOdfTextNs || In(kMarkers, n.local)) return;
   if (In(kContainers, n.local)) {
-    Push(e, "text", FindAttr(attrs, kOdfTextNs, "style-name"));
+    const char* style = FindAttr(attrs, kOdfTextNs, "style-name");
+    Push(e, "text", style);
     e.text_here = true;
+    if (n.local == "span") e.holder.kind = OdfHolder::Kind::kSpan;
+    e.holder.style = style ? style : "";
     return;
   }
   for (const Special& s : kSpecials)
@@ -304,20 +363,26 @@ void Walker::Outside(Name n, Range tag, const char** attrs) {
       const char* parent = FindAttr(attrs, kOdfStyleNs, "parent-style-name");
       s.family = family ? family : "";
       s.name = name ? name : "";
-      s.parent = parent ? parent : "";
+      s.style.parent = parent ? parent : "";
+      s.style.automatic = in_automatic_;
       s.depth = stack_.size() + 1;
       style_ = std::move(s);
     } else if (n.local == "text-properties" && style_) {
       for (std::size_t i = 0; i < kOdfPropCount; ++i)
         for (const bool complex : {false, true}) {
           const OdfAttrName an = OdfPropName(static_cast<OdfProp>(i), complex);
-          if (const char* v = FindAttr(attrs, an.uri, an.local)) style_->own.Get(static_cast<OdfProp>(i), complex) = v;
+          if (const char* v = FindAttr(attrs, an.uri, an.local)) style_->style.own.Get(static_cast<OdfProp>(i), complex) = v;
         }
+      if (style_->family == "text")
+        for (const char** a = attrs; *a; a += 2) style_->style.text_attrs.emplace_back(a[0], a[1]);
     } else if (In(kPropertyElements, n.local)) {
       transform_.OnProperties(n.local, style_ && style_->is_default, tag, attrs, edits_);
     }
   } else if (n.uri == kOdfOfficeNs) {
-    if (n.local == "automatic-styles") automatic_open_ = tag;
+    if (n.local == "automatic-styles") {
+      automatic_open_ = tag;
+      in_automatic_ = true;
+    }
     if ((n.local == "body" || n.local == "master-styles") && place_.at == std::string::npos)
       place_ = {tag.begin, {tag.begin, tag.begin}, true};
   }
@@ -348,6 +413,7 @@ void Walker::End(XML_Parser p, const char* qname) {
   const OpenElement e = stack_.back();
   stack_.pop_back();
   if (e.pushed) props_.pop_back();
+  if (!tables_.empty() && tables_.back().depth == stack_.size() + 1) tables_.pop_back();
   if (!paras_.empty() && paras_.back().depth == stack_.size() + 1) {
     OpenParagraph op = std::move(paras_.back());
     paras_.pop_back();
@@ -356,10 +422,11 @@ void Walker::End(XML_Parser p, const char* qname) {
     return;
   }
   if (style_ && style_->depth == stack_.size() + 1) {
-    if (style_->is_default) transform_.Styles().AddDefault(style_->family, std::move(style_->own));
-    else transform_.Styles().Add(style_->family, style_->name, std::move(style_->parent), std::move(style_->own));
+    if (style_->is_default) transform_.Styles().AddDefault(style_->family, std::move(style_->style.own));
+    else transform_.Styles().Add(style_->family, style_->name, std::move(style_->style));
     style_.reset();
   } else if (n.uri == kOdfOfficeNs && n.local == "automatic-styles") {
+    in_automatic_ = false;
     if (tag.begin == tag.end) place_ = {automatic_open_.begin, automatic_open_, true};  // <office:automatic-styles/>
     else place_ = {tag.begin, {tag.begin, tag.begin}, false};
   }

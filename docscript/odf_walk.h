@@ -48,10 +48,18 @@ struct OdfTextProps {
   void Inherit(const OdfTextProps& outer);
 };
 
+struct OdfStyle {
+  std::string parent;
+  OdfTextProps own;
+  bool automatic = false;
+  std::vector<std::pair<std::string, std::string>> text_attrs;  // its text properties' "uri|local" and values
+};
+
 // Styles by family and name, with their parents, and the defaults of each family.
 class OdfStyles {
  public:
-  void Add(std::string_view family, std::string_view name, std::string parent, OdfTextProps own);
+  void Add(std::string_view family, std::string_view name, OdfStyle style);
+  const OdfStyle* Find(std::string_view family, std::string_view name) const;
   void AddDefault(std::string_view family, OdfTextProps own);
   bool Has(std::string_view family, std::string_view name) const;
   // What the named style (nothing: none) gives, through its parents and its family's default,
@@ -59,11 +67,7 @@ class OdfStyles {
   OdfTextProps Resolve(std::string_view family, std::string_view name, const OdfTextProps& outer) const;
 
  private:
-  struct Style {
-    std::string parent;
-    OdfTextProps own;
-  };
-  std::map<std::string, Style, std::less<>> styles_;  // family, '\n', name
+  std::map<std::string, OdfStyle, std::less<>> styles_;  // family, '\n', name
   std::map<std::string, OdfTextProps, std::less<>> defaults_;
 };
 
@@ -74,10 +78,20 @@ struct OdfNames {
   std::optional<std::string> Qualified(std::string_view uri, std::string_view local) const;
 };
 
+// The element whose character data a run is: a paragraph, a span (whose style can be
+// replaced) or another (a link, a meta).
+struct OdfHolder {
+  enum class Kind { kParagraph, kSpan, kOther } kind = Kind::kOther;
+  Range tag;          // its start tag
+  std::string style;  // its text:style-name
+  std::size_t serial = 0;
+};
+
 // A paragraph: its text pieces (character data and kept characters, with their byte ranges
-// in `inner`) and, per run, the text properties in force.
+// in `inner`) and, per run, the text properties in force and the element holding it.
 struct OdfParagraph : Paragraph {
-  std::vector<OdfTextProps> props;  // by run
+  std::vector<OdfTextProps> props;
+  std::vector<OdfHolder> holders;
 };
 
 // Where automatic styles can be added to the part.

@@ -211,7 +211,9 @@ void OdfScript::OnParagraph(const OdfParagraph& p, Edits& edits) {
     const bool in_span = Retargets(h);
     if (in_span && !style[s.run].empty() && retargeted.insert(h.serial).second)
       if (auto e = SetAttribute(part_, h.tag, style_name, style[s.run])) edits.push_back(std::move(*e));
-    if (s.special || before[s.run] == after[s.run]) continue;
+    // A piece that stayed as it was (a number, a kept word) keeps its formatting too, unless
+    // its span takes the new style.
+    if (s.special || before[s.run] == after[s.run] || (!in_span && pieces[i] == s.text)) continue;
     std::string piece = EscapeText(pieces[i]);
     if (!in_span && !style[s.run].empty() && !piece.empty())
       piece = "<" + span + n.decls + " " + style_name + "=\"" + style[s.run] + "\">" + piece + "</" + span + ">";

@@ -152,8 +152,10 @@ OdfTextProps OdfStyles::Resolve(std::string_view family, std::string_view name, 
     r.Inherit(style->own);
     name = style->parent;
   }
-  if (const auto d = defaults_.find(family); d != defaults_.end()) r.Inherit(d->second);
+  // The family's default comes last: a paragraph in a cell or a shape shows the cell's or the
+  // shape's style before the paragraphs' default.
   r.Inherit(outer);
+  if (const auto d = defaults_.find(family); d != defaults_.end()) r.Inherit(d->second);
   return r;
 }
 

@@ -62,8 +62,8 @@ class OdfStyles {
   const OdfStyle* Find(std::string_view family, std::string_view name) const;
   void AddDefault(std::string_view family, OdfTextProps own);
   bool Has(std::string_view family, std::string_view name) const;
-  // What the named style (nothing: none) gives, through its parents and its family's default,
-  // over `outer`.
+  // What the named style (nothing: none) gives, through its parents, over `outer`, over its
+  // family's default.
   OdfTextProps Resolve(std::string_view family, std::string_view name, const OdfTextProps& outer) const;
 
  private:

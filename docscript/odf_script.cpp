@@ -246,13 +246,14 @@ void OdfScript::OnProperties(std::string_view local, bool in_default, Range tag,
                      (local == "paragraph-properties" && in_default))) {
     set(kOdfStyleNs, "writing-mode", "rl-tb");
   }
-  // "start" and "end" follow the writing mode, "left" and "right" do not: whatever stood at an
-  // edge goes to the start, the right edge in right-to-left text.
+  // LibreOffice writes and reads "start" and "left" as the left edge, "end" and "right" as the
+  // right edge, whatever the writing mode (its HTML and Word exports say so): right-aligned
+  // text goes to the left, the way back to the right.
   if (local != "paragraph-properties") return;
-  if (const char* a = OdfAttr(attrs, kOdfFoNs, "text-align")) {
-    const std::string_view v(a);
-    if (v == "end" || v == "left" || v == "right") set(kOdfFoNs, "text-align", "start");
-  }
+  const char* a = OdfAttr(attrs, kOdfFoNs, "text-align");
+  const std::string_view v = a ? a : "";
+  if (!rtl && (v == "end" || v == "right")) set(kOdfFoNs, "text-align", "start");
+  if (rtl && (v == "start" || v == "left" || (!a && in_default))) set(kOdfFoNs, "text-align", "end");
 }
 
 void OdfScript::OnEnd(const OdfStylePlace& place, Edits& edits) {

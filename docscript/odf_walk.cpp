@@ -41,20 +41,14 @@ constexpr std::size_t kMaxPieces = 1 << 16;         // runs and text pieces of o
 constexpr std::size_t kMaxParagraphText = 1 << 22;  // UTF-8 bytes of the open paragraphs' text
 constexpr std::size_t kMaxParentSteps = 32;         // a style's chain of parents (loops end there)
 
-// Elements of the text vocabulary inside a paragraph that hold no character of its text.
-constexpr std::string_view kMarkers[] = {
-    "soft-page-break", "bookmark", "bookmark-start", "bookmark-end", "reference-mark", "reference-mark-start",
-    "reference-mark-end", "toc-mark", "toc-mark-start", "toc-mark-end", "alphabetical-index-mark",
-    "alphabetical-index-mark-start", "alphabetical-index-mark-end", "user-index-mark", "user-index-mark-start",
-    "user-index-mark-end", "change", "change-start", "change-end", "number"};
 // Elements that stand for one character and stay as they are. Any other text element in a
-// paragraph (a field, a note's citation) stands for U+FFFC.
+// paragraph (a field, a note) stays as it is and is no part of the text, as a footnote mark is
+// no part of a sentence.
 struct Special {
   std::string_view local;
   char16_t ch;
 };
 constexpr Special kSpecials[] = {{"s", u' '}, {"tab", u'\t'}, {"line-break", u'\n'}};
-constexpr char16_t kKept = u'\uFFFC';
 // Elements whose text is the paragraph's, with a text style of their own.
 constexpr std::string_view kContainers[] = {"span", "a", "meta"};
 constexpr std::string_view kPropertyElements[] = {"paragraph-properties", "table-properties", "section-properties",
@@ -339,7 +333,7 @@ void Walker::AddSpecial(char16_t ch) {
 }
 
 void Walker::InParagraph(Name n, OpenElement& e, const char** attrs) {
-  if (n.uri != kOdfTextNs || In(kMarkers, n.local)) return;
+  if (n.uri != kOdfTextNs) return;
   if (In(kContainers, n.local)) {
     const char* style = FindAttr(attrs, kOdfTextNs, "style-name");
     Push(e, "text", style);
@@ -350,7 +344,6 @@ void Walker::InParagraph(Name n, OpenElement& e, const char** attrs) {
   }
   for (const Special& s : kSpecials)
     if (n.local == s.local) return AddSpecial(s.ch);
-  AddSpecial(kKept);  // a field or a note: its text is not the paragraph's
 }
 
 // Styles and their text properties are gathered; property elements handed on; where

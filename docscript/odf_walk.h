@@ -3,7 +3,8 @@
 // (text:p, text:h) wherever they are, made of runs that each carry the text properties in
 // force there (spans, paragraph, cell or shape styles, their parents and the defaults); the
 // style and layout property elements that say directions. A note's body is made of
-// paragraphs of their own; its citation stays in its paragraph as one kept character.
+// paragraphs of their own; the note, fields and marks stay in their paragraph untouched and
+// are no part of its text.
 #pragma once
 
 #include <array>

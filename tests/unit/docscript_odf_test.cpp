@@ -95,12 +95,12 @@ const Case kCases[] = {
      R"(<office:text><text:h>ئانار<text:note text:note-class="footnote"><text:note-citation>1</text:note-citation><text:note-body><text:p>بار</text:p></text:note-body></text:note><text:s text:c="1000000000"/>2015<text:tab/>Qt<text:page-number>3</text:page-number></text:h></office:text>)",
      R"(<style:style style:name="uyT1" style:family="text"><style:text-properties fo:font-weight="normal" fo:font-style="normal" fo:font-size="14pt" fo:language="ug" fo:script="Cyrl" style:rfc-language-tag="ug-Cyrl"/></style:style>)",
      R"(<office:text><text:h><text:span text:style-name="uyT1">анар</text:span><text:note text:note-class="footnote"><text:note-citation>1</text:note-citation><text:note-body><text:p><text:span text:style-name="uyT1">бар</text:span></text:p></text:note-body></text:note><text:s text:c="1000000000"/>2015<text:tab/>Qt<text:page-number>3</text:page-number></text:h></office:text>)"},
-    {"the way back: western values become complex ones; directions and edges turn", "text", kUly, kUey,
+    {"the way back: western values become complex ones; directions turn, text goes to the right edge", "text", kUly, kUey,
      R"(<style:style style:name="P1" style:family="paragraph"><style:paragraph-properties fo:text-align="left" style:writing-mode="lr-tb"/></style:style>)"
      R"(<style:style style:name="Tb" style:family="table"><style:table-properties style:width="6in"/></style:style>)"
      R"(<style:style style:name="B" style:family="text"><style:text-properties fo:font-weight="bold" fo:language="ug" fo:script="Latn"/></style:style>)",
      R"(<office:text><table:table table:style-name="Tb"><table:table-row><table:table-cell><text:p text:style-name="P1"><text:span text:style-name="B">anar</text:span> 2015</text:p></table:table-cell></table:table-row></table:table></office:text>)",
-     R"(<style:style style:name="P1" style:family="paragraph"><style:paragraph-properties fo:text-align="start" style:writing-mode="rl-tb"/></style:style>)"
+     R"(<style:style style:name="P1" style:family="paragraph"><style:paragraph-properties fo:text-align="end" style:writing-mode="rl-tb"/></style:style>)"
      R"(<style:style style:name="Tb" style:family="table"><style:table-properties style:width="6in" style:writing-mode="rl-tb"/></style:style>)"
      R"(<style:style style:name="B" style:family="text"><style:text-properties fo:font-weight="bold" fo:language="ug" fo:script="Latn"/></style:style>)"
      R"(<style:style style:name="uyT1" style:family="text"><style:text-properties fo:font-weight="bold" fo:language="ug" fo:script="Latn" style:font-weight-complex="bold" style:font-style-complex="normal" style:font-size-complex="12pt" style:language-complex="ug" style:country-complex="CN"/></style:style>)",

@@ -2,6 +2,7 @@
 #include "odf_walk.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <climits>
 #include <cstdio>
@@ -403,6 +404,7 @@ void Walker::Chars(XML_Parser p, const char* s, int len) {
 }
 
 void Walker::End(XML_Parser p, const char* qname) {
+  if (!failure.empty() || stack_.empty()) return;  // stopped in its start tag
   const Name n = Split(qname);
   const Range tag = TagRange(p);
   const OpenElement e = stack_.back();
@@ -451,6 +453,15 @@ void Install(XML_Parser p) {
     w.failure = "an XML part has a document type declaration";
     XML_StopParser(static_cast<XML_Parser>(u), XML_FALSE);
   });
+  // Edits are written in UTF-8 at byte positions of the part.
+  XML_SetXmlDeclHandler(p, [](void* u, const XML_Char*, const XML_Char* encoding, int) {
+    std::string e = encoding ? encoding : "UTF-8";
+    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    if (e == "UTF-8") return;
+    Walker& w = Of(u);
+    w.failure = "the part is not in UTF-8";
+    XML_StopParser(static_cast<XML_Parser>(u), XML_FALSE);
+  });
   // Text in CDATA sections would be written back escaped inside them.
   XML_SetStartCdataSectionHandler(p, [](void* u) {
     Walker& w = Of(u);
@@ -482,6 +493,7 @@ void WalkOdfPart(std::string_view part, OdfTransform& transform, Edits& edits) {
   XML_SetUserData(p, &w);
   Install(p);
   if (part.size() > static_cast<std::size_t>(INT_MAX)) throw DocumentError("an XML part is too large");
+  if (part.starts_with("\xFF\xFE") || part.starts_with("\xFE\xFF")) throw DocumentError("the part is not in UTF-8");
   const XML_Status st = XML_Parse(p, part.data(), static_cast<int>(part.size()), XML_TRUE);
   if (!w.failure.empty()) throw DocumentError(w.failure);
   if (st != XML_STATUS_OK)

@@ -185,6 +185,7 @@ TEST(DocScriptOdf, HostilePartsAreRefusedByName) {
        "content.xml: an XML part is not well-formed"},
       {Odf("text", "<!DOCTYPE d [<!ENTITY a \"ئانار\">]><d>&a;</d>", styles), "document type declaration"},
       {Odf("text", Content("", "<office:text><text:p><![CDATA[ئانار]]></text:p></office:text>"), styles), "CDATA"},
+      {Odf("text", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + Content("", "").substr(39), styles), "not in UTF-8"},
       {Odf("text", Content("", "<office:text><text:p>ئانار</text:p></office:text>"), "<x><y></x>"),
        "styles.xml: an XML part is not well-formed"},
       {Odf("text", Content("", Repeat("<text:span>", 300) + Repeat("</text:span>", 300)), styles),

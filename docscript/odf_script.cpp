@@ -45,10 +45,14 @@ class Namer {
 std::string EscapeAttr(std::string_view v) {
   std::string out;
   for (const char c : v) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
   }
   return out;
 }
@@ -122,10 +126,13 @@ std::string OdfScript::StyleFor(const OdfTextProps& props, const std::string& ba
   if (t != Turn::kNone) {
     // The values the source letters showed become those the converted letters show.
     const bool to_complex = t == Turn::kToRightToLeft;
-    for (const OdfProp p : {OdfProp::kWeight, OdfProp::kStyle, OdfProp::kSize, OdfProp::kFontName, OdfProp::kFontFamily}) {
+    for (const OdfProp p :
+         {OdfProp::kWeight, OdfProp::kStyle, OdfProp::kSize, OdfProp::kFontName, OdfProp::kFontFamily}) {
       const auto& v = props.Get(p, !to_complex);
-      if (v) set.emplace_back(OdfPropName(p, to_complex), *v);
-      else if (p == OdfProp::kWeight || p == OdfProp::kStyle) set.emplace_back(OdfPropName(p, to_complex), "normal");
+      if (v)
+        set.emplace_back(OdfPropName(p, to_complex), *v);
+      else if (p == OdfProp::kWeight || p == OdfProp::kStyle)
+        set.emplace_back(OdfPropName(p, to_complex), "normal");
     }
   }
   Language(props, options_, set);
@@ -152,8 +159,10 @@ std::string OdfScript::StyleXml(const std::string& name, const std::string& base
       for (const auto& [qname, value] : b->text_attrs) {
         const std::size_t bar = qname.rfind('|');
         if (bar == std::string::npos) continue;  // attributes in no namespace are not ODF's
-        const std::string_view uri = std::string_view(qname).substr(0, bar), local = std::string_view(qname).substr(bar + 1);
-        if (std::none_of(set.begin(), set.end(), [&](const auto& s) { return s.first.uri == uri && s.first.local == local; }))
+        const std::string_view uri = std::string_view(qname).substr(0, bar),
+                               local = std::string_view(qname).substr(bar + 1);
+        if (std::none_of(set.begin(), set.end(),
+                         [&](const auto& s) { return s.first.uri == uri && s.first.local == local; }))
           attrs += " " + n(uri, local) + "=\"" + EscapeAttr(value) + "\"";
       }
   }
@@ -233,15 +242,18 @@ void OdfScript::OnProperties(std::string_view local, bool in_default, Range tag,
       q = n(uri, name);
       const std::string decl = n.decls.substr(1);
       const std::size_t eq = decl.find('=');
-      if (auto e = SetAttribute(part_, tag, decl.substr(0, eq), std::string_view(decl).substr(eq + 2, decl.size() - eq - 3)))
+      if (auto e =
+              SetAttribute(part_, tag, decl.substr(0, eq), std::string_view(decl).substr(eq + 2, decl.size() - eq - 3)))
         edits.push_back(std::move(*e));
     }
     if (auto e = SetAttribute(part_, tag, *q, value)) edits.push_back(std::move(*e));
   };
   if (const char* wm = OdfAttr(attrs, kOdfStyleNs, "writing-mode")) {
     const std::string_view v(wm);
-    if (v == (rtl ? "lr-tb" : "rl-tb")) set(kOdfStyleNs, "writing-mode", rtl ? "rl-tb" : "lr-tb");
-    else if (v == (rtl ? "lr" : "rl")) set(kOdfStyleNs, "writing-mode", rtl ? "rl" : "lr");
+    if (v == (rtl ? "lr-tb" : "rl-tb"))
+      set(kOdfStyleNs, "writing-mode", rtl ? "rl-tb" : "lr-tb");
+    else if (v == (rtl ? "lr" : "rl"))
+      set(kOdfStyleNs, "writing-mode", rtl ? "rl" : "lr");
   } else if (rtl && (local == "page-layout-properties" || local == "table-properties" ||
                      (local == "paragraph-properties" && in_default))) {
     set(kOdfStyleNs, "writing-mode", "rl-tb");

@@ -40,7 +40,8 @@ class OdfScript : public OdfTransform {
   // The automatic text style the converted text of a run with these properties takes, in
   // place of `base` (the style of the span holding it; empty: none); empty when it needs none.
   std::string StyleFor(const OdfTextProps& props, const std::string& base);
-  std::string StyleXml(const std::string& name, const std::string& base, const std::vector<std::pair<OdfAttrName, std::string>>& set) const;
+  std::string StyleXml(const std::string& name, const std::string& base,
+                       const std::vector<std::pair<OdfAttrName, std::string>>& set) const;
   // The styles of each run's text (runs of one span share its new style).
   std::vector<std::string> RunStyles(const OdfParagraph& p, const std::vector<std::u16string>& before,
                                      const std::vector<std::u16string>& after);

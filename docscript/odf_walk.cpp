@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "odf_walk.h"
 
+#include <expat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <memory>
-
-#include <expat.h>
 
 #include "document_error.h"
 #include "utf.h"
@@ -135,7 +135,9 @@ const OdfStyle* OdfStyles::Find(std::string_view family, std::string_view name) 
   return it == styles_.end() ? nullptr : &it->second;
 }
 
-void OdfStyles::AddDefault(std::string_view family, OdfTextProps own) { defaults_[std::string(family)] = std::move(own); }
+void OdfStyles::AddDefault(std::string_view family, OdfTextProps own) {
+  defaults_[std::string(family)] = std::move(own);
+}
 
 bool OdfStyles::Has(std::string_view family, std::string_view name) const { return Find(family, name) != nullptr; }
 
@@ -289,8 +291,10 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
   }
   // Shapes and cells give the text inside them their style's properties.
   if (n.uri == kDrawNs) {
-    if (const char* s = FindAttr(attrs, kPresentationNs, "style-name")) Push(e, "presentation", s);
-    else if (const char* g = FindAttr(attrs, kDrawNs, "style-name")) Push(e, "graphic", g);
+    if (const char* s = FindAttr(attrs, kPresentationNs, "style-name"))
+      Push(e, "presentation", s);
+    else if (const char* g = FindAttr(attrs, kDrawNs, "style-name"))
+      Push(e, "graphic", g);
   } else if (n.uri == kTableNs) {
     Table(n, e, attrs);
   }
@@ -304,7 +308,9 @@ void Walker::Table(Name n, OpenElement& e, const char** attrs) {
   }
   if (tables_.empty()) return;
   OpenTable& t = tables_.back();
-  const char* style = FindAttr(attrs, kTableNs, n.local == "table-cell" || n.local == "covered-table-cell" ? "style-name" : "default-cell-style-name");
+  const char* style =
+      FindAttr(attrs, kTableNs,
+               n.local == "table-cell" || n.local == "covered-table-cell" ? "style-name" : "default-cell-style-name");
   if (n.local == "table-column") {
     t.ends.push_back((t.ends.empty() ? 0 : t.ends.back()) + Repeats(attrs, "number-columns-repeated"));
     t.column_styles.emplace_back(style ? style : "");
@@ -367,7 +373,8 @@ void Walker::Outside(Name n, Range tag, const char** attrs) {
       for (std::size_t i = 0; i < kOdfPropCount; ++i)
         for (const bool complex : {false, true}) {
           const OdfAttrName an = OdfPropName(static_cast<OdfProp>(i), complex);
-          if (const char* v = FindAttr(attrs, an.uri, an.local)) style_->style.own.Get(static_cast<OdfProp>(i), complex) = v;
+          if (const char* v = FindAttr(attrs, an.uri, an.local))
+            style_->style.own.Get(static_cast<OdfProp>(i), complex) = v;
         }
       if (style_->family == "text")
         for (const char** a = attrs; *a; a += 2) style_->style.text_attrs.emplace_back(a[0], a[1]);
@@ -419,13 +426,17 @@ void Walker::End(XML_Parser p, const char* qname) {
     return;
   }
   if (style_ && style_->depth == stack_.size() + 1) {
-    if (style_->is_default) transform_.Styles().AddDefault(style_->family, std::move(style_->style.own));
-    else transform_.Styles().Add(style_->family, style_->name, std::move(style_->style));
+    if (style_->is_default)
+      transform_.Styles().AddDefault(style_->family, std::move(style_->style.own));
+    else
+      transform_.Styles().Add(style_->family, style_->name, std::move(style_->style));
     style_.reset();
   } else if (n.uri == kOdfOfficeNs && n.local == "automatic-styles") {
     in_automatic_ = false;
-    if (tag.begin == tag.end) place_ = {automatic_open_.begin, automatic_open_, true};  // <office:automatic-styles/>
-    else place_ = {tag.begin, {tag.begin, tag.begin}, false};
+    if (tag.begin == tag.end)
+      place_ = {automatic_open_.begin, automatic_open_, true};  // <office:automatic-styles/>
+    else
+      place_ = {tag.begin, {tag.begin, tag.begin}, false};
   }
 }
 
@@ -439,7 +450,10 @@ Walker& Of(void* user) { return *static_cast<Walker*>(XML_GetUserData(static_cas
 void Install(XML_Parser p) {
   XML_UseParserAsHandlerArg(p);
   XML_SetElementHandler(
-      p, [](void* u, const XML_Char* name, const XML_Char** attrs) { Of(u).Start(static_cast<XML_Parser>(u), name, attrs); },
+      p,
+      [](void* u, const XML_Char* name, const XML_Char** attrs) {
+        Of(u).Start(static_cast<XML_Parser>(u), name, attrs);
+      },
       [](void* u, const XML_Char* name) { Of(u).End(static_cast<XML_Parser>(u), name); });
   XML_SetCharacterDataHandler(
       p, [](void* u, const XML_Char* s, int len) { Of(u).Chars(static_cast<XML_Parser>(u), s, len); });

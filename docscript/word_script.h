@@ -18,7 +18,8 @@ class OdfScript;
 
 // The converted text `out` (with its offset map) parted among the paragraph's slots: each
 // output letter goes to the slot of the source letter it came from.
-std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view out, const std::vector<std::size_t>& map);
+std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view out,
+                                       const std::vector<std::size_t>& map);
 
 // Converts every paragraph's text at once and gives each output letter the run of the source
 // letter it came from. Between the Arabic script and the others, runs whose text changed take

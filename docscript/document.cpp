@@ -78,6 +78,7 @@ std::optional<Markup> TextPart(DocumentType type, std::string_view name) {
   if (type == DocumentType::kWordDocx && IsWordTextPart(name)) return Markup::kWord;
   if (type == DocumentType::kSpreadsheetXlsx && IsSheetTextPart(name)) return Markup::kSheet;
   if (type == DocumentType::kPresentationPptx && IsSlideTextPart(name)) return Markup::kSlide;
+  if (type == DocumentType::kOpenDocument && (name == "content.xml" || name == "styles.xml")) return Markup::kOdf;
   return std::nullopt;
 }
 
@@ -288,6 +289,18 @@ void Verify(const fs::path& path, const OpenDocument& d, const Rewritten& r) {
   }
 }
 
+// OpenDocument: the shared styles, which the text of every part resolves against.
+void PrepareOdf(const OpenDocument& d, ScriptTransform& transform) {
+  for (std::size_t i = 0; i < d.entries.size(); ++i) {
+    if (d.names[i] != "styles.xml") continue;
+    try {
+      transform.PrepareOdf(ReadPart(d.zip.get(), i, d.entries[i]));
+    } catch (const DocumentError& e) {
+      throw DocumentError("the part styles.xml: " + std::string(e.what()));
+    }
+  }
+}
+
 std::string NoScriptReason(const sc::Detection& d) {
   if (d.arabic + d.latin + d.cyrillic == 0) return "no letters to tell the script from; give --from";
   return "no script clearly leads (" + std::to_string(d.arabic) + " Arabic, " + std::to_string(d.latin) + " Latin, " +
@@ -301,12 +314,12 @@ std::optional<std::string> Refusal(DocumentType t) {
     case DocumentType::kBinaryOffice:
       return "a binary office document (.doc, .xls or .ppt), whose text cannot change its length safely; "
              "save it as .docx, .xlsx or .pptx first";
-    case DocumentType::kOpenDocument: return "an OpenDocument file (.odt .ods .odp); converting it is not supported yet";
     case DocumentType::kRtf: return "rich text (RTF); converting it is not supported yet";
     case DocumentType::kOtherZip: return "a zip archive that is no office document";
     case DocumentType::kWordDocx:
     case DocumentType::kSpreadsheetXlsx:
     case DocumentType::kPresentationPptx:
+    case DocumentType::kOpenDocument:
     case DocumentType::kNone: break;
   }
   return std::nullopt;
@@ -335,6 +348,7 @@ ConvertSummary Convert(InputFile& in, const fs::path& output, const ConvertOptio
   if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
   summary.from = so.from;
   ScriptTransform transform(so);
+  if (d.type == DocumentType::kOpenDocument) PrepareOdf(d, transform);
   const Rewritten r = ConvertParts(d, transform);
   summary.paragraphs = transform.paragraphs();
   summary.runs_changed = transform.runs_changed();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document_error.h"
+#include "odf_script.h"
 
 namespace uy::docscript {
 namespace {
@@ -158,6 +159,17 @@ void Language(const Props& rpr, PropsEditor& ed, sc::Script to) {
 
 }  // namespace
 
+ScriptTransform::ScriptTransform(const script::Options& options)
+    : options_(options), odf_(std::make_unique<OdfScript>(options, paragraphs_, runs_changed_)) {}
+
+ScriptTransform::~ScriptTransform() = default;
+
+OdfTransform* ScriptTransform::Odf() { return markup_ == Markup::kOdf ? odf_.get() : nullptr; }
+
+void ScriptTransform::BeginOdf(std::string_view part) { odf_->Begin(part); }
+
+void ScriptTransform::PrepareOdf(std::string_view styles_part) { odf_->Prepare(styles_part); }
+
 ScriptTransform::Turn ScriptTransform::turn() const {
   if (options_.from == sc::Script::Uey) return Turn::kToLeftToRight;
   if (options_.to == sc::Script::Uey) return Turn::kToRightToLeft;
@@ -279,11 +291,9 @@ void ScriptTransform::OnProps(const Props& props, Edits& edits) {
   else DirectionProps(props, edits);
 }
 
-namespace {
-
-// The output units of each slot: the offset map is monotone, so the letters that came from one
-// slot are one stretch of the output. A tab, break or hyphen keeps its element; anything else
-// converted from it joins the nearest text slot.
+// The offset map is monotone, so the letters that came from one slot are one stretch of the
+// output. A tab, break or hyphen keeps its element; anything else converted from it joins the
+// nearest text slot.
 std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view out, const std::vector<std::size_t>& map) {
   const std::size_t n = p.slots.size();
   std::vector<std::size_t> ends(n);
@@ -311,6 +321,8 @@ std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view o
   }
   return pieces;
 }
+
+namespace {
 
 // Letters of the script's alphabet family in a text.
 std::size_t LettersOf(sc::Script s, std::u16string_view text) {

@@ -9,6 +9,7 @@
 #include <expat.h>
 
 #include "document_error.h"
+#include "odf_walk.h"
 #include "utf.h"
 
 namespace uy::docscript {
@@ -422,6 +423,7 @@ void Parse(XML_Parser p, std::string_view part, const std::string* failure) {
 }  // namespace
 
 void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits, PartInfo& info, Markup markup) {
+  if (markup == Markup::kOdf) return WalkOdfPart(part, transform, edits);
   Parser parser(XML_ParserCreateNS(nullptr, '|'));
   if (!parser) throw std::bad_alloc();
   Walker w(transform, edits, info, markup);

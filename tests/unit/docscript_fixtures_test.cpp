@@ -81,7 +81,7 @@ struct Fixture {
   bool needs_from = false;
 };
 const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true, true}, {"impress.pptx", true, false, true},
-                             {"writer.odt", false}, {"calc.ods", false},       {"impress.odp", false},
+                             {"writer.odt", true},  {"calc.ods", true},        {"impress.odp", true},
                              {"writer.rtf", false}, {"writer.html", false}};
 
 // The readers must see the sources as LibreOffice wrote them, or the checks below prove nothing.

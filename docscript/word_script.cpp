@@ -282,6 +282,12 @@ void ScriptTransform::OnTag(std::string_view local, Range tag, const char** attr
     // readingOrder: 0 as the text says, 1 left to right, 2 right to left.
     if (const auto v = attr("readingOrder"); v && *v == (rtl ? "1" : "2"))
       e = SetAttribute(part_, tag, "readingOrder", rtl ? "2" : "1");
+    // horizontal is an edge of the cell: right-aligned text moves to the start with the sheet.
+    const auto h = attr("horizontal");
+    if (h && *h == (rtl ? "left" : "right")) {
+      if (e) edits.push_back(std::move(*e));
+      e = SetAttribute(part_, tag, "horizontal", rtl ? "right" : "left");
+    }
   }
   if (e) edits.push_back(std::move(*e));
 }

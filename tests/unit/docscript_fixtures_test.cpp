@@ -71,16 +71,14 @@ ds::ConvertOptions To(sc::Script from, sc::Script to) {
 }
 
 // Documents not converted yet (refused as "not supported", or HTML as no office document) are
-// skipped. Known gaps: `cells_keep_right`, right-aligned cells come out right aligned;
-// `needs_from`, the script is not told (LibreOffice's English placeholder texts in the slide
+// skipped. Known gap: `needs_from`, the script is not told (LibreOffice's English placeholder texts in the slide
 // masters and layouts count as Latin).
 struct Fixture {
   const char* file;
   bool converted;
-  bool cells_keep_right = false;
   bool needs_from = false;
 };
-const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true, true}, {"impress.pptx", true, false, true},
+const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true}, {"impress.pptx", true, true},
                              {"writer.odt", true},  {"calc.ods", true},        {"impress.odp", true},
                              {"writer.rtf", false}, {"writer.html", false}};
 
@@ -142,7 +140,7 @@ TEST_P(DocscriptFixtures, ToTheScriptAndBack) {
     const auto [o, o_at] = Find(out, expected);
     const auto [b, b_at] = Find(back, text);
     ASSERT_TRUE(s && o && b) << k << ": source " << !!s << " converted " << !!o << " back " << !!b;
-    EXPECT_TRUE(!o->rtl && (o->align == 'L' || f.cells_keep_right) && !o->rtl_table)
+    EXPECT_TRUE(!o->rtl && o->align == 'L' && !o->rtl_table)
         << k << " rtl " << o->rtl << " align " << o->align;
     EXPECT_TRUE(b->rtl && b->align == 'R' && b->rtl_table == s->rtl_table) << k << " back: rtl " << b->rtl
                                                                            << " align " << b->align;

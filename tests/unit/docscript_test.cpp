@@ -145,7 +145,8 @@ TEST(DocScript, WorkbookStringsAndSheetDirection) {
            "<c t=\"inlineStr\"><is><t>" + text + "</t></is></c><c><v>2015</v></c></row></sheetData></worksheet>";
   };
   auto styles = [&](const char* order) {
-    return "<styleSheet" + ns + "><cellXfs><xf><alignment horizontal=\"right\" readingOrder=\"" + order +
+    const char* edge = order[0] == '2' ? "right" : "left";
+    return "<styleSheet" + ns + "><cellXfs><xf><alignment horizontal=\"" + edge + "\" readingOrder=\"" + order +
            "\"/></xf></cellXfs></styleSheet>";
   };
   TempDir dir;

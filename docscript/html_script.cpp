@@ -97,10 +97,11 @@ void HtmlScriptTransform::OnTag(const HtmlTag& tag, Edits& edits) {
   swap(tag.Find("dir"), "ltr", "rtl");
   if (std::find(std::begin(kPlaced), std::end(kPlaced), tag.name) == std::end(kPlaced))
     swap(tag.Find("align"), "left", "right");
-  // The way to the Arabic script makes the page right to left where it says no direction.
-  if (tag.name == "html" && !html_seen_ && rtl && !tag.Find("dir"))
+  // The way to the Arabic script makes the body right to left where the page says no direction.
+  if (tag.name == "html") page_dir_ = page_dir_ || tag.Find("dir");
+  if (tag.name == "body" && rtl && !page_dir_ && !tag.Find("dir"))
     edits.push_back({tag.name_end, tag.name_end, " dir=\"rtl\""});
-  html_seen_ = html_seen_ || tag.name == "html";
+  if (tag.name == "body") page_dir_ = true;
   for (const char* name : {"lang", "xml:lang"}) {
     const HtmlAttr* a = tag.Find(name);
     if (!a) continue;

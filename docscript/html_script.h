@@ -39,7 +39,7 @@ class HtmlScriptTransform : public HtmlHandler {
   script::Options options_;
   std::string_view page_;
   const HtmlCodec& codec_;
-  bool html_seen_ = false;
+  bool page_dir_ = false;  // the page's direction seen (or set)
   std::size_t paragraphs_ = 0, runs_changed_ = 0;
   std::vector<std::u16string> meant_;
 };

@@ -43,6 +43,17 @@ constexpr std::string_view kBlocks[] = {
 constexpr std::string_view kRaw[] = {"script", "style", "textarea", "xmp", "iframe", "noembed", "noframes",
                                      "plaintext"};
 
+// A footnote or endnote mark (its number links to the note or back): no text of the paragraph,
+// so that the number does not stand after the sentence's end.
+bool NoteMark(std::string_view page, const HtmlTag& a) {
+  const HtmlAttr* href = a.Find("href");
+  if (!href) return false;
+  const std::string_view v = href->Value(page);
+  for (const std::string_view p : {"#sdfootnote", "#sdendnote", "#_ftn", "#_edn"})
+    if (v.starts_with(p)) return true;
+  return false;
+}
+
 bool OneOf(std::string_view name, std::span<const std::string_view> set) {
   return std::find(set.begin(), set.end(), name) != set.end();
 }
@@ -362,10 +373,11 @@ class Walker {
   HtmlParagraph para_;
   HtmlTag tag_;
   std::size_t pre_ = 0;
+  bool note_ = false;  // inside a note mark
 };
 
 void Walker::Text(std::size_t begin, std::size_t end) {
-  if (begin >= end) return;
+  if (begin >= end || note_) return;
   HtmlPiece p;
   p.raw = {begin, end};
   try {
@@ -392,6 +404,7 @@ std::size_t Walker::Tag(std::size_t at) {
   std::size_t next = ReadTag(page_, at, tag_);
   const bool block = OneOf(tag_.name, kBlocks);
   if (block) Flush();
+  if (tag_.name == "a") note_ = !tag_.end && NoteMark(page_, tag_);
   if (tag_.name == "pre") pre_ = tag_.end ? pre_ - (pre_ > 0) : pre_ + 1;
   handler_.OnTag(tag_, edits_);
   if (tag_.end) return next;

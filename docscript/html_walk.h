@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The walk over an HTML page: its tags, with the byte ranges of their attributes, and its
 // paragraphs (the text between block tags) made of text pieces (the text between any two
-// tags), each piece with its byte range and its text decoded, character references included.
+// tags; a footnote's or endnote's number is none), each piece with its byte range and its text decoded, character references included.
 // A small tokenizer of its own: it keeps no element stack, so deep nesting costs nothing, and
 // it reads every charset whose bytes below 0x80 are ASCII without converting the page.
 #pragma once

@@ -64,7 +64,8 @@ void HtmlScriptTransform::Css(Range css, Edits& edits) const {
   if (t == Turn::kNone) return;
   const std::string_view s = page_.substr(css.begin, css.end - css.begin);
   for (std::size_t i = 0; i < s.size(); ++i) {
-    if (i > 0 && CssNameChar(s[i - 1])) continue;
+    const char c0 = static_cast<char>(s[i] | 0x20);
+    if ((c0 != 'd' && c0 != 't') || (i > 0 && CssNameChar(s[i - 1]))) continue;
     for (const CssTurn& c : kCss) {
       if (Trimmed(s.substr(i, c.property.size())) != c.property) continue;
       std::size_t j = i + c.property.size();
@@ -123,7 +124,9 @@ std::string HtmlScriptTransform::Piece(const HtmlPiece& piece, std::u16string_vi
   for (std::size_t j = 0; j < out.size(); ++j) {
     const std::size_t src = from[j];
     while (r < piece.refs.size() && piece.refs[r].first < src) ++r;
-    if (r < piece.refs.size() && piece.refs[r].first == src && used != r && out[j] == piece.text[src]) {
+    // A reference without its ';' is written anew: a letter after it could lengthen it.
+    if (r < piece.refs.size() && piece.refs[r].first == src && used != r && out[j] == piece.text[src] &&
+        page_[piece.refs[r].second.end - 1] == ';') {
       const bool high = out[j] >= 0xD800 && out[j] < 0xDC00;
       if (!high || (j + 1 < out.size() && src + 1 < piece.text.size() && out[j + 1] == piece.text[src + 1])) {
         bytes += codec_.Encode(plain);
@@ -238,8 +241,9 @@ sc::Options ScriptOptions(const ConvertOptions& o, std::string_view page, const 
   return so;
 }
 
-// The converted page parses again in the same charset, and holds the text meant.
-void Check(std::string_view out, const HtmlCodec& codec, const std::vector<std::u16string>& meant) {
+}  // namespace
+
+void CheckHtmlPage(std::string_view out, const HtmlCodec& codec, const std::vector<std::u16string>& meant) {
   const HtmlCodec again(out);
   if (again.name() != codec.name()) throw DocumentError("its charset reads differently");
   CheckHtml check(meant);
@@ -247,8 +251,6 @@ void Check(std::string_view out, const HtmlCodec& codec, const std::vector<std::
   WalkHtml(out, again, check, none);
   check.Done();
 }
-
-}  // namespace
 
 ConvertSummary ConvertHtml(InputFile& in, const fs::path& output, const ConvertOptions& options) {
   const std::string page = ReadPage(in);
@@ -265,7 +267,7 @@ ConvertSummary ConvertHtml(InputFile& in, const fs::path& output, const ConvertO
   summary.runs_changed = transform.runs_changed();
   AtomicFileWriter writer(output, in.permissions());
   try {
-    Check(out, codec, transform.meant());
+    CheckHtmlPage(out, codec, transform.meant());
     writer.Write(out.data(), out.size());
     if (ReadWholeFile(writer.temp_path()) != out) throw DocumentError("the written page reads back differently");
   } catch (const DocumentError& e) {

@@ -44,6 +44,10 @@ class HtmlScriptTransform : public HtmlHandler {
   std::vector<std::u16string> meant_;
 };
 
+// Throws DocumentError unless the converted page `out` reads in the same charset as the page
+// (`codec`) and its paragraphs hold the texts meant for them.
+void CheckHtmlPage(std::string_view out, const HtmlCodec& codec, const std::vector<std::u16string>& meant);
+
 // Converts the HTML page `in` into `output` (see ConvertDocument).
 ConvertSummary ConvertHtml(InputFile& in, const std::filesystem::path& output, const ConvertOptions& options);
 

@@ -18,6 +18,7 @@ namespace {
 using formats::DocumentError;
 
 constexpr std::size_t kMaxAttrs = 4096;
+constexpr std::size_t kMaxPieces = 65536;  // text pieces in one paragraph
 constexpr std::size_t kCharsetScan = std::size_t{64} << 10;  // where a page declares its charset
 
 bool Blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -190,7 +191,10 @@ bool LooksLikeHtml(std::string_view head, const std::filesystem::path& path) {
   const std::string start = LowerCase(head.substr(i, 14));
   if (start.starts_with("<!doctype html") || start.starts_with("<html")) return true;
   const std::string ext = LowerCase(path.extension().string());
-  return (ext == ".htm" || ext == ".html") && start.starts_with("<");
+  if (ext != ".htm" && ext != ".html") return false;
+  // Marked UTF-16 is taken too, to be refused by name.
+  return start.starts_with("<") || head.starts_with(std::string_view("\xFF\xFE<\0", 4)) ||
+         head.starts_with(std::string_view("\xFE\xFF\0<", 4));
 }
 
 const HtmlAttr* HtmlTag::Find(std::string_view n) const {
@@ -394,6 +398,8 @@ void Walker::Text(std::size_t begin, std::size_t end) {
   } catch (const DocumentError& e) {
     throw DocumentError(std::string(e.what()) + " in the text" + At(begin));
   }
+  if (para_.pieces.size() == kMaxPieces)
+    throw DocumentError("a paragraph" + At(begin) + " has more than " + std::to_string(kMaxPieces) + " pieces of text");
   para_.pre = para_.pre || pre_ > 0;
   para_.pieces.push_back(std::move(p));
 }

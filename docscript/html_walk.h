@@ -21,7 +21,8 @@ namespace uy::docscript {
 inline constexpr std::size_t kMaxHtml = std::size_t{64} << 20;
 
 // An HTML page told by its first bytes: an optional UTF-8 mark, blanks and comments, then
-// <!DOCTYPE html or <html (any case); or, for an .htm/.html name, any tag first.
+// <!DOCTYPE html or <html (any case); or, for an .htm/.html name, any tag first (in marked
+// UTF-16 too, which the conversion refuses).
 bool LooksLikeHtml(std::string_view head, const std::filesystem::path& path);
 
 // The page's charset: bytes to text and text to bytes. UTF-8 or anything iconv knows whose

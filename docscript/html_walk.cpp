@@ -386,8 +386,8 @@ void Walker::Text(std::size_t begin, std::size_t end) {
   p.raw = {begin, end};
   try {
     for (std::size_t at = begin; at < end;) {
-      std::size_t amp = page_.find('&', at);
-      if (amp == std::string_view::npos || amp > end) amp = end;
+      std::size_t amp = page_.substr(at, end - at).find('&');
+      amp = amp == std::string_view::npos ? end : at + amp;
       codec_.Decode(page_.substr(at, amp - at), p.text);
       if (amp == end) break;
       const std::size_t unit = p.text.size();

@@ -149,7 +149,10 @@ void HtmlScriptTransform::OnParagraph(const HtmlParagraph& p, Edits& edits) {
   const bool letters = std::any_of(text.begin(), text.end(), [](char16_t c) {
     return c >= 0x80 || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
   });
-  if (!letters) return meant_.push_back(text);
+  if (!letters) {
+    if (!text.empty()) meant_.push_back(text);
+    return;
+  }
   // Line breaks in the source are blanks to the reader, except in <pre>.
   std::u16string conv = text;
   if (!p.pre) std::replace_if(conv.begin(), conv.end(), [](char16_t c) { return c == u'\n' || c == u'\r' || c == u'\t' || c == u'\f'; }, u' ');
@@ -174,7 +177,7 @@ void HtmlScriptTransform::OnParagraph(const HtmlParagraph& p, Edits& edits) {
     edits.push_back({piece.raw.begin, piece.raw.end, Piece(piece, mine, from)});
     ++runs_changed_;
   }
-  meant_.push_back(std::move(meant));
+  if (!meant.empty()) meant_.push_back(std::move(meant));  // an emptied paragraph is read as none
 }
 
 namespace {
@@ -191,6 +194,7 @@ class CheckHtml : public HtmlHandler {
  public:
   explicit CheckHtml(const std::vector<std::u16string>& meant) : meant_(meant) {}
   void OnParagraph(const HtmlParagraph& p, Edits&) override {
+    if (p.Text().empty()) return;
     if (at_ >= meant_.size() || p.Text() != meant_[at_])
       throw DocumentError("paragraph " + std::to_string(at_ + 1) + " does not hold the text meant for it");
     ++at_;

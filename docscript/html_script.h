@@ -27,7 +27,8 @@ class HtmlScriptTransform : public HtmlHandler {
 
   std::size_t paragraphs() const { return paragraphs_; }
   std::size_t runs_changed() const { return runs_changed_; }
-  // The text every paragraph is meant to have after the conversion, in order.
+  // The text every paragraph is meant to have after the conversion, in order (paragraphs left
+  // empty are none).
   const std::vector<std::u16string>& meant() const { return meant_; }
 
  private:

@@ -230,6 +230,12 @@ struct HtmlCodec::Iconv {
       out.append(buf, static_cast<std::size_t>(dst - buf));
       if (r == static_cast<std::size_t>(-1) && errno != E2BIG) return false;
     }
+    // What the converter holds back (a letter that a combining mark could still join) comes out.
+    char buf[64];
+    char* dst = buf;
+    std::size_t room = sizeof buf;
+    if (iconv(cd, nullptr, nullptr, &dst, &room) == static_cast<std::size_t>(-1)) return false;
+    out.append(buf, static_cast<std::size_t>(dst - buf));
     return true;
   }
 };
@@ -270,9 +276,14 @@ std::string DeclaredCharset(std::string_view page) {
     } catch (const DocumentError&) {
       return {};  // the walk names it
     }
-    if (!tag.end && tag.name == "body") break;
-    if (!tag.end && tag.name == "meta")
+    if (tag.end) continue;
+    if (tag.name == "body") break;
+    if (tag.name == "meta")
       if (std::string c = MetaCharset(page, tag); !c.empty()) return c;
+    // What a raw element or the title holds is no markup, as the walk reads it.
+    if (tag.name == "plaintext") break;
+    if (OneOf(tag.name, kRaw) || tag.name == "title")
+      if ((at = RawEnd(page, at, tag.name)) == std::string_view::npos) break;
   }
   return {};
 }

@@ -59,6 +59,15 @@ const PageCase kPages[] = {
      "<html><body><p align=left>anar<a href=\"#sdfootnote1sym\"><sup>1</sup></a> &lt;bar&gt;</p><td>x &amp; y</td></body></html>",
      "<html><body dir=\"rtl\"><p align=right>\u0626\u0627\u0646\u0627\u0631<a href=\"#sdfootnote1sym\"><sup>1</sup></a> "
      "&lt;\u0628\u0627\u0631&gt;</p><td>\u062E &amp; \u064A</td></body></html>"},
+    {"Word's page: unquoted and single-quoted attributes, its style sheet in a comment, conditional comments", kTold, kUly,
+     "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=windows-1256\"><style><!--\np.MsoNormal\n"
+     "\t{direction:RTL;\n\ttext-align:right;}\n--></style><!--[if gte mso 9]><xml><w:x>\xC7</w:x></xml><![endif]--></head>"
+     "<body lang=EN-US dir=RTL><p class=MsoNormal align=right dir=RTL style='text-align:right;direction:rtl;unicode-bidi:embed'>"
+     "<![if !supportLists]><span lang=UG style='font-family:\"UKIJ Tuz\"'>\xC7\xE4<b>\xC7\xD1</b><o:p></o:p></span></p></body></html>",
+     "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=windows-1256\"><style><!--\np.MsoNormal\n"
+     "\t{direction:ltr;\n\ttext-align:left;}\n--></style><!--[if gte mso 9]><xml><w:x>\xC7</w:x></xml><![endif]--></head>"
+     "<body lang=EN-US dir=ltr><p class=MsoNormal align=left dir=ltr style='text-align:left;direction:ltr;unicode-bidi:embed'>"
+     "<![if !supportLists]><span lang=ug-Latn style='font-family:\"UKIJ Tuz\"'>an<b>ar</b><o:p></o:p></span></p></body></html>"},
     {"Latin to Cyrillic: text and language only", kUly, kUky,
      R"(<div dir="ltr" lang="ug-Latn"><span lang="ug-latn">anar</span></div>)",
      R"(<div dir="ltr" lang="ug-Cyrl"><span lang="ug-Cyrl">анар</span></div>)"},

@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 namespace sc = uy::script;
 using formats::DocumentError;
 
+// Without blanks around it, in lower case.
 std::string Trimmed(std::string_view v) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
   while (!v.empty() && blank(v.front())) v.remove_prefix(1);

@@ -159,19 +159,19 @@ std::size_t RawEnd(std::string_view page, std::size_t from, std::string_view nam
 }
 
 // The kind of markup at '<': a tag, a comment, another declaration, or a plain '<'.
-enum class Markup { kTag, kComment, kBogus, kText };
-Markup MarkupAt(std::string_view page, std::size_t at) {
+enum class Token { kTag, kComment, kBogus, kText };
+Token TokenAt(std::string_view page, std::size_t at) {
   const std::string_view r = page.substr(at + 1, 3);
-  if (!r.empty() && Letter(r[0])) return Markup::kTag;
-  if (r.size() >= 2 && r[0] == '/' && Letter(r[1])) return Markup::kTag;
-  if (r.starts_with("!--")) return Markup::kComment;
-  if (!r.empty() && (r[0] == '!' || r[0] == '?' || r[0] == '/')) return Markup::kBogus;
-  return Markup::kText;
+  if (!r.empty() && Letter(r[0])) return Token::kTag;
+  if (r.size() >= 2 && r[0] == '/' && Letter(r[1])) return Token::kTag;
+  if (r.starts_with("!--")) return Token::kComment;
+  if (!r.empty() && (r[0] == '!' || r[0] == '?' || r[0] == '/')) return Token::kBogus;
+  return Token::kText;
 }
 
 // The end of the comment or declaration at `at`.
-std::size_t SkipMarkup(std::string_view page, std::size_t at, Markup kind) {
-  const bool comment = kind == Markup::kComment;
+std::size_t SkipMarkup(std::string_view page, std::size_t at, Token kind) {
+  const bool comment = kind == Token::kComment;
   const std::size_t e = comment ? page.find("-->", at + 2) : page.find('>', at);
   if (e == std::string_view::npos) throw DocumentError(std::string(comment ? "a comment" : "a declaration") + At(at) + " is not closed");
   return e + (comment ? 3 : 1);
@@ -262,13 +262,13 @@ std::string DeclaredCharset(std::string_view page) {
   HtmlTag tag;
   const std::size_t limit = std::min(page.size(), kCharsetScan);
   for (std::size_t at = 0; (at = page.find('<', at)) != std::string_view::npos && at < limit;) {
-    const Markup kind = MarkupAt(page, at);
+    const Token kind = TokenAt(page, at);
     try {
-      if (kind == Markup::kText) {
+      if (kind == Token::kText) {
         ++at;
         continue;
       }
-      if (kind != Markup::kTag) {
+      if (kind != Token::kTag) {
         at = SkipMarkup(page, at, kind);
         continue;
       }
@@ -441,13 +441,13 @@ std::size_t Walker::Tag(std::size_t at) {
 void Walker::Run() {
   std::size_t text = 0;
   for (std::size_t at = 0; (at = page_.find('<', at)) != std::string_view::npos;) {
-    const Markup kind = MarkupAt(page_, at);
-    if (kind == Markup::kText) {
+    const Token kind = TokenAt(page_, at);
+    if (kind == Token::kText) {
       ++at;
       continue;
     }
     Text(text, at);
-    at = text = kind == Markup::kTag ? Tag(at) : SkipMarkup(page_, at, kind);
+    at = text = kind == Token::kTag ? Tag(at) : SkipMarkup(page_, at, kind);
   }
   Text(text, page_.size());
   Flush();

@@ -59,8 +59,9 @@ HtmlScriptTransform::Turn HtmlScriptTransform::turn() const {
 }
 
 // direction and text-align declarations in a style attribute or style sheet: their values
-// (right to left and right for the Arabic script, left to right and left for the others).
-void HtmlScriptTransform::Css(Range css, Edits& edits) const {
+// (right to left and right for the Arabic script, left to right and left for the others);
+// direction only where `direction`.
+void HtmlScriptTransform::Css(Range css, Edits& edits, bool direction) const {
   const Turn t = turn();
   if (t == Turn::kNone) return;
   const std::string_view s = page_.substr(css.begin, css.end - css.begin);
@@ -68,6 +69,7 @@ void HtmlScriptTransform::Css(Range css, Edits& edits) const {
     const char c0 = static_cast<char>(s[i] | 0x20);
     if ((c0 != 'd' && c0 != 't') || (i > 0 && CssNameChar(s[i - 1]))) continue;
     for (const CssTurn& c : kCss) {
+      if (!direction && c.property == "direction") continue;
       if (Trimmed(s.substr(i, c.property.size())) != c.property) continue;
       std::size_t j = i + c.property.size();
       while (j < s.size() && (s[j] == ' ' || s[j] == '\t' || s[j] == '\n' || s[j] == '\r')) ++j;
@@ -85,7 +87,7 @@ void HtmlScriptTransform::Css(Range css, Edits& edits) const {
   }
 }
 
-void HtmlScriptTransform::OnStyleSheet(Range content, Edits& edits) { Css(content, edits); }
+void HtmlScriptTransform::OnStyleSheet(Range content, Edits& edits) { Css(content, edits, true); }
 
 void HtmlScriptTransform::OnTag(const HtmlTag& tag, Edits& edits) {
   if (tag.end) return;
@@ -96,7 +98,9 @@ void HtmlScriptTransform::OnTag(const HtmlTag& tag, Edits& edits) {
     const std::string v = Trimmed(a->Value(page_));
     if (v == (rtl ? ltr : rtl_value)) edits.push_back({a->value.begin, a->value.end, std::string(rtl ? rtl_value : ltr)});
   };
-  swap(tag.Find("dir"), "ltr", "rtl");
+  // Inline elements marked left to right hold kept Latin words: the way back leaves them so.
+  const bool direction = !rtl || tag.block;
+  if (direction) swap(tag.Find("dir"), "ltr", "rtl");
   if (std::find(std::begin(kPlaced), std::end(kPlaced), tag.name) == std::end(kPlaced))
     swap(tag.Find("align"), "left", "right");
   // The way to the Arabic script makes the body right to left where the page says no direction.
@@ -112,7 +116,7 @@ void HtmlScriptTransform::OnTag(const HtmlTag& tag, Edits& edits) {
     if (s && Trimmed(TagOf(options_.to)) != v && *s != options_.to)
       edits.push_back({a->value.begin, a->value.end, std::string(TagOf(options_.to))});
   }
-  if (const HtmlAttr* style = tag.Find("style")) Css(style->value, edits);
+  if (const HtmlAttr* style = tag.Find("style")) Css(style->value, edits, direction);
 }
 
 // The piece's converted text as bytes: references the conversion left as they were stay as

@@ -34,7 +34,7 @@ class HtmlScriptTransform : public HtmlHandler {
  private:
   enum class Turn { kNone, kToLeftToRight, kToRightToLeft };
   Turn turn() const;
-  void Css(Range css, Edits& edits) const;
+  void Css(Range css, Edits& edits, bool direction) const;
   std::string Piece(const HtmlPiece& piece, std::u16string_view out, const std::vector<std::size_t>& from) const;
 
   script::Options options_;

@@ -419,8 +419,8 @@ void Walker::Text(std::size_t begin, std::size_t end) {
 // goes on.
 std::size_t Walker::Tag(std::size_t at) {
   std::size_t next = ReadTag(page_, at, tag_);
-  const bool block = OneOf(tag_.name, kBlocks);
-  if (block) Flush();
+  tag_.block = OneOf(tag_.name, kBlocks);
+  if (tag_.block) Flush();
   if (tag_.name == "a") note_ = !tag_.end && NoteMark(page_, tag_);
   if (tag_.name == "pre") pre_ = tag_.end ? pre_ - (pre_ > 0) : pre_ + 1;
   handler_.OnTag(tag_, edits_);

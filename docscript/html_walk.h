@@ -62,6 +62,7 @@ struct HtmlAttr {
 struct HtmlTag {
   std::string name;  // lower case
   bool end = false;
+  bool block = false;  // a tag that ends a paragraph
   Range whole;
   std::size_t name_end = 0;  // where new attributes go
   std::vector<HtmlAttr> attrs;

@@ -55,10 +55,11 @@ const PageCase kPages[] = {
      "<script>s=\"<p>ئانار</p>\"</script></head><!-- ئانار --><p title=\"ئانار\" xml:lang=\"ug-CN\">ئانار</p></html>",
      "<html lang=\"ug-Cyrl\"><head><title>анар</title><style>p{direction:ltr;text-align:left;flex-direction:row}</style>"
      "<script>s=\"<p>ئانار</p>\"</script></head><!-- ئانار --><p title=\"ئانار\" xml:lang=\"ug-Cyrl\">анар</p></html>"},
-    {"the way back: the body right to left, left alignment to the right; a note number is no text", kTold, kUey,
-     "<html><body><p align=left>anar<a href=\"#sdfootnote1sym\"><sup>1</sup></a> &lt;bar&gt;</p><td>x &amp; y</td></body></html>",
+    {"the way back: the body right to left, left alignment to the right, inline Latin stays left to right; a note number is no text", kTold, kUey,
+     "<html><body><p align=left>anar<a href=\"#sdfootnote1sym\"><sup>1</sup></a> &lt;bar&gt;</p><td>x &amp; y "
+     "<span dir=ltr style=\"direction:ltr\">\u200BQt\uFEFF</span></td></body></html>",
      "<html><body dir=\"rtl\"><p align=right>\u0626\u0627\u0646\u0627\u0631<a href=\"#sdfootnote1sym\"><sup>1</sup></a> "
-     "&lt;\u0628\u0627\u0631&gt;</p><td>\u062E &amp; \u064A</td></body></html>"},
+     "&lt;\u0628\u0627\u0631&gt;</p><td>\u062E &amp; \u064A <span dir=ltr style=\"direction:ltr\">Qt</span></td></body></html>"},
     {"Word's page: unquoted and single-quoted attributes, its style sheet in a comment, conditional comments", kTold, kUly,
      "<html><head><meta http-equiv=Content-Type content=\"text/html; charset=windows-1256\"><style><!--\np.MsoNormal\n"
      "\t{direction:RTL;\n\ttext-align:right;}\n--></style><!--[if gte mso 9]><xml><w:x>\xC7</w:x></xml><![endif]--></head>"

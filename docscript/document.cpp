@@ -19,6 +19,7 @@
 #include "docscript.h"
 #include "document_error.h"
 #include "file_io.h"
+#include "html_script.h"
 #include "word_script.h"
 #include "word_walk.h"
 #include "zip_checks.h"
@@ -320,6 +321,7 @@ std::optional<std::string> Refusal(DocumentType t) {
     case DocumentType::kSpreadsheetXlsx:
     case DocumentType::kPresentationPptx:
     case DocumentType::kOpenDocument:
+    case DocumentType::kHtml:
     case DocumentType::kNone: break;
   }
   return std::nullopt;
@@ -370,10 +372,11 @@ DocumentType TypeOfHead(std::string_view head);
 
 // A zip archive behind other bytes is taken as one, to be refused as the recoder refuses it.
 DocumentType TypeOfFile(InputFile& in) {
-  char head[8];
+  char head[1024];
   const std::size_t n = in.Read(head, sizeof head);
   const DocumentType t = TypeOfHead({head, n});
   if (t == DocumentType::kNone && formats::EndsWithZipDirectory(in.fd(), in.size())) return DocumentType::kOtherZip;
+  if (t == DocumentType::kNone && LooksLikeHtml({head, n}, in.path())) return DocumentType::kHtml;
   return t;
 }
 
@@ -403,6 +406,7 @@ ConvertSummary ConvertDocument(const fs::path& input, const fs::path& output, co
   if (SameFile(input, output)) throw FileError(FileError::Kind::Create, output, "it is the document being converted");
   try {
     const DocumentType t = TypeOfFile(in);
+    if (t == DocumentType::kHtml) return ConvertHtml(in, output, options);
     if (t != DocumentType::kOtherZip) throw DocumentError(Refusal(t).value_or("not an office document"));
     return Convert(in, output, options);
   } catch (const DocumentError& e) {

@@ -80,7 +80,7 @@ struct Fixture {
 };
 const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true}, {"impress.pptx", true, true},
                              {"writer.odt", true},  {"calc.ods", true},        {"impress.odp", true},
-                             {"writer.rtf", false}, {"writer.html", false}};
+                             {"writer.rtf", false}, {"writer.html", true}};
 
 // The readers must see the sources as LibreOffice wrote them, or the checks below prove nothing.
 TEST(DocscriptFixtureReaders, SeeTheSourcesAsWritten) {

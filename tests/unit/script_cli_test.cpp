@@ -81,7 +81,7 @@ TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   const std::tuple<const char*, std::string, const char*> refused[] = {
       {"a.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "save it as .docx, .xlsx or .pptx first"},
       {"a.txt", "{\\rtf1 ئانار}", "plain text files and .docx, .xlsx and .pptx documents only"},
-      {"b.txt", "<!DOCTYPE html><p>ئانار</p>", "plain text files and .docx, .xlsx and .pptx documents only"},
+      {"b.txt", "<body><p>ئانار</p>", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"c.htm", "ئانار", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"d.docx", std::string("PK\x03\x04rest", 8), "no end of directory record"},
   };
@@ -107,6 +107,11 @@ TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   const auto out = uytest::ReadZip(dir / "b.docx");
   ASSERT_EQ(out.size(), 1u);
   EXPECT_NE(out[0].data.find("<w:t>анар</w:t>"), std::string::npos) << out[0].data;
+  // So is an HTML page.
+  uytest::WriteFile(dir / "a.html", "<!DOCTYPE html><p dir=\"rtl\">ئانار</p>");
+  r = RunProgram({uytest::kUyconv, "script", "--to", "uly", "-o", (dir / "b.html").string(), (dir / "a.html").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(uytest::ReadFile(dir / "b.html"), "<!DOCTYPE html><p dir=\"ltr\">anar</p>");
 }
 
 TEST(ScriptCli, WordsFile) {

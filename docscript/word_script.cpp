@@ -2,6 +2,8 @@
 #include "word_script.h"
 
 #include <algorithm>
+#include <array>
+#include <unordered_map>
 #include <optional>
 #include <span>
 #include <string>
@@ -53,33 +55,73 @@ bool On(const PropChild& c) {
   return !v || !(*v == "0" || *v == "false" || *v == "off");
 }
 
+// The place of `local` in a schema order (its size when not there), looked up in an index
+// made once per order: every run's properties ask it several times.
+std::size_t RankIn(std::span<const std::string_view> order, std::string_view local) {
+  using Index = std::unordered_map<std::string_view, std::size_t>;
+  static const std::array<std::pair<const std::string_view*, Index>, 4> indexes = [] {
+    std::array<std::pair<const std::string_view*, Index>, 4> all;
+    std::size_t k = 0;
+    for (const std::span<const std::string_view> o :
+         {std::span<const std::string_view>(kRunOrder), std::span<const std::string_view>(kParagraphOrder),
+          std::span<const std::string_view>(kSectionOrder), std::span<const std::string_view>(kTableOrder)}) {
+      all[k].first = o.data();
+      for (std::size_t i = 0; i < o.size(); ++i) all[k].second.emplace(o[i], i);
+      ++k;
+    }
+    return all;
+  }();
+  for (const auto& [table, index] : indexes) {
+    if (table != order.data()) continue;
+    const auto it = index.find(local);
+    return it == index.end() ? order.size() : it->second;
+  }
+  const auto it = std::find(order.begin(), order.end(), local);
+  return static_cast<std::size_t>(it - order.begin());
+}
+
 // Edits of one property element: children set or removed, new ones placed in schema order.
 class PropsEditor {
  public:
   PropsEditor(const Props& props, std::string_view part, const std::string& prefix,
               std::span<const std::string_view> order)
-      : props_(props), part_(part), prefix_(prefix), order_(order) {}
+      : props_(props), part_(part), prefix_(prefix), order_(order) {
+    ops_.reserve(8);
+  }
 
-  std::string Qualified(std::string_view local) const { return prefix_ + ":" + std::string(local); }
+  std::string Qualified(std::string_view local) const {
+    std::string q;
+    q.reserve(prefix_.size() + 1 + local.size());
+    return q.append(prefix_).append(1, ':').append(local);
+  }
   // <P:name P:attr="value".../>
   std::string Element(std::string_view local, const std::vector<std::pair<std::string, std::string>>& attrs) const {
-    std::string s = "<" + Qualified(local);
-    for (const auto& [n, v] : attrs) s += " " + Qualified(n) + "=\"" + v + "\"";
-    return s + "/>";
+    std::string s;
+    s.reserve(32);
+    s.append(1, '<').append(prefix_).append(1, ':').append(local);
+    for (const auto& [n, v] : attrs) s.append(1, ' ').append(prefix_).append(1, ':').append(n).append("=\"").append(v).append(1, '"');
+    return s.append("/>");
   }
-  void Set(std::string_view local, std::string xml) { ops_.push_back({std::string(local), std::move(xml)}); }
+  void Set(std::string_view local, std::string xml) { ops_.push_back({local, Rank(local), std::move(xml)}); }
   void Remove(std::string_view local) {
-    if (props_.Find(local)) ops_.push_back({std::string(local), std::nullopt});
+    if (props_.Find(local)) ops_.push_back({local, Rank(local), std::nullopt});
   }
-  void Emit(Edits& edits) const;
+  void Emit(Edits& edits);
 
  private:
-  std::size_t Rank(std::string_view local) const {
-    const auto it = std::find(order_.begin(), order_.end(), local);
-    return it == order_.end() ? order_.size() : static_cast<std::size_t>(it - order_.begin());
+  std::size_t Rank(std::string_view local) const { return RankIn(order_, local); }
+  // Where a new child of rank `rank` goes: before the first child ranked after it.
+  std::size_t InsertionPoint(std::size_t rank) {
+    if (child_ranks_.empty())
+      for (const PropChild& c : props_.children) child_ranks_.push_back(Rank(c.name));
+    for (std::size_t i = 0; i < child_ranks_.size(); ++i)
+      if (child_ranks_[i] > rank) return props_.children[i].whole.begin;
+    return props_.close;
   }
+  void EmitWhole(Edits& edits) const;
   struct Op {
-    std::string local;
+    std::string_view local;  // one of the vocabulary's names, which outlive the editor
+    std::size_t rank;
     std::optional<std::string> xml;
   };
   const Props& props_;
@@ -87,41 +129,39 @@ class PropsEditor {
   const std::string& prefix_;
   std::span<const std::string_view> order_;
   std::vector<Op> ops_;
+  std::vector<std::size_t> child_ranks_;
 };
 
-void PropsEditor::Emit(Edits& edits) const {
-  std::vector<Op> ops = ops_;
-  std::stable_sort(ops.begin(), ops.end(), [&](const Op& a, const Op& b) { return Rank(a.local) < Rank(b.local); });
-  if (!props_.present || props_.empty_tag) {
-    std::string children;
-    for (const Op& op : ops)
-      if (op.xml) children += *op.xml;
-    if (children.empty()) return;
-    if (!props_.present) {
-      if (props_.insert_at == std::string::npos) return;
-      const std::string open = Qualified(props_.name);
-      edits.push_back({props_.insert_at, props_.insert_at, "<" + open + ">" + children + "</" + open + ">"});
-      return;
-    }
-    // <P:rPr .../>: the same start tag, opened.
-    std::string tag(part_.substr(props_.whole.begin, props_.whole.end - props_.whole.begin));
-    tag.erase(tag.rfind('/'));
-    edits.push_back({props_.whole.begin, props_.whole.end, tag + ">" + children + "</" + Qualified(props_.name) + ">"});
+// A property element that is missing or empty (<P:rPr/>) is written whole with its children.
+void PropsEditor::EmitWhole(Edits& edits) const {
+  std::string children;
+  for (const Op& op : ops_)
+    if (op.xml) children += *op.xml;
+  if (children.empty()) return;
+  if (!props_.present) {
+    if (props_.insert_at == std::string::npos) return;
+    const std::string open = Qualified(props_.name);
+    edits.push_back({props_.insert_at, props_.insert_at, "<" + open + ">" + children + "</" + open + ">"});
     return;
   }
-  for (const Op& op : ops) {
+  // <P:rPr .../>: the same start tag, opened.
+  std::string tag(part_.substr(props_.whole.begin, props_.whole.end - props_.whole.begin));
+  tag.erase(tag.rfind('/'));
+  edits.push_back({props_.whole.begin, props_.whole.end, tag + ">" + children + "</" + Qualified(props_.name) + ">"});
+}
+
+void PropsEditor::Emit(Edits& edits) {
+  if (ops_.empty()) return;
+  std::stable_sort(ops_.begin(), ops_.end(), [](const Op& a, const Op& b) { return a.rank < b.rank; });
+  if (!props_.present || props_.empty_tag) return EmitWhole(edits);
+  for (Op& op : ops_) {
     if (const PropChild* c = props_.Find(op.local)) {
-      edits.push_back({c->whole.begin, c->whole.end, op.xml.value_or("")});
+      edits.push_back({c->whole.begin, c->whole.end, op.xml ? std::move(*op.xml) : std::string()});
       continue;
     }
     if (!op.xml) continue;
-    std::size_t at = props_.close;
-    for (const PropChild& c : props_.children)
-      if (Rank(c.name) > Rank(op.local)) {
-        at = c.whole.begin;
-        break;
-      }
-    edits.push_back({at, at, *op.xml});
+    const std::size_t at = InsertionPoint(op.rank);
+    edits.push_back({at, at, std::move(*op.xml)});
   }
 }
 
@@ -325,6 +365,16 @@ bool EdgeSpace(std::u16string_view t) {
 
 }  // namespace
 
+std::u16string ScriptTransform::ConvertText(std::u16string_view text, std::vector<std::size_t>& map) {
+  if (!converter_) converter_ = std::make_unique<sc::Converter>(options_);
+  converter_->Reset();
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 4);
+  converter_->Feed(text, out, &map);
+  converter_->Finish(out, &map);
+  return out;
+}
+
 void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   ++paragraphs_;
   const std::u16string text = p.Text();
@@ -332,7 +382,7 @@ void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   std::vector<std::u16string> before(p.runs.size()), after(p.runs.size());
   if (!text.empty()) {
     std::vector<std::size_t> map;
-    const std::u16string out = sc::Convert(text, options_, &map);
+    const std::u16string out = ConvertText(text, map);
     const std::vector<std::u16string> pieces = Distribute(p, out, map);
     const std::string t = info_->Qualified("t");
     for (std::size_t i = 0; i < p.slots.size(); ++i) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <vector>
 #include <string_view>
 
 #include "script.h"
@@ -42,8 +44,12 @@ class ScriptTransform : public WordTransform {
   void RunProps(const Props& rpr, bool run, Edits& edits) const;
   void DirectionProps(const Props& props, Edits& edits) const;
   void SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const;
+  // A paragraph's text converted, with the source index of every output unit; one converter
+  // serves every paragraph.
+  std::u16string ConvertText(std::u16string_view text, std::vector<std::size_t>& map);
 
   script::Options options_;
+  std::unique_ptr<script::Converter> converter_;
   std::string_view part_;
   const PartInfo* info_ = nullptr;
   Markup markup_ = Markup::kWord;

@@ -95,6 +95,14 @@ class PropsEditor {
     return q.append(prefix_).append(1, ':').append(local);
   }
   // <P:name P:attr="value".../>
+  // <P:name/>, or <P:name P:attr="value"/> with an attribute.
+  std::string Element(std::string_view local, std::string_view attr = {}, std::string_view value = {}) const {
+    std::string s;
+    s.reserve(prefix_.size() * 2 + local.size() + attr.size() + value.size() + 10);
+    s.append(1, '<').append(prefix_).append(1, ':').append(local);
+    if (!attr.empty()) s.append(1, ' ').append(prefix_).append(1, ':').append(attr).append("=\"").append(value).append(1, '"');
+    return s.append("/>");
+  }
   std::string Element(std::string_view local, const std::vector<std::pair<std::string, std::string>>& attrs) const {
     std::string s;
     s.reserve(32);
@@ -111,11 +119,9 @@ class PropsEditor {
  private:
   std::size_t Rank(std::string_view local) const { return RankIn(order_, local); }
   // Where a new child of rank `rank` goes: before the first child ranked after it.
-  std::size_t InsertionPoint(std::size_t rank) {
-    if (child_ranks_.empty())
-      for (const PropChild& c : props_.children) child_ranks_.push_back(Rank(c.name));
-    for (std::size_t i = 0; i < child_ranks_.size(); ++i)
-      if (child_ranks_[i] > rank) return props_.children[i].whole.begin;
+  std::size_t InsertionPoint(std::size_t rank) const {
+    for (const PropChild& c : props_.children)
+      if (Rank(c.name) > rank) return c.whole.begin;
     return props_.close;
   }
   void EmitWhole(Edits& edits) const;
@@ -129,7 +135,6 @@ class PropsEditor {
   const std::string& prefix_;
   std::span<const std::string_view> order_;
   std::vector<Op> ops_;
-  std::vector<std::size_t> child_ranks_;
 };
 
 // A property element that is missing or empty (<P:rPr/>) is written whole with its children.
@@ -152,7 +157,9 @@ void PropsEditor::EmitWhole(Edits& edits) const {
 
 void PropsEditor::Emit(Edits& edits) {
   if (ops_.empty()) return;
-  std::stable_sort(ops_.begin(), ops_.end(), [](const Op& a, const Op& b) { return a.rank < b.rank; });
+  // A handful of operations: sorted in place, those of one rank kept in their order.
+  for (std::size_t i = 1; i < ops_.size(); ++i)
+    for (std::size_t j = i; j > 0 && ops_[j - 1].rank > ops_[j].rank; --j) std::swap(ops_[j - 1], ops_[j]);
   if (!props_.present || props_.empty_tag) return EmitWhole(edits);
   for (Op& op : ops_) {
     if (const PropChild* c = props_.Find(op.local)) {
@@ -168,9 +175,16 @@ void PropsEditor::Emit(Edits& edits) {
 enum class Tag { kNone, kArabic, kLatin, kCyrillic };
 Tag UgTag(const std::string* value) {
   if (!value) return Tag::kNone;
-  std::string v = *value;
-  std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (v == "ug" || v == "ug-cn" || v.starts_with("ug-arab")) return Tag::kArabic;
+  // Only the first seven letters matter, in ASCII lower case.
+  char lower[7];
+  const std::size_t n = std::min(value->size(), sizeof lower);
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = (*value)[i];
+    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  const std::string_view v(lower, n);
+  const bool whole = value->size() == n;
+  if ((whole && (v == "ug" || v == "ug-cn")) || v.starts_with("ug-arab")) return Tag::kArabic;
   if (v.starts_with("ug-latn")) return Tag::kLatin;
   if (v.starts_with("ug-cyrl")) return Tag::kCyrillic;
   return Tag::kNone;
@@ -217,15 +231,15 @@ void ScriptTransform::RunProps(const Props& rpr, bool run, Edits& edits) const {
         ed.Remove(to);
         continue;
       }
-      std::vector<std::pair<std::string, std::string>> attrs;
-      if (const std::string* v = c->Attr("val"); v && (from.starts_with("sz") || !On(*c))) attrs.emplace_back("val", *v);
-      ed.Set(to, ed.Element(to, attrs));
+      const std::string* v = c->Attr("val");
+      const bool keep = v && (from.starts_with("sz") || !On(*c));
+      ed.Set(to, keep ? ed.Element(to, "val", *v) : ed.Element(to));
     }
     if (t == Turn::kToLeftToRight) {
       ed.Remove("rtl");
       ed.Remove("cs");
     } else if (const PropChild* rtl = rpr.Find("rtl"); run && (!rtl || !On(*rtl))) {
-      ed.Set("rtl", ed.Element("rtl", {}));
+      ed.Set("rtl", ed.Element("rtl"));
     }
   }
   Language(rpr, ed, options_.to);
@@ -240,13 +254,13 @@ void ScriptTransform::DirectionProps(const Props& props, Edits& edits) const {
     PropsEditor ed(props, part_, info_->prefix, d.order);
     const PropChild* flag = props.Find(d.flag);
     if (t == Turn::kToLeftToRight) ed.Remove(d.flag);
-    else if (!flag || !On(*flag)) ed.Set(d.flag, ed.Element(d.flag, {}));
+    else if (!flag || !On(*flag)) ed.Set(d.flag, ed.Element(d.flag));
     // In a right-to-left paragraph "left" is the right edge: the same value keeps text at
     // the logical start. What stood at the other edge goes to the start as well.
     if (const PropChild* jc = props.Find("jc"); jc && props.name == "pPr") {
       const std::string* v = jc->Attr("val");
       if (v && (*v == "right" || *v == "end"))
-        ed.Set("jc", ed.Element("jc", {{"val", *v == "right" ? "left" : "start"}}));
+        ed.Set("jc", ed.Element("jc", "val", *v == "right" ? "left" : "start"));
     }
     ed.Emit(edits);
   }

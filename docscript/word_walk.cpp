@@ -41,19 +41,42 @@ std::string ApplyEdits(std::string_view part, Edits edits) {
   return out;
 }
 
+// UTF-8 written directly (an unpaired surrogate as U+FFFD, as ToUtf8 writes it), with the
+// three characters that markup gives a meaning escaped.
 std::string EscapeText(std::u16string_view text) {
-  const std::string utf8 = ToUtf8(text);
   std::string out;
-  out.reserve(utf8.size() + 16);
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const char c = utf8[i];
-    if (c != '&' && c != '<' && c != '>') continue;
-    out.append(utf8, from, i - from);
-    out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
-    from = i + 1;
+  out.reserve(text.size() * 2 + 8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c < 0x80) {
+      if (c == '&') out += "&amp;";
+      else if (c == '<') out += "&lt;";
+      else if (c == '>') out += "&gt;";
+      else out += static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      const bool pair = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+      c = pair ? 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00) : 0xFFFD;
+    }
+    char b[4];
+    std::size_t n;
+    if (c < 0x800) {
+      b[0] = static_cast<char>(0xC0 | (c >> 6));
+      n = 1;
+    } else if (c < 0x10000) {
+      b[0] = static_cast<char>(0xE0 | (c >> 12));
+      b[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      n = 2;
+    } else {
+      b[0] = static_cast<char>(0xF0 | (c >> 18));
+      b[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      b[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      n = 3;
+    }
+    b[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    out.append(b, n);
   }
-  out.append(utf8, from, std::string::npos);
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <new>
 #include <optional>
@@ -216,15 +217,22 @@ Rewritten ConvertParts(const OpenDocument& d, ScriptTransform& transform) {
     }
     if (edits.empty()) continue;
     r.data[i] = ApplyEdits(part, std::move(edits));
-    try {
-      CheckWellFormed(r.data[i]);
-    } catch (const DocumentError& e) {
-      throw std::logic_error(std::string("the converted part ") + st.name + " does not parse: " + e.what());
-    }
     r.changed[i] = r.data[i] != part;
     if (!r.changed[i]) r.data[i].clear();
   }
   return r;
+}
+
+// Every rewritten part parses again; one that does not is a fault of the conversion.
+void CheckParts(const OpenDocument& d, const Rewritten& r) {
+  for (std::size_t i = 0; i < d.entries.size(); ++i) {
+    if (!r.changed[i]) continue;
+    try {
+      CheckWellFormed(r.data[i]);
+    } catch (const DocumentError& e) {
+      throw std::logic_error("the converted part " + d.names[i] + " does not parse: " + e.what());
+    }
+  }
 }
 
 }  // namespace
@@ -314,6 +322,62 @@ std::optional<std::string> Refusal(DocumentType t) {
 
 namespace {
 
+// The text parts converted from `so.from`; `count`, when given, counts every paragraph's
+// letters as the detection does.
+Rewritten ConvertAs(const OpenDocument& d, const sc::Options& so, ConvertSummary& summary,
+                    sc::Detection* count = nullptr) {
+  ScriptTransform transform(so);
+  transform.CountInto(count);
+  Rewritten r = ConvertParts(d, transform);
+  summary.paragraphs = transform.paragraphs();
+  summary.runs_changed = transform.runs_changed();
+  return r;
+}
+
+// The document's script told from its letters and its text converted, in one walk where the
+// text turns out to be in the script first assumed: towards Latin or Cyrillic that is the
+// Arabic script, whose letters the conversion counts as it goes. Otherwise (another script,
+// no clear script, a part refused) the parts are walked again as before.
+Rewritten DetectAndConvert(const OpenDocument& d, sc::Options& so, ConvertSummary& summary) {
+  std::optional<Rewritten> r;
+  std::optional<sc::Detection> det;
+  if (so.to != sc::Script::Uey) {
+    so.from = sc::Script::Uey;
+    sc::Detection count;
+    try {
+      r = ConvertAs(d, so, summary, &count);
+      sc::Decide(count);
+      det = count;
+    } catch (const DocumentError&) {
+      r.reset();  // told and reported below, as without the assumption
+    }
+  }
+  if (!det) det = Detect(d);
+  if (!det->script) throw DocumentError(NoScriptReason(*det));
+  summary.assumed = det->assumed;
+  if (r && *det->script == so.from) return std::move(*r);
+  so.from = *det->script;
+  if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
+  return ConvertAs(d, so, summary);
+}
+
+// The new archive written beside the document, checked, and put in place.
+void WriteChecked(OpenDocument& d, const Rewritten& r, const InputFile& in, const fs::path& output) {
+  // The rewritten parts are parsed again beside the compression of the new archive (on a
+  // second core where there is one); nothing is written before both are done.
+  std::future<void> checked = std::async(std::launch::async | std::launch::deferred, [&] { CheckParts(d, r); });
+  Replace(d, r);
+  checked.get();
+  AtomicFileWriter out(output, in.permissions());
+  WriteArchive(d.source.get(), out);
+  try {
+    Verify(out.temp_path(), d, r);
+  } catch (const DocumentError& e) {
+    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
+  }
+  out.Commit();
+}
+
 ConvertSummary Convert(InputFile& in, const fs::path& output, const ConvertOptions& options) {
   OpenDocument d = Open(in);
   ConvertSummary summary;
@@ -324,29 +388,16 @@ ConvertSummary Convert(InputFile& in, const fs::path& output, const ConvertOptio
   so.e_acute = options.e_acute;
   so.wrap = options.wrap;
   so.words = options.words;
+  Rewritten r;
   if (options.from) {
     so.from = *options.from;
+    if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
+    r = ConvertAs(d, so, summary);
   } else {
-    const sc::Detection det = Detect(d);
-    if (!det.script) throw DocumentError(NoScriptReason(det));
-    so.from = *det.script;
-    summary.assumed = det.assumed;
+    r = DetectAndConvert(d, so, summary);
   }
-  if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
   summary.from = so.from;
-  ScriptTransform transform(so);
-  const Rewritten r = ConvertParts(d, transform);
-  summary.paragraphs = transform.paragraphs();
-  summary.runs_changed = transform.runs_changed();
-  Replace(d, r);
-  AtomicFileWriter out(output, in.permissions());
-  WriteArchive(d.source.get(), out);
-  try {
-    Verify(out.temp_path(), d, r);
-  } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
-  }
-  out.Commit();
+  WriteChecked(d, r, in, output);
   return summary;
 }
 

@@ -392,6 +392,7 @@ std::u16string ScriptTransform::ConvertText(std::u16string_view text, std::vecto
 void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   ++paragraphs_;
   const std::u16string text = p.Text();
+  if (count_) sc::CountLetters(text, *count_);
   // Runs whose letters were converted; kept foreign words keep their formatting.
   std::vector<std::u16string> before(p.runs.size()), after(p.runs.size());
   if (!text.empty()) {

@@ -27,6 +27,8 @@ class ScriptTransform : public WordTransform {
     info_ = info;
     markup_ = markup;
   }
+  // Every paragraph's letters counted into `count` as well (none: not counted).
+  void CountInto(script::Detection* count) { count_ = count; }
   void OnParagraph(const Paragraph& p, Edits& edits) override;
   void OnProps(const Props& props, Edits& edits) override;
   // Spreadsheets: right-to-left sheets (sheetView rightToLeft) and reading orders of cell
@@ -50,6 +52,7 @@ class ScriptTransform : public WordTransform {
 
   script::Options options_;
   std::unique_ptr<script::Converter> converter_;
+  script::Detection* count_ = nullptr;
   std::string_view part_;
   const PartInfo* info_ = nullptr;
   Markup markup_ = Markup::kWord;

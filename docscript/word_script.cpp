@@ -343,11 +343,14 @@ std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view o
   std::vector<std::size_t> ends(n);
   std::size_t at = 0;
   for (std::size_t i = 0; i < n; ++i) ends[i] = at += p.slots[i].text.size();
+  // Slot s takes the units that came from before its end (the last slot takes the rest).
   std::vector<std::u16string> pieces(n);
-  std::size_t s = 0;
-  for (std::size_t k = 0; k < out.size(); ++k) {
-    while (s + 1 < n && map[k] >= ends[s]) ++s;
-    pieces[s] += out[k];
+  for (std::size_t s = 0, k = 0; s < n; ++s) {
+    const std::size_t from = k;
+    if (s + 1 == n) k = out.size();
+    else
+      while (k < out.size() && map[k] < ends[s]) ++k;
+    pieces[s].assign(out.substr(from, k - from));
   }
   for (std::size_t i = 0; i < n; ++i) {
     if (!p.slots[i].special) continue;

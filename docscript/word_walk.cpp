@@ -402,7 +402,7 @@ std::string NotWellFormed(XML_Parser p, XML_Error code) {
 // The tag's namespace declarations: the writer's prefix for the vocabulary, which only
 // spreadsheet parts may bind as the default namespace.
 bool Walker::Declare(XML_Parser p, const char** attrs) {
-  const bool ok = ns_.Enter(attrs, names_.size() + 1, [&](const Namespaces::Binding& b) {
+  const bool ok = ns_.Enter(attrs, names_.size(), [&](const Namespaces::Binding& b) {
     if (!b.ours || !failure.empty()) return;
     if (b.prefix.empty() && markup == Markup::kWord) failure = "the part binds the word-processing namespace without a prefix";
     else if (!b.prefix.empty() && info.prefix.empty()) info.prefix = b.prefix;
@@ -424,6 +424,8 @@ void Walker::PropChildOf(std::string_view local, Range tag, const char** attrs) 
 }
 
 void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
+  // The element is open from here on, even when refused: its end is reported all the same.
+  names_.emplace_back();
   Name n;
   if (!Declare(p, attrs)) return XML_StopParser(p, XML_FALSE), void();
   if (!ns_.CheckTag(qname, attrs, n, attr_names_)) {
@@ -431,7 +433,7 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
     XML_StopParser(p, XML_FALSE);
     return;
   }
-  names_.emplace_back(n.word ? n.local : std::string_view());
+  if (n.word) names_.back() = n.local;
   const Range tag = TagRange(p);
   std::string why = Limit();
   // A text element holds characters only: its content is replaced whole.

@@ -369,10 +369,16 @@ std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view o
   return pieces;
 }
 
-// Letters of the script's alphabet family in a text.
-std::size_t LettersOf(sc::Script s, std::u16string_view text) {
-  const sc::Detection d = sc::DetectScript(text);
-  return s == sc::Script::Uey ? d.arabic : s == sc::Script::Uky ? d.cyrillic : d.latin;
+// Whether a text holds a letter of the script's alphabet family: counted a few units at a
+// time, as the first letter usually settles it.
+bool HasLettersOf(sc::Script s, std::u16string_view text) {
+  constexpr std::size_t kStep = 16;
+  sc::Detection d;
+  for (std::size_t at = 0; at < text.size(); at += kStep) {
+    sc::CountLetters(text.substr(at, kStep), d);
+    if ((s == sc::Script::Uey ? d.arabic : s == sc::Script::Uky ? d.cyrillic : d.latin) > 0) return true;
+  }
+  return false;
 }
 
 bool EdgeSpace(std::u16string_view t) {
@@ -422,7 +428,7 @@ void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   for (std::size_t r = 0; r < p.runs.size(); ++r) {
     if (before[r] == after[r]) continue;
     ++runs_changed_;
-    if (markup_ == Markup::kWord && LettersOf(options_.from, before[r]) > 0 && LettersOf(options_.to, after[r]) > 0)
+    if (markup_ == Markup::kWord && HasLettersOf(options_.from, before[r]) && HasLettersOf(options_.to, after[r]))
       RunProps(p.runs[r].rpr, true, edits);
   }
   if (markup_ == Markup::kSlide && turn() == Turn::kToRightToLeft && !p.ppr.present &&

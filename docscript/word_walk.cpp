@@ -20,17 +20,15 @@ using formats::DocumentError;
 std::string ApplyEdits(std::string_view part, Edits edits) {
   // The edits in order of their place, those at one place in the order they came: sorting
   // their indexes moves no text.
-  std::vector<std::size_t> order(edits.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return edits[a].begin != edits[b].begin ? edits[a].begin < edits[b].begin : a < b;
-  });
+  std::vector<std::pair<std::size_t, std::size_t>> order(edits.size());  // place, index
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = {edits[i].begin, i};
+  std::sort(order.begin(), order.end());
   std::size_t added = 0;
   for (const Edit& e : edits) added += e.text.size();
   std::string out;
   out.reserve(part.size() + added);
   std::size_t at = 0;
-  for (const std::size_t i : order) {
+  for (const auto& [place, i] : order) {
     const Edit& e = edits[i];
     if (e.begin < at || e.end < e.begin || e.end > part.size()) throw std::logic_error("overlapping edits of an XML part");
     out.append(part.substr(at, e.begin - at));

@@ -200,6 +200,7 @@ void OdfScript::OnParagraph(const OdfParagraph& p, Edits& edits) {
   ++paragraphs_;
   const std::u16string text = p.Text();
   if (text.empty()) return;
+  if (count_) sc::CountLetters(text, *count_);
   std::vector<std::size_t> map;
   const std::u16string out = sc::Convert(text, options_, &map);
   const std::vector<std::u16string> pieces = Distribute(p, out, map);

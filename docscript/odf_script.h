@@ -28,6 +28,8 @@ class OdfScript : public OdfTransform {
   void Prepare(std::string_view styles_part);
   // The part about to be walked.
   void Begin(std::string_view part);
+  // Every paragraph's letters counted into `count` as well (none: not counted).
+  void CountInto(script::Detection* count) { count_ = count; }
 
   OdfStyles& Styles() override { return styles_; }
   void OnParagraph(const OdfParagraph& p, Edits& edits) override;
@@ -50,6 +52,7 @@ class OdfScript : public OdfTransform {
   bool Retargets(const OdfHolder& h) const { return retarget_ && h.kind == OdfHolder::Kind::kSpan; }
 
   script::Options options_;
+  script::Detection* count_ = nullptr;
   bool retarget_ = false;
   std::size_t& paragraphs_;
   std::size_t& runs_changed_;

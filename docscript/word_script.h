@@ -42,6 +42,8 @@ class ScriptTransform : public WordTransform {
   // OpenDocument files: the shared styles (styles.xml) the text of every part resolves against.
   void PrepareOdf(std::string_view styles_part);
   OdfTransform* Odf() override;
+  // Every paragraph's letters counted into `count` as well (none: not counted).
+  void CountInto(script::Detection* count);
   void OnParagraph(const Paragraph& p, Edits& edits) override;
   void OnProps(const Props& props, Edits& edits) override;
   // Spreadsheets: right-to-left sheets (sheetView rightToLeft) and reading orders of cell
@@ -60,8 +62,13 @@ class ScriptTransform : public WordTransform {
   void DirectionProps(const Props& props, Edits& edits) const;
   void SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const;
   void BeginOdf(std::string_view part);
+  // A paragraph's text converted, with the source index of every output unit; one converter
+  // serves every paragraph.
+  std::u16string ConvertText(std::u16string_view text, std::vector<std::size_t>& map);
 
   script::Options options_;
+  std::unique_ptr<script::Converter> converter_;
+  script::Detection* count_ = nullptr;
   std::string_view part_;
   const PartInfo* info_ = nullptr;
   Markup markup_ = Markup::kWord;

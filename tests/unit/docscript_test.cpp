@@ -129,6 +129,10 @@ TEST(DocScript, TextPartsConvertedOtherPartsCopiedInOrder) {
             Part(R"(<w:style><w:pPr><w:bidi/></w:pPr><w:rPr><w:b/><w:bCs/></w:rPr></w:style>)"));
   EXPECT_EQ(PartOf(dir / "back.docx", "word/document.xml"),
             Part("<w:p><w:pPr><w:bidi/></w:pPr><w:r><w:rPr><w:rtl/></w:rPr><w:t>بار</w:t></w:r></w:p>"));
+  // Latin to Cyrillic: told as Latin though the conversion first assumed the Arabic script.
+  o.to = sc::Script::Uky;
+  EXPECT_EQ(ds::ConvertDocument(dir / "out.docx", dir / "cyrillic.docx", o).from, sc::Script::Uly);
+  EXPECT_EQ(PartOf(dir / "cyrillic.docx", "word/header1.xml"), Part("<w:p><w:r><w:t>анар</w:t></w:r></w:p>"));
 }
 
 std::string Repeat(const std::string& s, int n) {

@@ -25,6 +25,7 @@ enum class DocumentType {
   kOtherZip,       // another zip archive
   kBinaryOffice,   // compound file (.doc .xls .ppt)
   kRtf,
+  kHtml,           // an HTML page (by its first tag, or its .htm/.html name)
 };
 
 // By the first bytes of a file and, for zip containers, the names of its parts. Throws

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <new>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "docscript.h"
 #include "document_error.h"
 #include "file_io.h"
+#include "html_script.h"
 #include "rtf_script.h"
 #include "word_script.h"
 #include "word_walk.h"
@@ -79,6 +81,7 @@ std::optional<Markup> TextPart(DocumentType type, std::string_view name) {
   if (type == DocumentType::kWordDocx && IsWordTextPart(name)) return Markup::kWord;
   if (type == DocumentType::kSpreadsheetXlsx && IsSheetTextPart(name)) return Markup::kSheet;
   if (type == DocumentType::kPresentationPptx && IsSlideTextPart(name)) return Markup::kSlide;
+  if (type == DocumentType::kOpenDocument && (name == "content.xml" || name == "styles.xml")) return Markup::kOdf;
   return std::nullopt;
 }
 
@@ -178,12 +181,20 @@ struct Rewritten {
   std::vector<bool> changed;
 };
 
+// Whether a text part's letters tell the document's script. A presentation's masters and
+// layouts hold the placeholder prompts of the writer's program, in its own language.
+bool TellsScript(DocumentType type, std::string_view name) {
+  return type != DocumentType::kPresentationPptx ||
+         !(name.starts_with("ppt/slideMasters/") || name.starts_with("ppt/slideLayouts/") ||
+           name.starts_with("ppt/notesMasters/"));
+}
+
 // The script told from every paragraph of the text parts.
 sc::Detection Detect(const OpenDocument& d) {
   CollectTransform collect;
   for (std::size_t i = 0; i < d.entries.size(); ++i) {
     const auto markup = TextPart(d.type, d.entries[i].name);
-    if (!markup) continue;
+    if (!markup || !TellsScript(d.type, d.entries[i].name)) continue;
     const std::string part = ReadPart(d.zip.get(), i, d.entries[i]);
     Edits none;
     PartInfo info;
@@ -197,7 +208,8 @@ sc::Detection Detect(const OpenDocument& d) {
   return collect.detection;
 }
 
-Rewritten ConvertParts(const OpenDocument& d, ScriptTransform& transform) {
+// `count`, when given, counts the letters of the parts that tell the script.
+Rewritten ConvertParts(const OpenDocument& d, ScriptTransform& transform, sc::Detection* count = nullptr) {
   Rewritten r{std::vector<std::string>(d.entries.size()), std::vector<bool>(d.entries.size(), false)};
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < d.entries.size(); ++i) {
@@ -210,6 +222,7 @@ Rewritten ConvertParts(const OpenDocument& d, ScriptTransform& transform) {
     Edits edits;
     PartInfo info;
     transform.Begin(part, &info, *markup);
+    transform.CountInto(count && TellsScript(d.type, st.name) ? count : nullptr);
     try {
       WalkWordPart(part, transform, edits, info, *markup);
     } catch (const DocumentError& e) {
@@ -217,15 +230,22 @@ Rewritten ConvertParts(const OpenDocument& d, ScriptTransform& transform) {
     }
     if (edits.empty()) continue;
     r.data[i] = ApplyEdits(part, std::move(edits));
-    try {
-      CheckWellFormed(r.data[i]);
-    } catch (const DocumentError& e) {
-      throw std::logic_error(std::string("the converted part ") + st.name + " does not parse: " + e.what());
-    }
     r.changed[i] = r.data[i] != part;
     if (!r.changed[i]) r.data[i].clear();
   }
   return r;
+}
+
+// Every rewritten part parses again; one that does not is a fault of the conversion.
+void CheckParts(const OpenDocument& d, const Rewritten& r) {
+  for (std::size_t i = 0; i < d.entries.size(); ++i) {
+    if (!r.changed[i]) continue;
+    try {
+      CheckWellFormed(r.data[i]);
+    } catch (const DocumentError& e) {
+      throw std::logic_error("the converted part " + d.names[i] + " does not parse: " + e.what());
+    }
+  }
 }
 
 }  // namespace
@@ -269,6 +289,22 @@ void WriteArchive(zip_source_t* source, AtomicFileWriter& out) {
   zip_source_close(source);
 }
 
+// Whether the part at `index` reads (through its CRC) as `want`, or, with no `want`, reads
+// through its CRC to the size its directory gives; a piece at a time, whatever its size.
+bool ReadsBack(zip_t* z, zip_uint64_t index, const zip_stat_t& st, std::optional<std::string_view> want) {
+  ZipFile f(zip_fopen_index(z, index, 0));
+  if (!f) return false;
+  std::vector<char> buf(std::size_t{1} << 16);
+  std::uint64_t got = 0;
+  for (zip_int64_t n; (n = zip_fread(f.get(), buf.data(), buf.size())) != 0; got += static_cast<std::uint64_t>(n)) {
+    if (n < 0) return false;
+    const auto len = static_cast<std::size_t>(n);
+    if (want && (got + len > want->size() || want->compare(static_cast<std::size_t>(got), len, {buf.data(), len}) != 0))
+      return false;
+  }
+  return got == st.size && (!want || got == want->size());
+}
+
 // The written file passes libzip's consistency check and holds the same parts, each read
 // through its CRC: the converted ones as they were meant, the others as they were.
 void Verify(const fs::path& path, const OpenDocument& d, const Rewritten& r) {
@@ -283,9 +319,21 @@ void Verify(const fs::path& path, const OpenDocument& d, const Rewritten& r) {
     const std::string& name = d.names[i];
     if (zip_stat_index(z.get(), i, 0, &st) != 0 || name != st.name)
       throw DocumentError("the written archive's part " + name + " is missing");
-    const std::string data = ReadPart(z.get(), i, st);
-    const bool same = r.changed[i] ? data == r.data[i] : st.size == was.size && st.crc == was.crc;
+    const bool same = r.changed[i] ? ReadsBack(z.get(), i, st, r.data[i])
+                                   : st.size == was.size && st.crc == was.crc && ReadsBack(z.get(), i, st, std::nullopt);
     if (!same) throw DocumentError("the written archive's part " + name + " differs from what was meant");
+  }
+}
+
+// OpenDocument: the shared styles, which the text of every part resolves against.
+void PrepareOdf(const OpenDocument& d, ScriptTransform& transform) {
+  for (std::size_t i = 0; i < d.entries.size(); ++i) {
+    if (d.names[i] != "styles.xml") continue;
+    try {
+      transform.PrepareOdf(ReadPart(d.zip.get(), i, d.entries[i]));
+    } catch (const DocumentError& e) {
+      throw DocumentError("the part styles.xml: " + std::string(e.what()));
+    }
   }
 }
 
@@ -302,11 +350,12 @@ std::optional<std::string> Refusal(DocumentType t) {
     case DocumentType::kBinaryOffice:
       return "a binary office document (.doc, .xls or .ppt), whose text cannot change its length safely; "
              "save it as .docx, .xlsx or .pptx first";
-    case DocumentType::kOpenDocument: return "an OpenDocument file (.odt .ods .odp); converting it is not supported yet";
     case DocumentType::kOtherZip: return "a zip archive that is no office document";
     case DocumentType::kWordDocx:
     case DocumentType::kSpreadsheetXlsx:
     case DocumentType::kPresentationPptx:
+    case DocumentType::kOpenDocument:
+    case DocumentType::kHtml:
     case DocumentType::kRtf:
     case DocumentType::kNone: break;
   }
@@ -314,6 +363,62 @@ std::optional<std::string> Refusal(DocumentType t) {
 }
 
 namespace {
+
+// The text parts converted from `so.from`; `count`, when given, counts every paragraph's
+// letters as the detection does.
+Rewritten ConvertAs(const OpenDocument& d, const sc::Options& so, ConvertSummary& summary,
+                    sc::Detection* count = nullptr) {
+  ScriptTransform transform(so);
+  if (d.type == DocumentType::kOpenDocument) PrepareOdf(d, transform);
+  Rewritten r = ConvertParts(d, transform, count);
+  summary.paragraphs = transform.paragraphs();
+  summary.runs_changed = transform.runs_changed();
+  return r;
+}
+
+// The document's script told from its letters and its text converted, in one walk where the
+// text turns out to be in the script first assumed: towards Latin or Cyrillic that is the
+// Arabic script, whose letters the conversion counts as it goes. Otherwise (another script,
+// no clear script, a part refused) the parts are walked again as before.
+Rewritten DetectAndConvert(const OpenDocument& d, sc::Options& so, ConvertSummary& summary) {
+  std::optional<Rewritten> r;
+  std::optional<sc::Detection> det;
+  if (so.to != sc::Script::Uey) {
+    so.from = sc::Script::Uey;
+    sc::Detection count;
+    try {
+      r = ConvertAs(d, so, summary, &count);
+      sc::Decide(count);
+      det = count;
+    } catch (const DocumentError&) {
+      r.reset();  // told and reported below, as without the assumption
+    }
+  }
+  if (!det) det = Detect(d);
+  if (!det->script) throw DocumentError(NoScriptReason(*det));
+  summary.assumed = det->assumed;
+  if (r && *det->script == so.from) return std::move(*r);
+  so.from = *det->script;
+  if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
+  return ConvertAs(d, so, summary);
+}
+
+// The new archive written beside the document, checked, and put in place.
+void WriteChecked(OpenDocument& d, const Rewritten& r, const InputFile& in, const fs::path& output) {
+  // The rewritten parts are parsed again beside the compression of the new archive (on a
+  // second core where there is one); nothing is written before both are done.
+  std::future<void> checked = std::async(std::launch::async | std::launch::deferred, [&] { CheckParts(d, r); });
+  Replace(d, r);
+  checked.get();
+  AtomicFileWriter out(output, in.permissions());
+  WriteArchive(d.source.get(), out);
+  try {
+    Verify(out.temp_path(), d, r);
+  } catch (const DocumentError& e) {
+    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
+  }
+  out.Commit();
+}
 
 ConvertSummary Convert(InputFile& in, const fs::path& output, const ConvertOptions& options) {
   OpenDocument d = Open(in);
@@ -325,29 +430,16 @@ ConvertSummary Convert(InputFile& in, const fs::path& output, const ConvertOptio
   so.e_acute = options.e_acute;
   so.wrap = options.wrap;
   so.words = options.words;
+  Rewritten r;
   if (options.from) {
     so.from = *options.from;
+    if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
+    r = ConvertAs(d, so, summary);
   } else {
-    const sc::Detection det = Detect(d);
-    if (!det.script) throw DocumentError(NoScriptReason(det));
-    so.from = *det.script;
-    summary.assumed = det.assumed;
+    r = DetectAndConvert(d, so, summary);
   }
-  if (so.from == so.to) throw DocumentError("the text is in " + std::string(sc::Name(so.to)) + " already");
   summary.from = so.from;
-  ScriptTransform transform(so);
-  const Rewritten r = ConvertParts(d, transform);
-  summary.paragraphs = transform.paragraphs();
-  summary.runs_changed = transform.runs_changed();
-  Replace(d, r);
-  AtomicFileWriter out(output, in.permissions());
-  WriteArchive(d.source.get(), out);
-  try {
-    Verify(out.temp_path(), d, r);
-  } catch (const DocumentError& e) {
-    throw FileError(FileError::Kind::Write, output, std::string("check failed, nothing written: ") + e.what());
-  }
-  out.Commit();
+  WriteChecked(d, r, in, output);
   return summary;
 }
 
@@ -357,10 +449,11 @@ DocumentType TypeOfHead(std::string_view head);
 
 // A zip archive behind other bytes is taken as one, to be refused as the recoder refuses it.
 DocumentType TypeOfFile(InputFile& in) {
-  char head[8];
+  char head[1024];
   const std::size_t n = in.Read(head, sizeof head);
   const DocumentType t = TypeOfHead({head, n});
   if (t == DocumentType::kNone && formats::EndsWithZipDirectory(in.fd(), in.size())) return DocumentType::kOtherZip;
+  if (t == DocumentType::kNone && LooksLikeHtml({head, n}, in.path())) return DocumentType::kHtml;
   return t;
 }
 
@@ -390,6 +483,7 @@ ConvertSummary ConvertDocument(const fs::path& input, const fs::path& output, co
   if (SameFile(input, output)) throw FileError(FileError::Kind::Create, output, "it is the document being converted");
   try {
     const DocumentType t = TypeOfFile(in);
+    if (t == DocumentType::kHtml) return ConvertHtml(in, output, options);
     if (t == DocumentType::kRtf) return ConvertRtf(in, output, options);
     if (t != DocumentType::kOtherZip) throw DocumentError(Refusal(t).value_or("not an office document"));
     return Convert(in, output, options);

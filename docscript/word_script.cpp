@@ -2,12 +2,15 @@
 #include "word_script.h"
 
 #include <algorithm>
+#include <array>
+#include <unordered_map>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "document_error.h"
+#include "odf_script.h"
 
 namespace uy::docscript {
 namespace {
@@ -53,33 +56,79 @@ bool On(const PropChild& c) {
   return !v || !(*v == "0" || *v == "false" || *v == "off");
 }
 
+// The place of `local` in a schema order (its size when not there), looked up in an index
+// made once per order: every run's properties ask it several times.
+std::size_t RankIn(std::span<const std::string_view> order, std::string_view local) {
+  using Index = std::unordered_map<std::string_view, std::size_t>;
+  static const std::array<std::pair<const std::string_view*, Index>, 4> indexes = [] {
+    std::array<std::pair<const std::string_view*, Index>, 4> all;
+    std::size_t k = 0;
+    for (const std::span<const std::string_view> o :
+         {std::span<const std::string_view>(kRunOrder), std::span<const std::string_view>(kParagraphOrder),
+          std::span<const std::string_view>(kSectionOrder), std::span<const std::string_view>(kTableOrder)}) {
+      all[k].first = o.data();
+      for (std::size_t i = 0; i < o.size(); ++i) all[k].second.emplace(o[i], i);
+      ++k;
+    }
+    return all;
+  }();
+  for (const auto& [table, index] : indexes) {
+    if (table != order.data()) continue;
+    const auto it = index.find(local);
+    return it == index.end() ? order.size() : it->second;
+  }
+  const auto it = std::find(order.begin(), order.end(), local);
+  return static_cast<std::size_t>(it - order.begin());
+}
+
 // Edits of one property element: children set or removed, new ones placed in schema order.
 class PropsEditor {
  public:
   PropsEditor(const Props& props, std::string_view part, const std::string& prefix,
               std::span<const std::string_view> order)
-      : props_(props), part_(part), prefix_(prefix), order_(order) {}
+      : props_(props), part_(part), prefix_(prefix), order_(order) {
+    ops_.reserve(8);
+  }
 
-  std::string Qualified(std::string_view local) const { return prefix_ + ":" + std::string(local); }
+  std::string Qualified(std::string_view local) const {
+    std::string q;
+    q.reserve(prefix_.size() + 1 + local.size());
+    return q.append(prefix_).append(1, ':').append(local);
+  }
   // <P:name P:attr="value".../>
+  // <P:name/>, or <P:name P:attr="value"/> with an attribute.
+  std::string Element(std::string_view local, std::string_view attr = {}, std::string_view value = {}) const {
+    std::string s;
+    s.reserve(prefix_.size() * 2 + local.size() + attr.size() + value.size() + 10);
+    s.append(1, '<').append(prefix_).append(1, ':').append(local);
+    if (!attr.empty()) s.append(1, ' ').append(prefix_).append(1, ':').append(attr).append("=\"").append(value).append(1, '"');
+    return s.append("/>");
+  }
   std::string Element(std::string_view local, const std::vector<std::pair<std::string, std::string>>& attrs) const {
-    std::string s = "<" + Qualified(local);
-    for (const auto& [n, v] : attrs) s += " " + Qualified(n) + "=\"" + v + "\"";
-    return s + "/>";
+    std::string s;
+    s.reserve(32);
+    s.append(1, '<').append(prefix_).append(1, ':').append(local);
+    for (const auto& [n, v] : attrs) s.append(1, ' ').append(prefix_).append(1, ':').append(n).append("=\"").append(v).append(1, '"');
+    return s.append("/>");
   }
-  void Set(std::string_view local, std::string xml) { ops_.push_back({std::string(local), std::move(xml)}); }
+  void Set(std::string_view local, std::string xml) { ops_.push_back({local, Rank(local), std::move(xml)}); }
   void Remove(std::string_view local) {
-    if (props_.Find(local)) ops_.push_back({std::string(local), std::nullopt});
+    if (props_.Find(local)) ops_.push_back({local, Rank(local), std::nullopt});
   }
-  void Emit(Edits& edits) const;
+  void Emit(Edits& edits);
 
  private:
-  std::size_t Rank(std::string_view local) const {
-    const auto it = std::find(order_.begin(), order_.end(), local);
-    return it == order_.end() ? order_.size() : static_cast<std::size_t>(it - order_.begin());
+  std::size_t Rank(std::string_view local) const { return RankIn(order_, local); }
+  // Where a new child of rank `rank` goes: before the first child ranked after it.
+  std::size_t InsertionPoint(std::size_t rank) const {
+    for (const PropChild& c : props_.children)
+      if (Rank(c.name) > rank) return c.whole.begin;
+    return props_.close;
   }
+  void EmitWhole(Edits& edits) const;
   struct Op {
-    std::string local;
+    std::string_view local;  // one of the vocabulary's names, which outlive the editor
+    std::size_t rank;
     std::optional<std::string> xml;
   };
   const Props& props_;
@@ -89,48 +138,54 @@ class PropsEditor {
   std::vector<Op> ops_;
 };
 
-void PropsEditor::Emit(Edits& edits) const {
-  std::vector<Op> ops = ops_;
-  std::stable_sort(ops.begin(), ops.end(), [&](const Op& a, const Op& b) { return Rank(a.local) < Rank(b.local); });
-  if (!props_.present || props_.empty_tag) {
-    std::string children;
-    for (const Op& op : ops)
-      if (op.xml) children += *op.xml;
-    if (children.empty()) return;
-    if (!props_.present) {
-      if (props_.insert_at == std::string::npos) return;
-      const std::string open = Qualified(props_.name);
-      edits.push_back({props_.insert_at, props_.insert_at, "<" + open + ">" + children + "</" + open + ">"});
-      return;
-    }
-    // <P:rPr .../>: the same start tag, opened.
-    std::string tag(part_.substr(props_.whole.begin, props_.whole.end - props_.whole.begin));
-    tag.erase(tag.rfind('/'));
-    edits.push_back({props_.whole.begin, props_.whole.end, tag + ">" + children + "</" + Qualified(props_.name) + ">"});
+// A property element that is missing or empty (<P:rPr/>) is written whole with its children.
+void PropsEditor::EmitWhole(Edits& edits) const {
+  std::string children;
+  for (const Op& op : ops_)
+    if (op.xml) children += *op.xml;
+  if (children.empty()) return;
+  if (!props_.present) {
+    if (props_.insert_at == std::string::npos) return;
+    const std::string open = Qualified(props_.name);
+    edits.push_back({props_.insert_at, props_.insert_at, "<" + open + ">" + children + "</" + open + ">"});
     return;
   }
-  for (const Op& op : ops) {
+  // <P:rPr .../>: the same start tag, opened.
+  std::string tag(part_.substr(props_.whole.begin, props_.whole.end - props_.whole.begin));
+  tag.erase(tag.rfind('/'));
+  edits.push_back({props_.whole.begin, props_.whole.end, tag + ">" + children + "</" + Qualified(props_.name) + ">"});
+}
+
+void PropsEditor::Emit(Edits& edits) {
+  if (ops_.empty()) return;
+  // A handful of operations: sorted in place, those of one rank kept in their order.
+  for (std::size_t i = 1; i < ops_.size(); ++i)
+    for (std::size_t j = i; j > 0 && ops_[j - 1].rank > ops_[j].rank; --j) std::swap(ops_[j - 1], ops_[j]);
+  if (!props_.present || props_.empty_tag) return EmitWhole(edits);
+  for (Op& op : ops_) {
     if (const PropChild* c = props_.Find(op.local)) {
-      edits.push_back({c->whole.begin, c->whole.end, op.xml.value_or("")});
+      edits.push_back({c->whole.begin, c->whole.end, op.xml ? std::move(*op.xml) : std::string()});
       continue;
     }
     if (!op.xml) continue;
-    std::size_t at = props_.close;
-    for (const PropChild& c : props_.children)
-      if (Rank(c.name) > Rank(op.local)) {
-        at = c.whole.begin;
-        break;
-      }
-    edits.push_back({at, at, *op.xml});
+    const std::size_t at = InsertionPoint(op.rank);
+    edits.push_back({at, at, std::move(*op.xml)});
   }
 }
 
 enum class Tag { kNone, kArabic, kLatin, kCyrillic };
 Tag UgTag(const std::string* value) {
   if (!value) return Tag::kNone;
-  std::string v = *value;
-  std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (v == "ug" || v == "ug-cn" || v.starts_with("ug-arab")) return Tag::kArabic;
+  // Only the first seven letters matter, in ASCII lower case.
+  char lower[7];
+  const std::size_t n = std::min(value->size(), sizeof lower);
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = (*value)[i];
+    lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  const std::string_view v(lower, n);
+  const bool whole = value->size() == n;
+  if ((whole && (v == "ug" || v == "ug-cn")) || v.starts_with("ug-arab")) return Tag::kArabic;
   if (v.starts_with("ug-latn")) return Tag::kLatin;
   if (v.starts_with("ug-cyrl")) return Tag::kCyrillic;
   return Tag::kNone;
@@ -158,6 +213,22 @@ void Language(const Props& rpr, PropsEditor& ed, sc::Script to) {
 
 }  // namespace
 
+ScriptTransform::ScriptTransform(const script::Options& options)
+    : options_(options), odf_(std::make_unique<OdfScript>(options, paragraphs_, runs_changed_)) {}
+
+ScriptTransform::~ScriptTransform() = default;
+
+OdfTransform* ScriptTransform::Odf() { return markup_ == Markup::kOdf ? odf_.get() : nullptr; }
+
+void ScriptTransform::BeginOdf(std::string_view part) { odf_->Begin(part); }
+
+void ScriptTransform::CountInto(script::Detection* count) {
+  count_ = count;
+  odf_->CountInto(count);
+}
+
+void ScriptTransform::PrepareOdf(std::string_view styles_part) { odf_->Prepare(styles_part); }
+
 ScriptTransform::Turn ScriptTransform::turn() const {
   if (options_.from == sc::Script::Uey) return Turn::kToLeftToRight;
   if (options_.to == sc::Script::Uey) return Turn::kToRightToLeft;
@@ -177,15 +248,15 @@ void ScriptTransform::RunProps(const Props& rpr, bool run, Edits& edits) const {
         ed.Remove(to);
         continue;
       }
-      std::vector<std::pair<std::string, std::string>> attrs;
-      if (const std::string* v = c->Attr("val"); v && (from.starts_with("sz") || !On(*c))) attrs.emplace_back("val", *v);
-      ed.Set(to, ed.Element(to, attrs));
+      const std::string* v = c->Attr("val");
+      const bool keep = v && (from.starts_with("sz") || !On(*c));
+      ed.Set(to, keep ? ed.Element(to, "val", *v) : ed.Element(to));
     }
     if (t == Turn::kToLeftToRight) {
       ed.Remove("rtl");
       ed.Remove("cs");
     } else if (const PropChild* rtl = rpr.Find("rtl"); run && (!rtl || !On(*rtl))) {
-      ed.Set("rtl", ed.Element("rtl", {}));
+      ed.Set("rtl", ed.Element("rtl"));
     }
   }
   Language(rpr, ed, options_.to);
@@ -200,13 +271,13 @@ void ScriptTransform::DirectionProps(const Props& props, Edits& edits) const {
     PropsEditor ed(props, part_, info_->prefix, d.order);
     const PropChild* flag = props.Find(d.flag);
     if (t == Turn::kToLeftToRight) ed.Remove(d.flag);
-    else if (!flag || !On(*flag)) ed.Set(d.flag, ed.Element(d.flag, {}));
+    else if (!flag || !On(*flag)) ed.Set(d.flag, ed.Element(d.flag));
     // In a right-to-left paragraph "left" is the right edge: the same value keeps text at
     // the logical start. What stood at the other edge goes to the start as well.
     if (const PropChild* jc = props.Find("jc"); jc && props.name == "pPr") {
       const std::string* v = jc->Attr("val");
       if (v && (*v == "right" || *v == "end"))
-        ed.Set("jc", ed.Element("jc", {{"val", *v == "right" ? "left" : "start"}}));
+        ed.Set("jc", ed.Element("jc", "val", *v == "right" ? "left" : "start"));
     }
     ed.Emit(edits);
   }
@@ -270,6 +341,12 @@ void ScriptTransform::OnTag(std::string_view local, Range tag, const char** attr
     // readingOrder: 0 as the text says, 1 left to right, 2 right to left.
     if (const auto v = attr("readingOrder"); v && *v == (rtl ? "1" : "2"))
       e = SetAttribute(part_, tag, "readingOrder", rtl ? "2" : "1");
+    // horizontal is an edge of the cell: right-aligned text moves to the start with the sheet.
+    const auto h = attr("horizontal");
+    if (h && *h == (rtl ? "left" : "right")) {
+      if (e) edits.push_back(std::move(*e));
+      e = SetAttribute(part_, tag, "horizontal", rtl ? "right" : "left");
+    }
   }
   if (e) edits.push_back(std::move(*e));
 }
@@ -279,21 +356,22 @@ void ScriptTransform::OnProps(const Props& props, Edits& edits) {
   else DirectionProps(props, edits);
 }
 
-namespace {
-
-// The output units of each slot: the offset map is monotone, so the letters that came from one
-// slot are one stretch of the output. A tab, break or hyphen keeps its element; anything else
-// converted from it joins the nearest text slot.
+// The offset map is monotone, so the letters that came from one slot are one stretch of the
+// output. A tab, break or hyphen keeps its element; anything else converted from it joins the
+// nearest text slot.
 std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view out, const std::vector<std::size_t>& map) {
   const std::size_t n = p.slots.size();
   std::vector<std::size_t> ends(n);
   std::size_t at = 0;
   for (std::size_t i = 0; i < n; ++i) ends[i] = at += p.slots[i].text.size();
+  // Slot s takes the units that came from before its end (the last slot takes the rest).
   std::vector<std::u16string> pieces(n);
-  std::size_t s = 0;
-  for (std::size_t k = 0; k < out.size(); ++k) {
-    while (s + 1 < n && map[k] >= ends[s]) ++s;
-    pieces[s] += out[k];
+  for (std::size_t s = 0, k = 0; s < n; ++s) {
+    const std::size_t from = k;
+    if (s + 1 == n) k = out.size();
+    else
+      while (k < out.size() && map[k] < ends[s]) ++k;
+    pieces[s].assign(out.substr(from, k - from));
   }
   for (std::size_t i = 0; i < n; ++i) {
     if (!p.slots[i].special) continue;
@@ -312,10 +390,18 @@ std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view o
   return pieces;
 }
 
-// Letters of the script's alphabet family in a text.
-std::size_t LettersOf(sc::Script s, std::u16string_view text) {
-  const sc::Detection d = sc::DetectScript(text);
-  return s == sc::Script::Uey ? d.arabic : s == sc::Script::Uky ? d.cyrillic : d.latin;
+namespace {
+
+// Whether a text holds a letter of the script's alphabet family: counted a few units at a
+// time, as the first letter usually settles it.
+bool HasLettersOf(sc::Script s, std::u16string_view text) {
+  constexpr std::size_t kStep = 16;
+  sc::Detection d;
+  for (std::size_t at = 0; at < text.size(); at += kStep) {
+    sc::CountLetters(text.substr(at, kStep), d);
+    if ((s == sc::Script::Uey ? d.arabic : s == sc::Script::Uky ? d.cyrillic : d.latin) > 0) return true;
+  }
+  return false;
 }
 
 bool EdgeSpace(std::u16string_view t) {
@@ -325,14 +411,25 @@ bool EdgeSpace(std::u16string_view t) {
 
 }  // namespace
 
+std::u16string ScriptTransform::ConvertText(std::u16string_view text, std::vector<std::size_t>& map) {
+  if (!converter_) converter_ = std::make_unique<sc::Converter>(options_);
+  converter_->Reset();
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 4);
+  converter_->Feed(text, out, &map);
+  converter_->Finish(out, &map);
+  return out;
+}
+
 void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   ++paragraphs_;
   const std::u16string text = p.Text();
+  if (count_) sc::CountLetters(text, *count_);
   // Runs whose letters were converted; kept foreign words keep their formatting.
   std::vector<std::u16string> before(p.runs.size()), after(p.runs.size());
   if (!text.empty()) {
     std::vector<std::size_t> map;
-    const std::u16string out = sc::Convert(text, options_, &map);
+    const std::u16string out = ConvertText(text, map);
     const std::vector<std::u16string> pieces = Distribute(p, out, map);
     const std::string t = info_->Qualified("t");
     for (std::size_t i = 0; i < p.slots.size(); ++i) {
@@ -354,7 +451,7 @@ void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   for (std::size_t r = 0; r < p.runs.size(); ++r) {
     if (before[r] == after[r]) continue;
     ++runs_changed_;
-    if (markup_ == Markup::kWord && LettersOf(options_.from, before[r]) > 0 && LettersOf(options_.to, after[r]) > 0)
+    if (markup_ == Markup::kWord && HasLettersOf(options_.from, before[r]) && HasLettersOf(options_.to, after[r]))
       RunProps(p.runs[r].rpr, true, edits);
   }
   if (markup_ == Markup::kSlide && turn() == Turn::kToRightToLeft && !p.ppr.present &&

@@ -4,12 +4,22 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "script.h"
 #include "word_walk.h"
 
 namespace uy::docscript {
+
+class OdfScript;
+
+// The converted text `out` (with its offset map) parted among the paragraph's slots: each
+// output letter goes to the slot of the source letter it came from.
+std::vector<std::u16string> Distribute(const Paragraph& p, std::u16string_view out,
+                                       const std::vector<std::size_t>& map);
 
 // Converts every paragraph's text at once and gives each output letter the run of the source
 // letter it came from. Between the Arabic script and the others, runs whose text changed take
@@ -18,13 +28,22 @@ namespace uy::docscript {
 // tables turn their direction, alignment kept at the same logical edge.
 class ScriptTransform : public WordTransform {
  public:
-  explicit ScriptTransform(const script::Options& options) : options_(options) {}
+  explicit ScriptTransform(const script::Options& options);
+  ~ScriptTransform() override;
+  ScriptTransform(const ScriptTransform&) = delete;
+  ScriptTransform& operator=(const ScriptTransform&) = delete;
   // The part about to be walked and what the walk learns of it.
   void Begin(std::string_view part, const PartInfo* info, Markup markup = Markup::kWord) {
     part_ = part;
     info_ = info;
     markup_ = markup;
+    if (markup == Markup::kOdf) BeginOdf(part);
   }
+  // OpenDocument files: the shared styles (styles.xml) the text of every part resolves against.
+  void PrepareOdf(std::string_view styles_part);
+  OdfTransform* Odf() override;
+  // Every paragraph's letters counted into `count` as well (none: not counted).
+  void CountInto(script::Detection* count);
   void OnParagraph(const Paragraph& p, Edits& edits) override;
   void OnProps(const Props& props, Edits& edits) override;
   // Spreadsheets: right-to-left sheets (sheetView rightToLeft) and reading orders of cell
@@ -42,12 +61,19 @@ class ScriptTransform : public WordTransform {
   void RunProps(const Props& rpr, bool run, Edits& edits) const;
   void DirectionProps(const Props& props, Edits& edits) const;
   void SlideTag(std::string_view local, Range tag, const char** attrs, Edits& edits) const;
+  void BeginOdf(std::string_view part);
+  // A paragraph's text converted, with the source index of every output unit; one converter
+  // serves every paragraph.
+  std::u16string ConvertText(std::u16string_view text, std::vector<std::size_t>& map);
 
   script::Options options_;
+  std::unique_ptr<script::Converter> converter_;
+  script::Detection* count_ = nullptr;
   std::string_view part_;
   const PartInfo* info_ = nullptr;
   Markup markup_ = Markup::kWord;
   std::size_t paragraphs_ = 0, runs_changed_ = 0;
+  std::unique_ptr<OdfScript> odf_;
 };
 
 // Counts the letters of every paragraph for telling the script.

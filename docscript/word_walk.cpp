@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 
 #include <expat.h>
 
 #include "document_error.h"
+#include "odf_walk.h"
 #include "utf.h"
 
 namespace uy::docscript {
@@ -16,11 +19,18 @@ namespace uy::docscript {
 using formats::DocumentError;
 
 std::string ApplyEdits(std::string_view part, Edits edits) {
-  std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+  // The edits in order of their place, those at one place in the order they came: sorting
+  // their indexes moves no text.
+  std::vector<std::pair<std::size_t, std::size_t>> order(edits.size());  // place, index
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = {edits[i].begin, i};
+  std::sort(order.begin(), order.end());
+  std::size_t added = 0;
+  for (const Edit& e : edits) added += e.text.size();
   std::string out;
-  out.reserve(part.size() + part.size() / 4);
+  out.reserve(part.size() + added);
   std::size_t at = 0;
-  for (const Edit& e : edits) {
+  for (const auto& [place, i] : order) {
+    const Edit& e = edits[i];
     if (e.begin < at || e.end < e.begin || e.end > part.size()) throw std::logic_error("overlapping edits of an XML part");
     out.append(part.substr(at, e.begin - at));
     out += e.text;
@@ -30,15 +40,41 @@ std::string ApplyEdits(std::string_view part, Edits edits) {
   return out;
 }
 
+// UTF-8 written directly (an unpaired surrogate as U+FFFD, as ToUtf8 writes it), with the
+// three characters that markup gives a meaning escaped.
 std::string EscapeText(std::u16string_view text) {
-  const std::string utf8 = ToUtf8(text);
   std::string out;
-  out.reserve(utf8.size());
-  for (const char c : utf8) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else out += c;
+  out.reserve(text.size() * 2 + 8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c < 0x80) {
+      if (c == '&') out += "&amp;";
+      else if (c == '<') out += "&lt;";
+      else if (c == '>') out += "&gt;";
+      else out += static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      const bool pair = c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+      c = pair ? 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00) : 0xFFFD;
+    }
+    char b[4];
+    std::size_t n;
+    if (c < 0x800) {
+      b[0] = static_cast<char>(0xC0 | (c >> 6));
+      n = 1;
+    } else if (c < 0x10000) {
+      b[0] = static_cast<char>(0xE0 | (c >> 12));
+      b[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      n = 2;
+    } else {
+      b[0] = static_cast<char>(0xF0 | (c >> 18));
+      b[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      b[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      n = 3;
+    }
+    b[n++] = static_cast<char>(0x80 | (c & 0x3F));
+    out.append(b, n);
   }
   return out;
 }
@@ -124,24 +160,164 @@ constexpr SpecialChar kSpecials[] = {
     {"tab", u'\t'}, {"br", u'\n'}, {"cr", u'\n'}, {"noBreakHyphen", u'\u2011'}, {"softHyphen", u'\u00AD'},
 };
 
-// "uri|local" split; `word` tells whether the uri is the vocabulary's namespace.
+constexpr std::string_view kXmlNsUri = "http://www.w3.org/2000/xmlns/";
+
+// A qualified name, its prefix resolved; `word` tells whether the uri is the vocabulary's
+// namespace.
 struct Name {
   std::string_view uri, local;
   bool word = false;
 };
-Name Split(const char* qname, Markup m) {
-  const std::string_view q(qname);
-  const std::size_t bar = q.rfind('|');
-  Name n;
-  if (bar == std::string_view::npos) {
-    n.local = q;
-    return n;
+
+// The namespace bindings in scope, resolved here rather than by expat: its own namespace
+// processing builds an expanded name for every tag and attribute, which costs more than the
+// rest of the parse. The rules are those expat applies: every prefix bound, a prefix never
+// undeclared, the reserved prefixes and names kept to their own, and no two attributes of a
+// tag with one expanded name.
+class Namespaces {
+ public:
+  explicit Namespaces(Markup m) : markup_(m) {}
+  struct Binding {
+    std::string prefix, uri;  // an empty prefix: the default namespace
+    std::size_t depth;
+    bool ours;
+  };
+  // The declarations among the attributes of a tag at `depth`; false (with the error) when
+  // one is not allowed. `declared` is called with each.
+  template <typename F>
+  bool Enter(const char** attrs, std::size_t depth, F&& declared);
+  void Leave(std::size_t depth) {
+    while (!bindings_.empty() && bindings_.back().depth == depth) {
+      bindings_.pop_back();
+      cached_ = nullptr;
+    }
   }
-  n.uri = q.substr(0, bar);
-  n.local = q.substr(bar + 1);
-  n.word = Ours(m, n.uri);
-  return n;
+  // A tag's or attribute's name resolved; false (with the error) when its prefix is unbound.
+  bool Resolve(std::string_view qname, bool element, Name& n);
+  // Every name of a tag resolved (the tag's into `element`, the attributes' into `resolved`
+  // in their order, declarations left out) and no attribute twice.
+  bool CheckTag(const char* qname, const char** attrs, Name& element, std::vector<Name>& resolved);
+  XML_Error error() const { return error_; }
+
+ private:
+  const Binding* Find(std::string_view prefix);
+  Markup markup_;
+  std::deque<Binding> bindings_;  // references stay valid while bindings come and go
+  const Binding* cached_ = nullptr;  // the last prefix looked up
+  XML_Error error_ = XML_ERROR_NONE;
+};
+
+bool IsDeclaration(std::string_view name) {
+  return name.starts_with("xmlns") && (name.size() == 5 || name[5] == ':');
 }
+
+template <typename F>
+bool Namespaces::Enter(const char** attrs, std::size_t depth, F&& declared) {
+  for (const char** a = attrs; *a; a += 2) {
+    const std::string_view name(a[0]);
+    if (!IsDeclaration(name)) continue;
+    const std::string_view prefix = name.size() == 5 ? std::string_view() : name.substr(6);
+    const std::string_view uri(a[1]);
+    if (name.size() == 6) error_ = XML_ERROR_SYNTAX;
+    else if (prefix == "xmlns") error_ = XML_ERROR_RESERVED_PREFIX_XMLNS;
+    else if ((prefix == "xml") != (uri == kXmlNs)) error_ = XML_ERROR_RESERVED_PREFIX_XML;
+    else if (uri == kXmlNsUri) error_ = XML_ERROR_RESERVED_NAMESPACE_URI;
+    else if (!prefix.empty() && uri.empty()) error_ = XML_ERROR_UNDECLARING_PREFIX;
+    if (error_ != XML_ERROR_NONE) return false;
+    bindings_.push_back({std::string(prefix), std::string(uri), depth, Ours(markup_, uri)});
+    cached_ = nullptr;
+    declared(bindings_.back());
+  }
+  return true;
+}
+
+const Namespaces::Binding* Namespaces::Find(std::string_view prefix) {
+  static const Binding xml{"xml", std::string(kXmlNs), 0, false};
+  if (cached_ && cached_->prefix == prefix) return cached_;
+  if (prefix == "xml") return &xml;
+  for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it)
+    if (it->prefix == prefix) return cached_ = &*it;
+  return nullptr;
+}
+
+bool Namespaces::Resolve(std::string_view qname, bool element, Name& n) {
+  const std::size_t colon = qname.find(':');
+  n = Name{};
+  if (colon == std::string_view::npos) {
+    n.local = qname;
+    if (!element) return true;  // an attribute without a prefix is in no namespace
+    const Binding* b = Find({});
+    if (b && !b->uri.empty()) {
+      n.uri = b->uri;
+      n.word = b->ours;
+    }
+    return true;
+  }
+  n.local = qname.substr(colon + 1);
+  const std::string_view prefix = qname.substr(0, colon);
+  const Binding* b = colon == 0 || n.local.find(':') != std::string_view::npos ? nullptr : Find(prefix);
+  if (!b || b->uri.empty() || prefix == "xmlns") {
+    error_ = XML_ERROR_UNBOUND_PREFIX;
+    return false;
+  }
+  n.uri = b->uri;
+  n.word = b->ours;
+  return true;
+}
+
+bool Namespaces::CheckTag(const char* qname, const char** attrs, Name& element, std::vector<Name>& resolved) {
+  if (!Resolve(qname, true, element)) return false;
+  resolved.clear();
+  std::size_t prefixed = 0;
+  for (const char** a = attrs; *a; a += 2) {
+    if (IsDeclaration(a[0])) continue;
+    resolved.emplace_back();
+    if (!Resolve(a[0], false, resolved.back())) return false;
+    if (!resolved.back().uri.empty()) ++prefixed;
+  }
+  if (prefixed < 2) return true;
+  // Two prefixes bound to one namespace may name one attribute twice.
+  for (std::size_t i = 0; i < resolved.size(); ++i)
+    for (std::size_t j = i + 1; j < resolved.size(); ++j)
+      if (!resolved[i].uri.empty() && resolved[i].local == resolved[j].local && resolved[i].uri == resolved[j].uri) {
+        error_ = XML_ERROR_DUPLICATE_ATTRIBUTE;
+        return false;
+      }
+  return true;
+}
+
+// The attributes of a tag as expat's namespace processing gives them to the transforms:
+// "uri|local" for a prefixed name, declarations left out.
+class ExpandedAttributes {
+ public:
+  ExpandedAttributes(const char** attrs, const std::vector<Name>& resolved) {
+    bool plain = true;
+    for (const char** a = attrs; *a && plain; a += 2) plain = std::strchr(a[0], ':') == nullptr && !IsDeclaration(a[0]);
+    if (plain) {
+      attrs_ = attrs;
+      return;
+    }
+    std::size_t k = 0;
+    for (const char** a = attrs; *a; a += 2) {
+      if (IsDeclaration(a[0])) continue;
+      const Name& n = resolved[k++];
+      names_.push_back(n.uri.empty() ? std::string(n.local) : std::string(n.uri) + "|" + std::string(n.local));
+      values_.push_back(a[1]);
+    }
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+      list_.push_back(names_[i].c_str());
+      list_.push_back(values_[i]);
+    }
+    list_.push_back(nullptr);
+    attrs_ = list_.data();
+  }
+  const char** get() const { return attrs_; }
+
+ private:
+  const char** attrs_ = nullptr;
+  std::vector<std::string> names_;
+  std::vector<const char*> values_, list_;
+};
 
 struct OpenParagraph {
   Paragraph para;
@@ -157,7 +333,7 @@ struct OpenProps {
 
 class Walker {
  public:
-  Walker(WordTransform& t, Edits& e, PartInfo& i, Markup m) : info(i), markup(m), transform_(t), edits_(e) {}
+  Walker(WordTransform& t, Edits& e, PartInfo& i, Markup m) : info(i), markup(m), transform_(t), edits_(e), ns_(m) {}
   PartInfo& info;
   const Markup markup;
   std::string failure;
@@ -181,6 +357,8 @@ class Walker {
   void StartSlide(std::string_view local, Range tag, const char** attrs);
   void StartText(Range tag, const char** attrs);
   std::string Limit() const;
+  bool Declare(XML_Parser p, const char** attrs);
+  void PropChildOf(std::string_view local, Range tag, const char** attrs);
   std::string_view Parent() const { return names_.size() >= 2 ? std::string_view(names_[names_.size() - 2]) : std::string_view(); }
 
   WordTransform& transform_;
@@ -192,6 +370,8 @@ class Walker {
   std::size_t text_bytes_ = 0;  // of the open paragraphs' text so far
   TextSlot slot_;
   std::string text_;
+  Namespaces ns_;
+  std::vector<Name> attr_names_;  // the open tag's attributes, resolved
 };
 
 std::string Walker::Limit() const {
@@ -213,9 +393,46 @@ Range TagRange(XML_Parser p) {
   return {at, at + static_cast<std::size_t>(XML_GetCurrentByteCount(p))};
 }
 
+std::string NotWellFormed(XML_Parser p, XML_Error code) {
+  return std::string("an XML part is not well-formed: ") + XML_ErrorString(code) + " at line " +
+         std::to_string(XML_GetCurrentLineNumber(p));
+}
+
+// The tag's namespace declarations: the writer's prefix for the vocabulary, which only
+// spreadsheet parts may bind as the default namespace.
+bool Walker::Declare(XML_Parser p, const char** attrs) {
+  const bool ok = ns_.Enter(attrs, names_.size(), [&](const Namespaces::Binding& b) {
+    if (!b.ours || !failure.empty()) return;
+    if (b.prefix.empty() && markup == Markup::kWord) failure = "the part binds the word-processing namespace without a prefix";
+    else if (!b.prefix.empty() && info.prefix.empty()) info.prefix = b.prefix;
+  });
+  if (!ok) failure = NotWellFormed(p, ns_.error());
+  return failure.empty();
+}
+
+// A direct child of an open property element, with its attributes of the vocabulary.
+void Walker::PropChildOf(std::string_view local, Range tag, const char** attrs) {
+  PropChild c{std::string(local), {tag.begin, tag.end}, {}};
+  std::size_t k = 0;
+  for (const char** a = attrs; *a; a += 2) {
+    if (IsDeclaration(a[0])) continue;
+    const Name& an = attr_names_[k++];
+    if (an.word) c.attrs.emplace_back(std::string(an.local), a[1]);
+  }
+  props_.back().props.children.push_back(std::move(c));
+}
+
 void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
-  const Name n = Split(qname, markup);
-  names_.emplace_back(n.word ? n.local : std::string_view());
+  // The element is open from here on, even when refused: its end is reported all the same.
+  names_.emplace_back();
+  Name n;
+  if (!Declare(p, attrs)) return XML_StopParser(p, XML_FALSE), void();
+  if (!ns_.CheckTag(qname, attrs, n, attr_names_)) {
+    failure = NotWellFormed(p, ns_.error());
+    XML_StopParser(p, XML_FALSE);
+    return;
+  }
+  if (n.word) names_.back() = n.local;
   const Range tag = TagRange(p);
   std::string why = Limit();
   // A text element holds characters only: its content is replaced whole.
@@ -226,20 +443,13 @@ void Walker::Start(XML_Parser p, const char* qname, const char** attrs) {
     return;
   }
   const int depth = static_cast<int>(names_.size());
-  // A direct child of an open property element.
-  if (!props_.empty() && props_.back().depth + 1 == depth) {
-    PropChild c{std::string(n.word ? n.local : std::string_view()), {tag.begin, tag.end}, {}};
-    for (const char** a = attrs; *a; a += 2) {
-      const Name an = Split(a[0], markup);
-      if (an.word) c.attrs.emplace_back(std::string(an.local), a[1]);
-    }
-    props_.back().props.children.push_back(std::move(c));
-  }
+  if (!props_.empty() && props_.back().depth + 1 == depth) PropChildOf(n.word ? n.local : std::string_view(), tag, attrs);
   if (!n.word) return;
   if (markup == Markup::kWord) return StartWord(n.local, tag, attrs);
-  transform_.OnTag(n.local, tag, attrs, edits_);
-  if (markup == Markup::kSheet) StartSheet(n.local, tag, attrs);
-  else StartSlide(n.local, tag, attrs);
+  const ExpandedAttributes expanded(attrs, attr_names_);
+  transform_.OnTag(n.local, tag, expanded.get(), edits_);
+  if (markup == Markup::kSheet) StartSheet(n.local, tag, expanded.get());
+  else StartSlide(n.local, tag, expanded.get());
 }
 
 // Drawing text: paragraphs (a:p) of runs and fields (a:r, a:fld) holding a:t, and line breaks
@@ -325,7 +535,8 @@ void Walker::StartText(Range tag, const char** attrs) {
   slot_.inner = {tag.end, tag.end};
   for (const char** a = attrs; *a; a += 2) {
     const std::string_view an(a[0]);
-    if (an.size() > kXmlNs.size() && an.substr(0, kXmlNs.size()) == kXmlNs && an.substr(kXmlNs.size()) == "|space")
+    const bool expanded = an.size() > kXmlNs.size() && an.substr(0, kXmlNs.size()) == kXmlNs && an.substr(kXmlNs.size()) == "|space";
+    if (expanded || an == "xml:space")
       slot_.preserve = std::string_view(a[1]) == "preserve";
   }
 }
@@ -335,6 +546,7 @@ void Walker::StartProps(std::string_view local, Range tag) {
   op.props.name = std::string(local);
   op.props.present = true;
   op.props.whole = tag;
+  op.props.children.reserve(8);
   op.depth = static_cast<int>(names_.size());
   const std::string_view parent = Parent();
   if (!paras_.empty()) {
@@ -347,14 +559,15 @@ void Walker::StartProps(std::string_view local, Range tag) {
   props_.push_back(std::move(op));
 }
 
-void Walker::End(XML_Parser p, const char* qname) {
-  const Name n = Split(qname, markup);
+void Walker::End(XML_Parser p, const char*) {
   const Range tag = TagRange(p);
-  const int depth = static_cast<int>(names_.size());
-  if (!props_.empty() && props_.back().depth + 1 == depth && !props_.back().props.children.empty())
+  const std::size_t depth = names_.size();
+  if (!props_.empty() && props_.back().depth + 1 == static_cast<int>(depth) && !props_.back().props.children.empty())
     props_.back().props.children.back().whole.end = tag.end;
-  if (n.word) EndWord(n.local, tag);
+  // The start tag's name, resolved then (empty when not the vocabulary's).
+  if (!names_.back().empty()) EndWord(names_.back(), tag);
   names_.pop_back();
+  ns_.Leave(depth);
 }
 
 void Walker::EndWord(std::string_view local, Range tag) {
@@ -422,7 +635,8 @@ void Parse(XML_Parser p, std::string_view part, const std::string* failure) {
 }  // namespace
 
 void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits, PartInfo& info, Markup markup) {
-  Parser parser(XML_ParserCreateNS(nullptr, '|'));
+  if (markup == Markup::kOdf) return WalkOdfPart(part, transform, edits);
+  Parser parser(XML_ParserCreate(nullptr));  // namespaces resolved by the walker
   if (!parser) throw std::bad_alloc();
   Walker w(transform, edits, info, markup);
   XML_Parser p = parser.get();
@@ -442,21 +656,43 @@ void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits,
     auto* pp = static_cast<XML_Parser>(u);
     static_cast<Walker*>(XML_GetUserData(pp))->Chars(pp, s, len);
   });
-  XML_SetStartNamespaceDeclHandler(p, [](void* u, const XML_Char* prefix, const XML_Char* uri) {
-    auto* pp = static_cast<XML_Parser>(u);
-    Walker& wk = *static_cast<Walker*>(XML_GetUserData(pp));
-    if (!uri || !Ours(wk.markup, uri)) return;
-    if (!prefix && wk.markup == Markup::kWord) wk.failure = "the part binds the word-processing namespace without a prefix";
-    else if (prefix && wk.info.prefix.empty()) wk.info.prefix = prefix;
-  });
   Parse(p, part, &w.failure);
 }
 
+namespace {
+
+// Well-formedness with the namespace rules, which the parser is not asked to apply.
+struct Checker {
+  Namespaces ns{Markup::kWord};
+  Name element;
+  std::vector<Name> attrs;
+  std::size_t depth = 0;
+  std::string failure;
+};
+
+}  // namespace
+
 void CheckWellFormed(std::string_view part) {
-  Parser parser(XML_ParserCreateNS(nullptr, '|'));  // unbound prefixes are errors too
+  Parser parser(XML_ParserCreate(nullptr));
   if (!parser) throw std::bad_alloc();
-  XML_UseParserAsHandlerArg(parser.get());
-  Parse(parser.get(), part, nullptr);
+  Checker c;
+  XML_Parser p = parser.get();
+  XML_SetUserData(p, &c);
+  XML_UseParserAsHandlerArg(p);
+  XML_SetElementHandler(
+      p,
+      [](void* u, const XML_Char* name, const XML_Char** attrs) {
+        auto* pp = static_cast<XML_Parser>(u);
+        Checker& ck = *static_cast<Checker*>(XML_GetUserData(pp));
+        if (ck.ns.Enter(attrs, ++ck.depth, [](const Namespaces::Binding&) {}) && ck.ns.CheckTag(name, attrs, ck.element, ck.attrs)) return;
+        ck.failure = NotWellFormed(pp, ck.ns.error());
+        XML_StopParser(pp, XML_FALSE);
+      },
+      [](void* u, const XML_Char*) {
+        Checker& ck = *static_cast<Checker*>(XML_GetUserData(static_cast<XML_Parser>(u)));
+        ck.ns.Leave(ck.depth--);
+      });
+  Parse(p, part, &c.failure);
 }
 
 }  // namespace uy::docscript

@@ -75,18 +75,23 @@ struct Paragraph {
 
 // The vocabularies the walk reads: word-processing parts (w:p, w:r, w:t and property
 // elements), spreadsheet parts (shared and inline strings: si and is, r, t; no properties) and
-// the text of drawings and slides (a:p, a:r and a:fld, a:t, a:br; properties as attributes).
-enum class Markup { kWord, kSheet, kSlide };
+// the text of drawings and slides (a:p, a:r and a:fld, a:t, a:br; properties as attributes);
+// OpenDocument parts (their own walk, odf_walk.h).
+enum class Markup { kWord, kSheet, kSlide, kOdf };
 
 // An attribute edit in the start tag at `tag`: `name` (as written) set to `value` (inserted
 // when missing) or removed (no value). Nothing when it is missing and to be removed.
 std::optional<Edit> SetAttribute(std::string_view part, Range tag, std::string_view name,
                                  std::optional<std::string_view> value);
 
+class OdfTransform;
+
 // What the walk finds.
 class WordTransform {
  public:
   virtual ~WordTransform() = default;
+  // What walks OpenDocument parts in its place (nothing: their paragraphs come to OnParagraph).
+  virtual OdfTransform* Odf() { return nullptr; }
   // Every start tag of the spreadsheet and slide vocabularies; attributes as expat gives them.
   virtual void OnTag(std::string_view /*local*/, Range /*tag*/, const char** /*attrs*/, Edits& /*edits*/) {}
   virtual void OnParagraph(const Paragraph& p, Edits& edits) = 0;

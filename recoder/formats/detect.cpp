@@ -471,56 +471,69 @@ void DetectZip(InputFile& in, Detector& d) {
 
 namespace {
 
-Detection Detect(const fs::path& path) {
-  Detector d;
-  InputFile in(path);
-  std::string head(kChunk, '\0');
-  head.resize(in.Read(head.data(), head.size()));
+// What the head of the file says it is; larger text is told as the recoder tells it:
+// valid UTF-8 so far (a sequence cut by the piece's end aside) with no more than a stray
+// NUL here and there.
+DocumentKind KindOf(const InputFile& in, const std::string& head) {
   const auto* hb = reinterpret_cast<const std::uint8_t*>(head.data());
   const bool whole = head.size() == in.size();
   DocumentKind kind = DetectKind({hb, head.size()}, whole);
   if (kind == DocumentKind::kOther && !whole &&
       static_cast<std::size_t>(std::count(head.begin(), head.end(), '\0')) <= head.size() / 64) {
-    // Larger text, as the recoder tells it: valid UTF-8 so far (a sequence cut by the
-    // piece's end aside) with no more than a stray NUL here and there.
     std::size_t end = head.size();
     for (std::size_t k = 0; k < 3 && end > 0 && (static_cast<unsigned char>(head[end - 1]) & 0xC0) == 0x80; ++k) --end;
     if (end > 0 && static_cast<unsigned char>(head[end - 1]) >= 0xC0) --end;
     if (IsValidUtf8(std::string_view(head).substr(0, end))) kind = DocumentKind::kUtf8Text;
   }
   if (kind == DocumentKind::kOther && EndsWithZipDirectory(in.fd(), in.size())) kind = DocumentKind::kZip;
-  switch (kind) {
+  return kind;
+}
+
+// A compound file, read whole as the recoder reads it; too large a file is refused the
+// same way.
+void DetectCompoundFile(InputFile& in, const fs::path& path, const std::string& head, Detector& d) {
+  const auto* hb = reinterpret_cast<const std::uint8_t*>(head.data());
+  cfb::CheckFileSize({hb, std::min<std::size_t>(head.size(), 32)}, in.size());
+  if (in.size() > kMaxCompound) {
+    InputFile again(path);
+    DetectUnits(again, kHeader, false, d);
+    return;
+  }
+  std::string file = head;
+  file.resize(static_cast<std::size_t>(in.size()));
+  std::size_t got = head.size();
+  while (got < file.size()) {
+    const std::size_t n = in.Read(file.data() + got, file.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  file.resize(got);
+  DetectCompound(file, d);
+}
+
+void DetectUtf16File(const fs::path& path, const std::string& head, Detector& d) {
+  const bool big_endian = static_cast<std::uint8_t>(head[0]) == 0xFE;
+  const std::u16string units = DecodeUtf16Bytes(std::string_view(head).substr(2), big_endian);
+  d.Feed(units);
+  InputFile again(path);
+  DetectUnits(again, 2 + ((head.size() - 2) & ~std::size_t{1}), big_endian, d);
+}
+
+Detection Detect(const fs::path& path) {
+  Detector d;
+  InputFile in(path);
+  std::string head(kChunk, '\0');
+  head.resize(in.Read(head.data(), head.size()));
+  switch (KindOf(in, head)) {
     case DocumentKind::kZip:
       DetectZip(in, d);
       break;
-    case DocumentKind::kCompound: {
-      // Read whole, as the recoder reads it; too large a file is refused the same way.
-      cfb::CheckFileSize({hb, std::min<std::size_t>(head.size(), 32)}, in.size());
-      if (in.size() > kMaxCompound) {
-        InputFile again(path);
-        DetectUnits(again, kHeader, false, d);
-        break;
-      }
-      std::string file = head;
-      file.resize(static_cast<std::size_t>(in.size()));
-      std::size_t got = head.size();
-      while (got < file.size()) {
-        const std::size_t n = in.Read(file.data() + got, file.size() - got);
-        if (n == 0) break;
-        got += n;
-      }
-      file.resize(got);
-      DetectCompound(file, d);
+    case DocumentKind::kCompound:
+      DetectCompoundFile(in, path, head, d);
       break;
-    }
-    case DocumentKind::kUtf16Text: {
-      const bool big_endian = hb[0] == 0xFE;
-      const std::u16string units = DecodeUtf16Bytes(std::string_view(head).substr(2), big_endian);
-      d.Feed(units);
-      InputFile again(path);
-      DetectUnits(again, 2 + ((head.size() - 2) & ~std::size_t{1}), big_endian, d);
+    case DocumentKind::kUtf16Text:
+      DetectUtf16File(path, head, d);
       break;
-    }
     case DocumentKind::kUtf8Text:
       DetectUtf8(in, head, IsMarkup(head), d);
       break;

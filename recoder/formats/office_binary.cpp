@@ -142,6 +142,66 @@ std::uint64_t GatherContinues(std::span<const std::uint8_t> wb, std::uint64_t ne
   return next;
 }
 
+// The strings of a shared string table (SST) record and its CONTINUE records; returns where
+// the record after them starts.
+std::uint64_t SharedStrings(std::span<const std::uint8_t> wb, std::uint64_t data, std::uint16_t len,
+                            std::vector<UnitRange>& out) {
+  Segments seg(wb);
+  seg.Add({data, len});
+  const std::uint64_t next = GatherContinues(wb, data + len, seg);
+  if (len < 8) throw DocumentError("a shared string table is cut short");
+  const std::uint32_t unique = Le32(wb, data + 4);
+  seg.Advance(8);
+  for (std::uint32_t i = 0; i < unique; ++i) {
+    if (seg.AtPieceEnd() && !seg.NextPiece()) break;  // fewer strings than announced
+    const std::uint64_t count = seg.Take(2);
+    ReadXlString(seg, count, out, true);
+  }
+  return next;
+}
+
+// A text box or comment (TXO): its text is in the CONTINUE records after it. Returns where
+// the record after them starts.
+std::uint64_t TextObject(std::span<const std::uint8_t> wb, std::uint64_t data, std::uint16_t len,
+                         std::vector<UnitRange>& out) {
+  if (len < 14) throw DocumentError("a text object is cut short");
+  const std::uint16_t count = Le16(wb, data + 10);
+  Segments seg(wb);
+  const std::uint64_t next = GatherContinues(wb, data + len, seg);
+  if (count == 0) return next;
+  seg.Add({next, 0});  // keeps the reader valid when no CONTINUE follows
+  // Each CONTINUE holding characters starts with their width, like a continued string.
+  std::uint64_t left = count;
+  while (left > 0) {
+    const std::uint8_t flags = seg.Byte();
+    const bool wide = flags & 0x01;
+    const std::uint64_t n = std::min(left, wide ? seg.Left() / 2 : seg.Left());
+    if (n == 0) throw DocumentError("a text object's text is cut short");
+    if (wide) out.push_back({seg.Here(), n});
+    seg.Advance(wide ? 2 * n : n);
+    left -= n;
+    if (left > 0 && !seg.NextPiece()) throw DocumentError("a text object's text is cut short");
+  }
+  return next;
+}
+
+// A record holding one string at a fixed place (kStringRecords), when `type` is one.
+void SingleString(std::span<const std::uint8_t> wb, std::uint16_t type, std::uint64_t data, std::uint16_t len,
+                  std::vector<UnitRange>& out) {
+  for (const StringRecord& r : kStringRecords) {
+    if (r.type != type) continue;
+    if (len < r.min_length) {
+      if (r.short_message) throw DocumentError(r.short_message);
+      continue;
+    }
+    const std::uint64_t at = data + r.string_offset;
+    Segments seg(wb);
+    seg.Add({at, data + len - at});
+    const std::uint64_t count = seg.Take(r.count_bytes);
+    ReadXlString(seg, count, out, false);
+  }
+}
+
 }  // namespace
 
 std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
@@ -158,63 +218,20 @@ std::vector<UnitRange> WorkbookText(std::span<const std::uint8_t> wb) {
         throw DocumentError("not a BIFF8 workbook");
       first = false;
     }
-    auto single = [&](std::uint64_t at, int count_bytes) {
-      Segments seg(wb);
-      seg.Add({at, data + len - at});
-      const std::uint64_t count = seg.Take(count_bytes);
-      ReadXlString(seg, count, out, false);
-    };
-    std::uint64_t next = data + len;
     switch (type) {
       case 0x002F:  // FILEPASS
         throw DocumentError("the workbook is encrypted", DocumentError::Cause::kEncrypted);
-      case 0x00FC: {  // SST and its CONTINUE records
-        Segments seg(wb);
-        seg.Add({data, len});
-        next = GatherContinues(wb, next, seg);
-        if (len < 8) throw DocumentError("a shared string table is cut short");
-        const std::uint32_t unique = Le32(wb, data + 4);
-        seg.Advance(8);
-        for (std::uint32_t i = 0; i < unique; ++i) {
-          if (seg.AtPieceEnd() && !seg.NextPiece()) break;  // fewer strings than announced
-          const std::uint64_t count = seg.Take(2);
-          ReadXlString(seg, count, out, true);
-        }
+      case 0x00FC:  // SST
+        pos = SharedStrings(wb, data, len, out);
         break;
-      }
-      case 0x01B6: {  // TXO: a text box or comment; its text is in the CONTINUE records after it
-        if (len < 14) throw DocumentError("a text object is cut short");
-        const std::uint16_t count = Le16(wb, data + 10);
-        Segments seg(wb);
-        next = GatherContinues(wb, next, seg);
-        if (count == 0) break;
-        seg.Add({next, 0});  // keeps the reader valid when no CONTINUE follows
-        // Each CONTINUE holding characters starts with their width, like a continued string.
-        std::uint64_t left = count;
-        while (left > 0) {
-          const std::uint8_t flags = seg.Byte();
-          const bool wide = flags & 0x01;
-          const std::uint64_t n = std::min(left, wide ? seg.Left() / 2 : seg.Left());
-          if (n == 0) throw DocumentError("a text object's text is cut short");
-          if (wide) out.push_back({seg.Here(), n});
-          seg.Advance(wide ? 2 * n : n);
-          left -= n;
-          if (left > 0 && !seg.NextPiece()) throw DocumentError("a text object's text is cut short");
-        }
+      case 0x01B6:  // TXO
+        pos = TextObject(wb, data, len, out);
         break;
-      }
       default:
-        for (const StringRecord& r : kStringRecords) {
-          if (r.type != type) continue;
-          if (len < r.min_length) {
-            if (r.short_message) throw DocumentError(r.short_message);
-          } else {
-            single(data + r.string_offset, r.count_bytes);
-          }
-        }
+        SingleString(wb, type, data, len, out);
+        pos = data + len;
         break;
     }
-    pos = next;
   }
   if (first) throw DocumentError("not a BIFF8 workbook");
   return out;

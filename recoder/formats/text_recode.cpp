@@ -157,76 +157,83 @@ void Rtf::EndWord(Window w, const Map& map, std::size_t& changed) {
   }
 }
 
-std::uint64_t Rtf::Scan(Window w, bool final, const Map& map, std::size_t& changed) {
+// Plain text up to the next backslash.
+void Rtf::SkipText(Window w) {
   const std::uint64_t n = w.end;
-  while (pos < n) {
-    const std::uint8_t c = w[pos];
-    switch (state) {
-      case State::kText: {
-        const void* hit = std::memchr(&w[pos], '\\', n - pos);
-        if (!hit) {
-          pos = n;
-        } else {
-          pos = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - w.data) + w.base + 1;
-          state = State::kBackslash;
-        }
-        break;
+  const void* hit = std::memchr(&w[pos], '\\', n - pos);
+  if (!hit) {
+    pos = n;
+  } else {
+    pos = static_cast<std::uint64_t>(static_cast<const std::uint8_t*>(hit) - w.data) + w.base + 1;
+    state = State::kBackslash;
+  }
+}
+
+// A byte of a control word's name, its minus sign or the first digit of its parameter.
+void Rtf::WordByte(std::uint8_t c) {
+  if (IsLetter(c)) {
+    if (word_len < 3) word[word_len] = static_cast<char>(c);
+    if (word_len < 4) ++word_len;
+    ++pos;
+  } else if (c == '-') {
+    negative = true;
+    state = State::kMinus;
+    ++pos;
+  } else {
+    StartDigits(c);  // or a word without a parameter, `c` being text again
+  }
+}
+
+void Rtf::StartDigits(std::uint8_t c) {
+  if (IsDigit(c)) {
+    state = State::kDigits;
+    digit_start = pos;
+    param = 0;
+  } else {
+    state = State::kText;
+  }
+}
+
+// One step of the scan at `pos`.
+void Rtf::Step(Window w, const Map& map, std::size_t& changed) {
+  const std::uint8_t c = w[pos];
+  switch (state) {
+    case State::kText:
+      return SkipText(w);
+    case State::kBackslash:  // a control symbol (\\ \{ \' and the like) or a control word
+      if (IsLetter(c)) {
+        state = State::kWord;
+        word[0] = static_cast<char>(c);
+        word_len = 1;
+        negative = false;
+      } else {
+        state = State::kText;
       }
-      case State::kBackslash:  // a control symbol (\\ \{ \' and the like) or a control word
-        if (IsLetter(c)) {
-          state = State::kWord;
-          word[0] = static_cast<char>(c);
-          word_len = 1;
-          negative = false;
-        } else {
-          state = State::kText;
-        }
-        ++pos;
-        break;
-      case State::kWord:
-        if (IsLetter(c)) {
-          if (word_len < 3) word[word_len] = static_cast<char>(c);
-          if (word_len < 4) ++word_len;
-          ++pos;
-        } else if (c == '-') {
-          negative = true;
-          state = State::kMinus;
-          ++pos;
-        } else if (IsDigit(c)) {
-          state = State::kDigits;
-          digit_start = pos;
-          param = 0;
-        } else {
-          state = State::kText;  // a word without a parameter; `c` is text again
-        }
-        break;
-      case State::kMinus:
-        if (IsDigit(c)) {
-          state = State::kDigits;
-          digit_start = pos;
-          param = 0;
-        } else {
-          state = State::kText;
-        }
-        break;
-      case State::kDigits:
-        if (IsDigit(c)) {
-          // Every digit belongs to the parameter; past 2^40 its value no longer matters.
-          if (param < (std::uint64_t{1} << 40)) param = param * 10 + (c - '0');
-          ++pos;
-        } else {
-          EndWord(w, map, changed);
-        }
-        break;
-      case State::kBinData: {
-        const std::uint64_t take = std::min(bin_left, n - pos);
-        pos += take;
-        bin_left -= take;
-        if (bin_left == 0) state = State::kText;
-        break;
-      }
+      ++pos;
+      return;
+    case State::kWord:
+      return WordByte(c);
+    case State::kMinus:
+      return StartDigits(c);
+    case State::kDigits:
+      if (!IsDigit(c)) return EndWord(w, map, changed);
+      // Every digit belongs to the parameter; past 2^40 its value no longer matters.
+      if (param < (std::uint64_t{1} << 40)) param = param * 10 + (c - '0');
+      ++pos;
+      return;
+    case State::kBinData: {
+      const std::uint64_t take = std::min(bin_left, w.end - pos);
+      pos += take;
+      bin_left -= take;
+      if (bin_left == 0) state = State::kText;
+      return;
     }
   }
+}
+
+std::uint64_t Rtf::Scan(Window w, bool final, const Map& map, std::size_t& changed) {
+  const std::uint64_t n = w.end;
+  while (pos < n) Step(w, map, changed);
   if (state != State::kDigits) return n;
   if (final) {
     EndWord(w, map, changed);

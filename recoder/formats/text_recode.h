@@ -57,6 +57,10 @@ struct Rtf {
   std::uint64_t Scan(Window w, bool final, const Map& map, std::size_t& changed);
 
  private:
+  void Step(Window w, const Map& map, std::size_t& changed);
+  void SkipText(Window w);
+  void WordByte(std::uint8_t c);
+  void StartDigits(std::uint8_t c);
   void EndWord(Window w, const Map& map, std::size_t& changed);
 };
 // Markup is UTF-8 text whose first byte after an optional mark and blanks is '<'.

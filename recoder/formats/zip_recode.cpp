@@ -160,6 +160,10 @@ struct ArchiveIo {
   std::size_t buffered = 0;
   zip_error_t error;
 
+  zip_int64_t Read(char* data, zip_uint64_t len);
+  zip_int64_t ReadSide(void* data, zip_uint64_t len, zip_source_cmd_t cmd);
+  zip_int64_t WriteSide(void* data, zip_uint64_t len, zip_source_cmd_t cmd);
+
   void WriteOut(const char* data, std::size_t n, std::uint64_t at) {
     for (std::size_t put = 0; put < n;) {
       const ssize_t r = ::pwrite(out_fd, data + put, n - put, static_cast<off_t>(at + put));
@@ -185,85 +189,111 @@ struct ArchiveIo {
   }
 };
 
+// Up to `len` bytes of the document from rpos: from the block read ahead where it holds
+// them, straight into `data` when they are at least a block long.
+zip_int64_t ArchiveIo::Read(char* data, zip_uint64_t len) {
+  len = std::min<zip_uint64_t>(len, in_size - std::min(rpos, in_size));
+  zip_uint64_t got = 0;
+  while (got < len) {
+    const std::uint64_t at = rpos + got;
+    if (at >= cache_at && at < cache_at + cache_len) {
+      const std::size_t from = static_cast<std::size_t>(at - cache_at);
+      const std::size_t n = static_cast<std::size_t>(std::min<zip_uint64_t>(len - got, cache_len - from));
+      std::memcpy(data + got, cache.data() + from, n);
+      got += n;
+      continue;
+    }
+    const bool direct = len - got >= cache.size();
+    char* into = direct ? data + got : cache.data();
+    const ssize_t n = ::pread(in_fd, into, direct ? len - got : cache.size(), static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      zip_error_set(&error, ZIP_ER_READ, errno);
+      return -1;
+    }
+    if (n == 0) break;
+    if (direct) {
+      got += static_cast<zip_uint64_t>(n);
+    } else {
+      cache_at = at;
+      cache_len = static_cast<std::size_t>(n);
+    }
+  }
+  rpos += got;
+  if (count_reads) run->Add(got);
+  return static_cast<zip_int64_t>(got);
+}
+
+zip_int64_t ArchiveIo::ReadSide(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      rpos = 0;
+      return 0;
+    case ZIP_SOURCE_READ:
+      return Read(static_cast<char*>(data), len);
+    case ZIP_SOURCE_STAT: {
+      auto* st = static_cast<zip_stat_t*>(data);
+      zip_stat_init(st);
+      st->size = in_size;
+      st->valid |= ZIP_STAT_SIZE;
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_SEEK: {
+      const zip_int64_t to = zip_source_seek_compute_offset(rpos, in_size, data, len, &error);
+      if (to < 0) return -1;
+      rpos = static_cast<zip_uint64_t>(to);
+      return 0;
+    }
+    default:  // ZIP_SOURCE_TELL
+      return static_cast<zip_int64_t>(rpos);
+  }
+}
+
+zip_int64_t ArchiveIo::WriteSide(void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  switch (cmd) {
+    case ZIP_SOURCE_BEGIN_WRITE:
+      if (out_fd < 0) {
+        zip_error_set(&error, ZIP_ER_WRITE, EBADF);
+        return -1;
+      }
+      wpos = wend = buffer_at = 0;
+      buffered = 0;
+      return 0;
+    case ZIP_SOURCE_WRITE:
+      Write(static_cast<const char*>(data), static_cast<std::size_t>(len));
+      wpos += len;
+      wend = std::max(wend, wpos);
+      return static_cast<zip_int64_t>(len);
+    case ZIP_SOURCE_SEEK_WRITE: {
+      const zip_int64_t to = zip_source_seek_compute_offset(wpos, wend, data, len, &error);
+      if (to < 0) return -1;
+      wpos = static_cast<zip_uint64_t>(to);
+      return 0;
+    }
+    case ZIP_SOURCE_TELL_WRITE:
+      return static_cast<zip_int64_t>(wpos);
+    default:  // ZIP_SOURCE_COMMIT_WRITE: the caller commits once the file has been checked
+      Flush();
+      return 0;
+  }
+}
+
 zip_int64_t ArchiveCallback(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
   ArchiveIo& io = *static_cast<ArchiveIo*>(user);
   try {
     switch (cmd) {
       case ZIP_SOURCE_OPEN:
-        io.rpos = 0;
-        return 0;
-      case ZIP_SOURCE_READ: {
-        len = std::min<zip_uint64_t>(len, io.in_size - std::min(io.rpos, io.in_size));
-        zip_uint64_t got = 0;
-        while (got < len) {
-          const std::uint64_t at = io.rpos + got;
-          if (at >= io.cache_at && at < io.cache_at + io.cache_len) {
-            const std::size_t from = static_cast<std::size_t>(at - io.cache_at);
-            const std::size_t n = static_cast<std::size_t>(std::min<zip_uint64_t>(len - got, io.cache_len - from));
-            std::memcpy(static_cast<char*>(data) + got, io.cache.data() + from, n);
-            got += n;
-            continue;
-          }
-          const bool direct = len - got >= io.cache.size();
-          char* into = direct ? static_cast<char*>(data) + got : io.cache.data();
-          const ssize_t n = ::pread(io.in_fd, into, direct ? len - got : io.cache.size(), static_cast<off_t>(at));
-          if (n < 0 && errno == EINTR) continue;
-          if (n < 0) {
-            zip_error_set(&io.error, ZIP_ER_READ, errno);
-            return -1;
-          }
-          if (n == 0) break;
-          if (direct) {
-            got += static_cast<zip_uint64_t>(n);
-          } else {
-            io.cache_at = at;
-            io.cache_len = static_cast<std::size_t>(n);
-          }
-        }
-        io.rpos += got;
-        if (io.count_reads) io.run->Add(got);
-        return static_cast<zip_int64_t>(got);
-      }
-      case ZIP_SOURCE_STAT: {
-        auto* st = static_cast<zip_stat_t*>(data);
-        zip_stat_init(st);
-        st->size = io.in_size;
-        st->valid |= ZIP_STAT_SIZE;
-        return sizeof(zip_stat_t);
-      }
-      case ZIP_SOURCE_SEEK: {
-        const zip_int64_t to = zip_source_seek_compute_offset(io.rpos, io.in_size, data, len, &io.error);
-        if (to < 0) return -1;
-        io.rpos = static_cast<zip_uint64_t>(to);
-        return 0;
-      }
+      case ZIP_SOURCE_READ:
+      case ZIP_SOURCE_STAT:
+      case ZIP_SOURCE_SEEK:
       case ZIP_SOURCE_TELL:
-        return static_cast<zip_int64_t>(io.rpos);
+        return io.ReadSide(data, len, cmd);
       case ZIP_SOURCE_BEGIN_WRITE:
-        if (io.out_fd < 0) {
-          zip_error_set(&io.error, ZIP_ER_WRITE, EBADF);
-          return -1;
-        }
-        io.wpos = io.wend = io.buffer_at = 0;
-        io.buffered = 0;
-        return 0;
-      case ZIP_SOURCE_WRITE: {
-        io.Write(static_cast<const char*>(data), static_cast<std::size_t>(len));
-        io.wpos += len;
-        io.wend = std::max(io.wend, io.wpos);
-        return static_cast<zip_int64_t>(len);
-      }
-      case ZIP_SOURCE_SEEK_WRITE: {
-        const zip_int64_t to = zip_source_seek_compute_offset(io.wpos, io.wend, data, len, &io.error);
-        if (to < 0) return -1;
-        io.wpos = static_cast<zip_uint64_t>(to);
-        return 0;
-      }
+      case ZIP_SOURCE_WRITE:
+      case ZIP_SOURCE_SEEK_WRITE:
       case ZIP_SOURCE_TELL_WRITE:
-        return static_cast<zip_int64_t>(io.wpos);
-      case ZIP_SOURCE_COMMIT_WRITE:  // the caller commits once the file has been checked
-        io.Flush();
-        return 0;
+      case ZIP_SOURCE_COMMIT_WRITE:
+        return io.WriteSide(data, len, cmd);
       case ZIP_SOURCE_CLOSE:
       case ZIP_SOURCE_ROLLBACK_WRITE:  // an uncommitted output is removed by its writer
       case ZIP_SOURCE_REMOVE:
@@ -294,6 +324,24 @@ struct PartSource {
   std::optional<RecodedPart> part;
   std::span<const std::uint8_t> pending;
   zip_error_t error;
+
+  // Up to `len` recoded bytes into `data`.
+  zip_int64_t Read(char* data, zip_uint64_t len) {
+    zip_uint64_t out = 0;
+    while (out < len) {
+      if (pending.empty()) {
+        if (part->done()) break;
+        pending = part->Next();
+        continue;
+      }
+      const std::size_t n = static_cast<std::size_t>(std::min<zip_uint64_t>(len - out, pending.size()));
+      std::memcpy(data + out, pending.data(), n);
+      pending = pending.subspan(n);
+      out += n;
+    }
+    run->Add(out * kDeflateWeight);
+    return static_cast<zip_int64_t>(out);
+  }
 };
 
 zip_int64_t PartCallback(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
@@ -304,22 +352,8 @@ zip_int64_t PartCallback(void* user, void* data, zip_uint64_t len, zip_source_cm
         s.part.emplace(s.archive, s.index, ZIP_FL_UNCHANGED, s.st, s.direction);
         s.pending = {};
         return 0;
-      case ZIP_SOURCE_READ: {
-        zip_uint64_t out = 0;
-        while (out < len) {
-          if (s.pending.empty()) {
-            if (s.part->done()) break;
-            s.pending = s.part->Next();
-            continue;
-          }
-          const std::size_t n = static_cast<std::size_t>(std::min<zip_uint64_t>(len - out, s.pending.size()));
-          std::memcpy(static_cast<char*>(data) + out, s.pending.data(), n);
-          s.pending = s.pending.subspan(n);
-          out += n;
-        }
-        s.run->Add(out * kDeflateWeight);
-        return static_cast<zip_int64_t>(out);
-      }
+      case ZIP_SOURCE_READ:
+        return s.Read(static_cast<char*>(data), len);
       case ZIP_SOURCE_CLOSE:
         s.part.reset();
         return 0;
@@ -385,18 +419,140 @@ struct Entry {
   bool changes = false;
 };
 
+// The parts of the archive: their directory entries, what the written archive must hold
+// (refined once the recoded CRCs are known) and which parts are XML.
+struct Parts {
+  std::vector<Entry> entries;
+  std::vector<ZipEntryCheck> checks;
+  std::uint64_t all = 0, xml = 0;  // bytes of all parts, of the XML ones
+};
+
+FileError Damaged(const fs::path& input, const std::string& why) {
+  return FileError(FileError::Kind::Read, input, FileError::Why::kDamaged, why);
+}
+
+// The document opened by libzip through `io`.
+Archive OpenArchive(ArchiveIo& io, const fs::path& input) {
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* src = zip_source_function_create(ArchiveCallback, &io, &err);
+  if (!src) throw std::bad_alloc();
+  Archive z(zip_open_from_source(src, 0, &err));
+  if (!z) {
+    zip_source_free(src);
+    if (io.run->failure) std::rethrow_exception(io.run->failure);
+    ThrowIfNoMemory(zip_error_code_zip(&err));
+    const std::string why = zip_error_strerror(&err);
+    zip_error_fini(&err);
+    throw Damaged(input, "not a readable zip archive: " + why);
+  }
+  zip_error_fini(&err);
+  return z;
+}
+
+// The directory read, and which parts are XML (by content): only those are read whole;
+// pictures and the like are not touched.
+Parts ListParts(zip_t* z) {
+  Parts p;
+  for (const zip_stat_t& st : ReadZipEntries(z)) {
+    const zip_uint64_t i = p.entries.size();
+    p.entries.push_back({st});
+    p.checks.push_back({st.name, st.size, st.crc});
+    p.all += st.size;
+    if (st.size == 0 || std::string_view(st.name).ends_with('/')) continue;
+    p.entries.back().xml = IsMarkup(Peek(z, i, st.name));
+    if (p.entries.back().xml) p.xml += st.size;
+  }
+  return p;
+}
+
+// Every XML part recoded once to learn whether it changes and the CRC it will have.
+void MeasureRecodedParts(zip_t* z, Parts& p, int direction, Run& run, RecodeSummary& summary) {
+  for (std::size_t i = 0; i < p.entries.size(); ++i) {
+    if (!p.entries[i].xml) continue;
+    RecodedPart part(z, i, 0, p.entries[i].st, direction);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (!part.done()) {
+      const auto piece = part.Next();
+      crc = crc32_z(crc, piece.data(), piece.size());
+      run.Add(piece.size());
+    }
+    if (part.changed() == 0) continue;
+    p.entries[i].changes = true;
+    summary.changed += part.changed();
+    p.checks[i].crc = static_cast<std::uint32_t>(crc);
+  }
+}
+
+// The changing part at `index` replaced by its recoding, streamed while libzip writes,
+// in the part's compression method and with its time stamp.
+void ReplacePart(zip_t* z, std::size_t index, const zip_stat_t& st, int direction, Run& run) {
+  auto* part = new PartSource{&run, z, index, st, direction, std::nullopt, {}, {}};
+  zip_error_init(&part->error);
+  zip_source_t* s = zip_source_function(z, PartCallback, part);
+  if (!s) {
+    delete part;
+    throw std::bad_alloc();
+  }
+  if (zip_file_replace(z, index, s, 0) != 0) {
+    zip_source_free(s);
+    throw DocumentError(std::string("cannot replace the part ") + st.name + ": " + zip_strerror(z));
+  }
+  const zip_int32_t method = (st.comp_method == ZIP_CM_STORE) ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
+  if (zip_set_file_compression(z, index, method, 0) != 0 ||
+      ((st.valid & ZIP_STAT_MTIME) && zip_file_set_mtime(z, index, st.mtime, 0) != 0))
+    throw DocumentError(std::string("cannot set the part ") + st.name + ": " + zip_strerror(z));
+}
+
+// The new archive written into the output: unchanged parts copied as they are, the
+// changing ones recoded on the way.
+void WriteRecoded(Archive& z, const Parts& p, ArchiveIo& io, AtomicFileWriter& out, int direction,
+                  const fs::path& input) {
+  for (std::size_t i = 0; i < p.entries.size(); ++i)
+    if (p.entries[i].changes) ReplacePart(z.get(), i, p.entries[i].st, direction, *io.run);
+  io.out_fd = out.fd();
+  io.count_reads = true;
+  if (zip_close(z.get()) != 0) {
+    if (io.run->failure) std::rethrow_exception(io.run->failure);
+    ThrowIfNoMemory(zip_error_code_zip(zip_get_error(z.get())));
+    throw Damaged(input, std::string("cannot write the archive: ") + zip_strerror(z.get()));
+  }
+  z.release();  // closed
+}
+
+// The written file read back against what it must hold. An archive without text to change
+// is the input byte for byte: its parts are still read through their CRCs, but its headers
+// are not held to the strict consistency check that archives written here must pass.
+void CheckWritten(const AtomicFileWriter& out, const Parts& p, bool copy, const fs::path& input,
+                  const fs::path& output, Run& run) {
+  try {
+    const std::uint64_t before = run.done;
+    VerifyZip(out.temp_path(), p.checks, !copy, "the written archive",
+              [&](std::uint64_t n) { run.Add(before + n - run.done); });
+  } catch (const DocumentError& e) {
+    // Damage that the document itself carries (a part that does not match its own
+    // directory) is copied, not made: name the document rather than the result.
+    try {
+      VerifyZipAsClaimed(input);
+    } catch (const DocumentError& why) {
+      throw Damaged(input, std::string("the document is damaged: ") + why.what());
+    }
+    throw FileError(FileError::Kind::Write, output, FileError::Why::kCheckFailed, e.what());
+  } catch (const FileError& e) {
+    throw FileError(FileError::Kind::Write, output, FileError::Why::kCheckFailed, e.reason());
+  }
+}
+
 }  // namespace
 
 void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progress& progress,
                    RecodeSummary& summary) {
   const fs::path& input = in.path();
   summary.handling = Handling::kXmlParts;
-  auto damaged = [&](const std::string& why) { return FileError(FileError::Kind::Read, input, FileError::Why::kDamaged, why); };
-
   try {
     CheckZipLayout(in.fd(), in.size());
   } catch (const DocumentError& e) {
-    throw damaged(e.what());
+    throw Damaged(input, e.what());
   }
   Run run;
   run.progress = &progress;
@@ -406,62 +562,22 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
   io.in_size = in.size();
   io.output = &output;
   zip_error_init(&io.error);
-  zip_error_t err;
-  zip_error_init(&err);
-  zip_source_t* src = zip_source_function_create(ArchiveCallback, &io, &err);
-  if (!src) throw std::bad_alloc();
-  Archive z(zip_open_from_source(src, 0, &err));
-  if (!z) {
-    zip_source_free(src);
-    if (run.failure) std::rethrow_exception(run.failure);
-    ThrowIfNoMemory(zip_error_code_zip(&err));
-    const std::string why = zip_error_strerror(&err);
-    zip_error_fini(&err);
-    throw damaged("not a readable zip archive: " + why);
-  }
-  zip_error_fini(&err);
+  Archive z = OpenArchive(io, input);
 
-  // The layout and the directory, and which parts are XML.
-  std::vector<Entry> entries;
-  std::vector<ZipEntryCheck> checks;
-  std::uint64_t all = 0, xml = 0;
+  Parts parts;
   try {
-    for (const zip_stat_t& st : ReadZipEntries(z.get())) {
-      const zip_uint64_t i = entries.size();
-      entries.push_back({st});
-      checks.push_back({st.name, st.size, st.crc});
-      all += st.size;
-      if (st.size == 0 || std::string_view(st.name).ends_with('/')) continue;
-      // Only XML parts (by content) are read whole; pictures and the like are not touched.
-      entries.back().xml = IsMarkup(Peek(z.get(), i, st.name));
-      if (entries.back().xml) xml += st.size;
-    }
-
-    // Which XML parts change, and the CRCs they will have.
-    run.total = xml + (in.size() + xml * kDeflateWeight) + all;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (!entries[i].xml) continue;
-      RecodedPart part(z.get(), i, 0, entries[i].st, direction);
-      uLong crc = crc32(0L, Z_NULL, 0);
-      while (!part.done()) {
-        const auto piece = part.Next();
-        crc = crc32_z(crc, piece.data(), piece.size());
-        run.Add(piece.size());
-      }
-      if (part.changed() == 0) continue;
-      entries[i].changes = true;
-      summary.changed += part.changed();
-      checks[i].crc = static_cast<std::uint32_t>(crc);
-    }
+    parts = ListParts(z.get());
+    run.total = parts.xml + (in.size() + parts.xml * kDeflateWeight) + parts.all;
+    MeasureRecodedParts(z.get(), parts, direction, run, summary);
   } catch (const DocumentError& e) {
-    throw damaged(e.what());
+    throw Damaged(input, e.what());
   }
 
   std::uint64_t rewritten = 0;
-  for (const Entry& e : entries)
+  for (const Entry& e : parts.entries)
     if (e.changes) rewritten += e.st.size;
   const bool copy = summary.changed == 0;  // nothing to recode: the archive stays byte for byte
-  run.total = run.done + (copy ? 2 * in.size() : in.size() + rewritten * kDeflateWeight) + all;
+  run.total = run.done + (copy ? 2 * in.size() : in.size() + rewritten * kDeflateWeight) + parts.all;
 
   AtomicFileWriter out(output, in.permissions());
   try {
@@ -469,58 +585,12 @@ void RecodeZipFile(InputFile& in, const fs::path& output, int direction, Progres
       z.reset();
       CopyWhole(in, out, run);
     } else {
-      for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (!entries[i].changes) continue;
-        const zip_stat_t& st = entries[i].st;
-        auto* part = new PartSource{&run, z.get(), i, st, direction, std::nullopt, {}, {}};
-        zip_error_init(&part->error);
-        zip_source_t* s = zip_source_function(z.get(), PartCallback, part);
-        if (!s) {
-          delete part;
-          throw std::bad_alloc();
-        }
-        if (zip_file_replace(z.get(), i, s, 0) != 0) {
-          zip_source_free(s);
-          throw DocumentError(std::string("cannot replace the part ") + st.name + ": " + zip_strerror(z.get()));
-        }
-        // Keep the part's compression method and time stamp.
-        const zip_int32_t method = (st.comp_method == ZIP_CM_STORE) ? ZIP_CM_STORE : ZIP_CM_DEFLATE;
-        if (zip_set_file_compression(z.get(), i, method, 0) != 0 ||
-            ((st.valid & ZIP_STAT_MTIME) && zip_file_set_mtime(z.get(), i, st.mtime, 0) != 0))
-          throw DocumentError(std::string("cannot set the part ") + st.name + ": " + zip_strerror(z.get()));
-      }
-      io.out_fd = out.fd();
-      io.count_reads = true;
-      if (zip_close(z.get()) != 0) {
-        if (run.failure) std::rethrow_exception(run.failure);
-        ThrowIfNoMemory(zip_error_code_zip(zip_get_error(z.get())));
-        throw damaged(std::string("cannot write the archive: ") + zip_strerror(z.get()));
-      }
-      z.release();  // closed
+      WriteRecoded(z, parts, io, out, direction, input);
     }
   } catch (const DocumentError& e) {
-    throw damaged(e.what());
+    throw Damaged(input, e.what());
   }
-
-  try {
-    // An archive without text to change is the input byte for byte: its parts are still
-    // read through their CRCs, but its headers are not held to the strict consistency
-    // check that archives written here must pass.
-    const std::uint64_t before = run.done;
-    VerifyZip(out.temp_path(), checks, !copy, "the written archive",
-              [&](std::uint64_t n) { run.Add(before + n - run.done); });
-  } catch (const DocumentError& e) {
-    // Damage that the document itself carries (a part that does not match its own
-    // directory) is copied, not made: name the document rather than the result.
-    try {
-      VerifyZipAsClaimed(input);
-    } catch (const DocumentError& why) {
-      throw damaged(std::string("the document is damaged: ") + why.what());
-    }
-    throw FileError(FileError::Kind::Write, output, FileError::Why::kCheckFailed, e.what());
-  } catch (const FileError& e) {
-    throw FileError(FileError::Kind::Write, output, FileError::Why::kCheckFailed, e.reason());
-  }
+  CheckWritten(out, parts, copy, input, output, run);
   out.Commit();
 }
 

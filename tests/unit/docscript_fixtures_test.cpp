@@ -71,18 +71,14 @@ ds::ConvertOptions To(sc::Script from, sc::Script to) {
 }
 
 // Documents not converted yet (refused as "not supported", or HTML as no office document) are
-// skipped. Known gaps: `cells_keep_right`, right-aligned cells come out right aligned;
-// `needs_from`, the script is not told (LibreOffice's English placeholder texts in the slide
-// masters and layouts count as Latin).
+// skipped.
 struct Fixture {
   const char* file;
   bool converted;
-  bool cells_keep_right = false;
-  bool needs_from = false;
 };
-const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true, true}, {"impress.pptx", true, false, true},
-                             {"writer.odt", false}, {"calc.ods", false},       {"impress.odp", false},
-                             {"writer.rtf", true}, {"writer.html", false}};
+const Fixture kFixtures[] = {{"writer.docx", true}, {"calc.xlsx", true}, {"impress.pptx", true},
+                             {"writer.odt", true},  {"calc.ods", true},        {"impress.odp", true},
+                             {"writer.rtf", true}, {"writer.html", true}};
 
 // The readers must see the sources as LibreOffice wrote them, or the checks below prove nothing.
 TEST(DocscriptFixtureReaders, SeeTheSourcesAsWritten) {
@@ -120,7 +116,7 @@ TEST_P(DocscriptFixtures, ToTheScriptAndBack) {
   uytest::TempDir dir;
   try {
     ds::ConvertOptions told = To(sc::Script::Uey, script);
-    if (!f.needs_from) told.from.reset();  // told from the document's text
+    told.from.reset();  // told from the document's text
     ds::ConvertDocument(in, dir / ("out" + ext), told);
   } catch (const uy::FileError& e) {
     const std::string why = e.what();
@@ -142,7 +138,7 @@ TEST_P(DocscriptFixtures, ToTheScriptAndBack) {
     const auto [o, o_at] = Find(out, expected);
     const auto [b, b_at] = Find(back, text);
     ASSERT_TRUE(s && o && b) << k << ": source " << !!s << " converted " << !!o << " back " << !!b;
-    EXPECT_TRUE(!o->rtl && (o->align == 'L' || f.cells_keep_right) && !o->rtl_table)
+    EXPECT_TRUE(!o->rtl && o->align == 'L' && !o->rtl_table)
         << k << " rtl " << o->rtl << " align " << o->align;
     EXPECT_TRUE(b->rtl && b->align == 'R' && b->rtl_table == s->rtl_table) << k << " back: rtl " << b->rtl
                                                                            << " align " << b->align;

@@ -129,6 +129,10 @@ TEST(DocScript, TextPartsConvertedOtherPartsCopiedInOrder) {
             Part(R"(<w:style><w:pPr><w:bidi/></w:pPr><w:rPr><w:b/><w:bCs/></w:rPr></w:style>)"));
   EXPECT_EQ(PartOf(dir / "back.docx", "word/document.xml"),
             Part("<w:p><w:pPr><w:bidi/></w:pPr><w:r><w:rPr><w:rtl/></w:rPr><w:t>بار</w:t></w:r></w:p>"));
+  // Latin to Cyrillic: told as Latin though the conversion first assumed the Arabic script.
+  o.to = sc::Script::Uky;
+  EXPECT_EQ(ds::ConvertDocument(dir / "out.docx", dir / "cyrillic.docx", o).from, sc::Script::Uly);
+  EXPECT_EQ(PartOf(dir / "cyrillic.docx", "word/header1.xml"), Part("<w:p><w:r><w:t>анар</w:t></w:r></w:p>"));
 }
 
 std::string Repeat(const std::string& s, int n) {
@@ -145,7 +149,8 @@ TEST(DocScript, WorkbookStringsAndSheetDirection) {
            "<c t=\"inlineStr\"><is><t>" + text + "</t></is></c><c><v>2015</v></c></row></sheetData></worksheet>";
   };
   auto styles = [&](const char* order) {
-    return "<styleSheet" + ns + "><cellXfs><xf><alignment horizontal=\"right\" readingOrder=\"" + order +
+    const char* edge = order[0] == '2' ? "right" : "left";
+    return "<styleSheet" + ns + "><cellXfs><xf><alignment horizontal=\"" + edge + "\" readingOrder=\"" + order +
            "\"/></xf></cellXfs></styleSheet>";
   };
   TempDir dir;
@@ -217,7 +222,7 @@ TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
       {Docx("<w:p><w:r><w:t>ئانار</w:r></w:p>"), "word/document.xml: an XML part is not well-formed"},
       {uytest::MakeZip({{"word/document.xml", "<!DOCTYPE d [<!ENTITY a \"ئانار\">]><d>&a;</d>"}}),
        "document type declaration"},
-      {uytest::MakeZip({{"mimetype", "application/vnd.oasis.opendocument.text"}}), "not supported yet"},
+      {uytest::MakeZip({{"mimetype", "application/vnd.oasis.opendocument.text"}}), "no letters to tell the script from"},
       {uytest::MakeZip({{"a.txt", "x"}}), "no office document"},
       {Docx("<w:p><w:r><w:t>anar</w:t></w:r></w:p>"), "in Latin already"},
       {Docx(Repeat("<w:sdt>", 300) + Repeat("</w:sdt>", 300)), "nests elements more than 256 deep"},

@@ -80,7 +80,7 @@ TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   // Binary office files, documents on standard input and HTML are refused.
   const std::tuple<const char*, std::string, const char*> refused[] = {
       {"a.doc", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "save it as .docx, .xlsx or .pptx first"},
-      {"b.txt", "<!DOCTYPE html><p>ئانار</p>", "plain text files and .docx, .xlsx and .pptx documents only"},
+      {"b.txt", "<body><p>ئانار</p>", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"c.htm", "ئانار", "plain text files and .docx, .xlsx and .pptx documents only"},
       {"d.docx", std::string("PK\x03\x04rest", 8), "no end of directory record"},
   };
@@ -111,6 +111,11 @@ TEST(ScriptCli, DocumentsRefusedOrConvertedAlone) {
   r = RunProgram({uytest::kUyconv, "script", "--to", "uly", "-o", (dir / "b.rtf").string(), (dir / "a.txt").string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(uytest::ReadFile(dir / "b.rtf"), "{\\rtf1 bar}");
+  // So is an HTML page.
+  uytest::WriteFile(dir / "a.html", "<!DOCTYPE html><p dir=\"rtl\">ئانار</p>");
+  r = RunProgram({uytest::kUyconv, "script", "--to", "uly", "-o", (dir / "b.html").string(), (dir / "a.html").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(uytest::ReadFile(dir / "b.html"), "<!DOCTYPE html><p dir=\"ltr\">anar</p>");
 }
 
 TEST(ScriptCli, WordsFile) {

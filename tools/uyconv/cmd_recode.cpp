@@ -88,96 +88,129 @@ void RefuseContradiction(const fs::path& in, int dir) {
                              " (--force recodes it anyway)");
 }
 
-}  // namespace
-
-int RunRecode(const Args& args) {
+// The command line of `uyconv recode`.
+struct RecodeArgs {
   int direction = 0;
   std::optional<fs::path> output;
   std::vector<std::string> files;
-  bool options_done = false;
   bool raw = false;
   bool recursive = false;
-  uy::recode::TreeOptions tree;
-  tree.jobs = std::max(1u, std::thread::hardware_concurrency());
   bool force = false;
+  rc::TreeOptions tree;
+};
+
+// --jobs N: 1 to 1024.
+std::optional<unsigned> ParseJobs(const std::string& value) {
+  unsigned jobs = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+  if (ec != std::errc() || end != value.data() + value.size() || jobs == 0 || jobs > 1024) return std::nullopt;
+  return jobs;
+}
+
+// An option that takes a value (args[i] the option, args[i + 1] its value). Returns an exit
+// code when the command ends here.
+std::optional<int> TakeValue(const std::string& a, const std::string& value, RecodeArgs& r) {
+  if (a == "--out-dir") {
+    r.tree.out_dir = value;
+  } else if (a == "--jobs") {
+    const auto jobs = ParseJobs(value);
+    if (!jobs) return UsageError("recode: --jobs must be a number from 1 to 1024, not '" + value + "'");
+    r.tree.jobs = *jobs;
+  } else if (a == "-o" || a == "--output") {
+    r.output = value;
+  } else if (auto d = ParseDirection(value)) {
+    r.direction = *d;
+  } else {
+    return UsageError("recode: direction must be a number from 0 to 7, not '" + value + "'");
+  }
+  return std::nullopt;
+}
+
+bool TakesValue(const std::string& a) {
+  return a == "--out-dir" || a == "--jobs" || a == "-d" || a == "--direction" || a == "-o" || a == "--output";
+}
+
+// One option that is no file. Returns an exit code when the command ends here.
+std::optional<int> TakeOption(const Args& args, std::size_t& i, RecodeArgs& r) {
+  const std::string& a = args[i];
+  if (a == "--help" || a == "-h") return PrintUsage("recode");
+  if (a == "--list") {
+    PrintDirections();
+    return 0;
+  }
+  if (a == "--raw") r.raw = true;
+  else if (a == "-r" || a == "--recursive") r.recursive = true;
+  else if (a == "--overwrite") r.tree.overwrite = true;
+  else if (a == "--force") r.force = true;
+  else if (TakesValue(a)) {
+    if (i + 1 == args.size()) return UsageError("recode: " + a + " needs a value");
+    return TakeValue(a, args[++i], r);
+  } else if (a.rfind("-d", 0) == 0 && a.size() > 2) {
+    auto d = ParseDirection(a.substr(2));
+    if (!d) return UsageError("recode: direction must be a number from 0 to 7, not '" + a.substr(2) + "'");
+    r.direction = *d;
+  } else {
+    return UsageError("recode: unknown option '" + a + "'");
+  }
+  return std::nullopt;
+}
+
+// The arguments read, or the exit code when the command ends while reading them.
+std::optional<int> ParseRecodeArgs(const Args& args, RecodeArgs& r) {
+  r.tree.jobs = std::max(1u, std::thread::hardware_concurrency());
+  bool options_done = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (options_done || a.empty() || a[0] != '-' || a == "-") {
-      files.push_back(a);
+      r.files.push_back(a);
     } else if (a == "--") {
       options_done = true;
-    } else if (a == "--help" || a == "-h") {
-      return PrintUsage("recode");
-    } else if (a == "--raw") {
-      raw = true;
-    } else if (a == "-r" || a == "--recursive") {
-      recursive = true;
-    } else if (a == "--overwrite") {
-      tree.overwrite = true;
-    } else if (a == "--out-dir" || a == "--jobs") {
-      if (i + 1 == args.size()) return UsageError("recode: " + a + " needs a value");
-      const std::string& value = args[++i];
-      if (a == "--out-dir") {
-        tree.out_dir = value;
-      } else {
-        unsigned jobs = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-        if (ec != std::errc() || end != value.data() + value.size() || jobs == 0 || jobs > 1024)
-          return UsageError("recode: --jobs must be a number from 1 to 1024, not '" + value + "'");
-        tree.jobs = jobs;
-      }
-    } else if (a == "--force") {
-      force = true;
-    } else if (a == "--list") {
-      PrintDirections();
-      return 0;
-    } else if (a == "-d" || a == "--direction" || a == "-o" || a == "--output") {
-      if (i + 1 == args.size()) return UsageError("recode: " + a + " needs a value");
-      const std::string& value = args[++i];
-      if (a == "-o" || a == "--output") {
-        output = value;
-      } else if (auto d = ParseDirection(value)) {
-        direction = *d;
-      } else {
-        return UsageError("recode: direction must be a number from 0 to 7, not '" + value + "'");
-      }
-    } else if (a.rfind("-d", 0) == 0 && a.size() > 2) {
-      auto d = ParseDirection(a.substr(2));
-      if (!d) return UsageError("recode: direction must be a number from 0 to 7, not '" + a.substr(2) + "'");
-      direction = *d;
-    } else {
-      return UsageError("recode: unknown option '" + a + "'");
+    } else if (auto code = TakeOption(args, i, r)) {
+      return code;
     }
   }
-  if (files.empty()) return UsageError("recode: no document given");
-  if (output && files.size() != 1) return UsageError("recode: -o takes exactly one document");
-  if (recursive) {
-    if (output) return UsageError("recode: -o does not go with -r (use --out-dir)");
-    tree.direction = direction;
-    return RecodeTrees(files, tree, [raw, force](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink*) {
-      if (!force) RefuseContradiction(in, dir);
-      return RecodeOne(in, out, dir, raw, nullptr);
-    });
-  }
-  if (tree.out_dir) return UsageError("recode: --out-dir goes with -r");
+  if (r.files.empty()) return UsageError("recode: no document given");
+  if (r.output && r.files.size() != 1) return UsageError("recode: -o takes exactly one document");
+  if (r.recursive && r.output) return UsageError("recode: -o does not go with -r (use --out-dir)");
+  if (!r.recursive && r.tree.out_dir) return UsageError("recode: --out-dir goes with -r");
+  return std::nullopt;
+}
 
+int RecodeTreesOf(RecodeArgs& r) {
+  r.tree.direction = r.direction;
+  return RecodeTrees(r.files, r.tree, [raw = r.raw, force = r.force](const fs::path& in, const fs::path& out, int dir,
+                                                                     rc::ProgressSink*) {
+    if (!force) RefuseContradiction(in, dir);
+    return RecodeOne(in, out, dir, raw, nullptr);
+  });
+}
+
+void PrintBatchSummary(const RecodeArgs& r, std::size_t count, std::size_t failed, std::size_t unchanged) {
+  const rc::Direction& dir = rc::GetDirection(r.direction);
+  std::cerr << "uyconv: " << count - failed - unchanged << " of " << count << " document(s) recoded ("
+            << dir.source << " -> " << dir.target << ")";
+  if (unchanged > 0) std::cerr << ", " << unchanged << " unchanged";
+  if (failed > 0) std::cerr << ", " << failed << " failed";
+  std::cerr << '\n';
+}
+
+// The documents named, one after the other, each output beside its document (or at -o).
+int RecodeFiles(const RecodeArgs& r) {
   std::vector<rc::BatchEntry> entries;
-  for (const std::string& f : files) {
+  for (const std::string& f : r.files) {
     const fs::path p(f);
     entries.push_back({p.parent_path(), p.filename().string()});
   }
-
   TerminalProgress progress;
-  const bool tty = ::isatty(STDERR_FILENO) == 1;
   rc::BatchCallbacks callbacks;
-  if (tty) callbacks.progress = &progress;
-  callbacks.on_current = [&](std::size_t i) { progress.Start(files[i]); };
+  if (::isatty(STDERR_FILENO) == 1) callbacks.progress = &progress;
+  callbacks.on_current = [&](std::size_t i) { progress.Start(r.files[i]); };
   callbacks.recoder = [&](const fs::path& in, const fs::path& out, int dir, rc::ProgressSink* sink) {
-    const fs::path target = output ? *output : out;
-    if (!force) RefuseContradiction(in, dir);
+    const fs::path target = r.output ? *r.output : out;
+    if (!r.force) RefuseContradiction(in, dir);
     std::size_t changed = 0;
     try {
-      changed = RecodeOne(in, target, dir, raw, sink);
+      changed = RecodeOne(in, target, dir, r.raw, sink);
     } catch (...) {
       progress.End();
       throw;
@@ -189,18 +222,20 @@ int RunRecode(const Args& args) {
   std::size_t unchanged = 0;
   callbacks.on_unchanged = [&](std::size_t i) {
     ++unchanged;
-    std::cerr << "uyconv: unchanged " << files[i] << ": " << kNothingToRecode << '\n';
+    std::cerr << "uyconv: unchanged " << r.files[i] << ": " << kNothingToRecode << '\n';
   };
-
-  const auto failures = rc::RunBatch(entries, direction, callbacks);
+  const auto failures = rc::RunBatch(entries, r.direction, callbacks);
   for (const rc::BatchFailure& f : failures) Error(f.reason);
-  std::cerr << "uyconv: " << entries.size() - failures.size() - unchanged << " of " << entries.size()
-            << " document(s) recoded (" << rc::GetDirection(direction).source << " -> "
-            << rc::GetDirection(direction).target << ")";
-  if (unchanged > 0) std::cerr << ", " << unchanged << " unchanged";
-  if (!failures.empty()) std::cerr << ", " << failures.size() << " failed";
-  std::cerr << '\n';
+  PrintBatchSummary(r, entries.size(), failures.size(), unchanged);
   return failures.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int RunRecode(const Args& args) {
+  RecodeArgs r;
+  if (const auto code = ParseRecodeArgs(args, r)) return *code;
+  return r.recursive ? RecodeTreesOf(r) : RecodeFiles(r);
 }
 
 }  // namespace uyconv

@@ -421,32 +421,131 @@ std::u16string ScriptTransform::ConvertText(std::u16string_view text, std::vecto
   return out;
 }
 
+namespace {
+
+// A piece of a header's or footer's text: letters, or one & code.
+struct HeaderPiece {
+  std::u16string text;
+  bool code = false;
+};
+
+// The length of the & code at `at`: &"font,style", a size (&12), a colour (&K and six
+// characters), or & and one character (&L &C &R, which start a section, &P &N &D &T &F &A,
+// &B &I &U ..., and && for an ampersand).
+std::size_t CodeLength(std::u16string_view t, std::size_t at) {
+  if (at + 1 >= t.size()) return t.size() - at;
+  const char16_t c = t[at + 1];
+  std::size_t end = at + 2;
+  if (c == u'"') {
+    const std::size_t close = t.find(u'"', at + 2);
+    end = close == std::u16string_view::npos ? t.size() : close + 1;
+  } else if (c >= u'0' && c <= u'9') {
+    while (end < t.size() && t[end] >= u'0' && t[end] <= u'9') ++end;
+  } else if (c == u'K') {
+    end = std::min(t.size(), at + 8);
+  }
+  return end - at;
+}
+
+std::vector<HeaderPiece> SplitHeaderFooter(std::u16string_view t) {
+  std::vector<HeaderPiece> pieces;
+  for (std::size_t at = 0; at < t.size();) {
+    const bool code = t[at] == u'&';
+    const std::size_t n = code ? CodeLength(t, at) : std::min(t.find(u'&', at), t.size()) - at;
+    pieces.push_back({std::u16string(t.substr(at, n)), code});
+    at += n;
+  }
+  return pieces;
+}
+
+bool StartsSection(const HeaderPiece& p) {
+  return p.code && p.text.size() == 2 && (p.text[1] == u'L' || p.text[1] == u'C' || p.text[1] == u'R');
+}
+
+}  // namespace
+
+void ScriptTransform::OnHeaderFooter(const TextSlot& slot, Edits& edits) {
+  std::vector<HeaderPiece> pieces = SplitHeaderFooter(slot.text);
+  // Each section's letters are a paragraph: its pieces of text are its slots.
+  for (std::size_t first = 0, i = 0; i <= pieces.size(); ++i) {
+    if (i < pieces.size() && !StartsSection(pieces[i])) continue;
+    Paragraph section;
+    std::vector<std::u16string> converted;
+    for (std::size_t k = first; k < i; ++k) {
+      section.slots.push_back(TextSlot{});
+      section.slots.back().text = pieces[k].code ? std::u16string() : pieces[k].text;
+      converted.push_back(section.slots.back().text);
+    }
+    first = i;
+    if (section.Text().empty()) continue;
+    ++paragraphs_;
+    if (count_) sc::CountLetters(section.Text(), *count_);
+    ConvertSlots(section, [](const TextSlot&) { return true; }, converted);
+    for (std::size_t k = 0; k < converted.size(); ++k)
+      if (!pieces[i - converted.size() + k].code) pieces[i - converted.size() + k].text = std::move(converted[k]);
+  }
+  std::u16string out;
+  for (const HeaderPiece& p : pieces) out += p.text;
+  if (out == slot.text || slot.empty_tag) return;
+  ++runs_changed_;
+  edits.push_back({slot.inner.begin, slot.inner.end, EscapeText(out)});
+}
+
+template <typename Keep>
+void ScriptTransform::ConvertSlots(const Paragraph& p, Keep keep, std::vector<std::u16string>& pieces) {
+  Paragraph view;
+  std::vector<std::size_t> from;  // the slot of `p` behind each of the view's
+  for (std::size_t i = 0; i < p.slots.size(); ++i)
+    if (keep(p.slots[i])) {
+      view.slots.push_back(p.slots[i]);
+      from.push_back(i);
+    }
+  const std::u16string text = view.Text();
+  if (text.empty()) return;
+  std::vector<std::size_t> map;
+  const std::u16string out = ConvertText(text, map);
+  std::vector<std::u16string> got = Distribute(view, out, map);
+  for (std::size_t k = 0; k < from.size(); ++k) pieces[from[k]] = std::move(got[k]);
+}
+
+namespace {
+
+bool Deleted(const Paragraph& p, const TextSlot& s) { return s.deleted || p.runs[s.run].deleted; }
+
+}  // namespace
+
 void ScriptTransform::OnParagraph(const Paragraph& p, Edits& edits) {
   ++paragraphs_;
   const std::u16string text = p.Text();
   if (count_) sc::CountLetters(text, *count_);
+  std::vector<std::u16string> pieces;
+  if (std::none_of(p.slots.begin(), p.slots.end(), [&](const TextSlot& s) { return Deleted(p, s); })) {
+    std::vector<std::size_t> map;
+    if (!text.empty()) pieces = Distribute(p, ConvertText(text, map), map);
+  } else {
+    // Tracked changes: the paragraph as it reads with them rejected gives the deleted text,
+    // which comes back then, its context; as it reads with them accepted gives the rest.
+    for (const TextSlot& s : p.slots) pieces.push_back(s.text);
+    ConvertSlots(p, [&](const TextSlot& s) { return !p.runs[s.run].inserted; }, pieces);
+    ConvertSlots(p, [&](const TextSlot& s) { return !Deleted(p, s); }, pieces);
+  }
   // Runs whose letters were converted; kept foreign words keep their formatting.
   std::vector<std::u16string> before(p.runs.size()), after(p.runs.size());
-  if (!text.empty()) {
-    std::vector<std::size_t> map;
-    const std::u16string out = ConvertText(text, map);
-    const std::vector<std::u16string> pieces = Distribute(p, out, map);
-    const std::string t = info_->Qualified("t");
-    for (std::size_t i = 0; i < p.slots.size(); ++i) {
-      const TextSlot& s = p.slots[i];
-      if (s.special) continue;
-      before[s.run] += s.text;
-      after[s.run] += pieces[i];
-      if (pieces[i] == s.text) continue;
-      const bool preserve = s.preserve || EdgeSpace(pieces[i]);
-      const std::string open = "<" + t + (preserve ? " xml:space=\"preserve\">" : ">");
-      if (s.empty_tag) {
-        edits.push_back({s.open.begin, s.open.end, open + EscapeText(pieces[i]) + "</" + t + ">"});
-        continue;
-      }
-      if (preserve && !s.preserve) edits.push_back({s.open.begin, s.open.end, open});
-      edits.push_back({s.inner.begin, s.inner.end, EscapeText(pieces[i])});
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const TextSlot& s = p.slots[i];
+    if (s.special) continue;
+    before[s.run] += s.text;
+    after[s.run] += pieces[i];
+    if (pieces[i] == s.text) continue;
+    const std::string t = info_->Qualified(s.deleted ? "delText" : "t");
+    const bool preserve = s.preserve || EdgeSpace(pieces[i]);
+    const std::string open = "<" + t + (preserve ? " xml:space=\"preserve\">" : ">");
+    if (s.empty_tag) {
+      edits.push_back({s.open.begin, s.open.end, open + EscapeText(pieces[i]) + "</" + t + ">"});
+      continue;
     }
+    if (preserve && !s.preserve) edits.push_back({s.open.begin, s.open.end, open});
+    edits.push_back({s.inner.begin, s.inner.end, EscapeText(pieces[i])});
   }
   for (std::size_t r = 0; r < p.runs.size(); ++r) {
     if (before[r] == after[r]) continue;

@@ -45,6 +45,8 @@ class ScriptTransform : public WordTransform {
   // Every paragraph's letters counted into `count` as well (none: not counted).
   void CountInto(script::Detection* count);
   void OnParagraph(const Paragraph& p, Edits& edits) override;
+  // Each section (&L &C &R) is a paragraph; the & codes stay as they are.
+  void OnHeaderFooter(const TextSlot& slot, Edits& edits) override;
   void OnProps(const Props& props, Edits& edits) override;
   // Spreadsheets: right-to-left sheets (sheetView rightToLeft) and reading orders of cell
   // formats turn with the script; their one size and weight stay.
@@ -65,6 +67,10 @@ class ScriptTransform : public WordTransform {
   // A paragraph's text converted, with the source index of every output unit; one converter
   // serves every paragraph.
   std::u16string ConvertText(std::u16string_view text, std::vector<std::size_t>& map);
+  // The converted text of the slots `keep` picks, as one paragraph, parted into `pieces`
+  // (one per slot of `p`; those not picked are left as they are).
+  template <typename Keep>
+  void ConvertSlots(const Paragraph& p, Keep keep, std::vector<std::u16string>& pieces);
 
   script::Options options_;
   std::unique_ptr<script::Converter> converter_;

@@ -160,6 +160,13 @@ constexpr SpecialChar kSpecials[] = {
     {"tab", u'\t'}, {"br", u'\n'}, {"cr", u'\n'}, {"noBreakHyphen", u'\u2011'}, {"softHyphen", u'\u00AD'},
 };
 
+// A worksheet's headers and footers: the children of headerFooter that hold text.
+bool IsHeaderFooter(std::string_view local) {
+  for (const std::string_view name : {"oddHeader", "evenHeader", "firstHeader", "oddFooter", "evenFooter", "firstFooter"})
+    if (local == name) return true;
+  return false;
+}
+
 constexpr std::string_view kXmlNsUri = "http://www.w3.org/2000/xmlns/";
 
 // A qualified name, its prefix resolved; `word` tells whether the uri is the vocabulary's
@@ -367,6 +374,7 @@ class Walker {
   std::vector<OpenParagraph> paras_;
   std::vector<OpenProps> props_;
   bool in_text_ = false;
+  bool header_footer_ = false;  // the open text element is a sheet's header or footer
   std::size_t text_bytes_ = 0;  // of the open paragraphs' text so far
   TextSlot slot_;
   std::string text_;
@@ -495,6 +503,9 @@ void Walker::StartSheet(std::string_view local, Range tag, const char** attrs) {
   } else if (local == "t" && !paras_.empty() &&
              (paras_.back().depth == depth - 1 || paras_.back().run_depth == depth - 1)) {
     StartText(tag, attrs);
+  } else if (parent == "headerFooter" && IsHeaderFooter(local)) {
+    StartText(tag, attrs);
+    header_footer_ = true;
   }
 }
 
@@ -511,11 +522,19 @@ void Walker::StartWord(std::string_view local, Range tag, const char** attrs) {
     Run r;
     r.rpr.name = "rPr";
     r.rpr.insert_at = tag.end;
+    r.inserted = parent == "ins" || parent == "moveTo";
+    r.deleted = parent == "del" || parent == "moveFrom";
     paras_.back().para.runs.push_back(std::move(r));
   } else if (local == "pPr" || local == "rPr" || local == "sectPr" || local == "tblPr") {
     StartProps(local, tag);
   } else if (parent == "r" && !paras_.empty() && paras_.back().run_depth == depth - 1) {
-    if (local == "t") return StartText(tag, attrs);
+    // Deleted text comes back when the change is rejected: it is converted too. Field
+    // instructions (instrText) are not text.
+    if (local == "t" || local == "delText") {
+      StartText(tag, attrs);
+      slot_.deleted = local == "delText";
+      return;
+    }
     for (const SpecialChar& s : kSpecials)
       if (local == s.name) {
         TextSlot special;
@@ -572,15 +591,21 @@ void Walker::End(XML_Parser p, const char*) {
 
 void Walker::EndWord(std::string_view local, Range tag) {
   const int depth = static_cast<int>(names_.size());
-  if (in_text_ && local == "t") {
+  // A text element holds no elements: the next end is its own.
+  if (in_text_) {
     in_text_ = false;
-    text_bytes_ += text_.size();
     slot_.text = FromUtf8(text_);
     if (tag.begin == tag.end) {  // <w:t/>
       slot_.empty_tag = true;
     } else {
       slot_.inner.end = tag.begin;
     }
+    if (header_footer_) {
+      header_footer_ = false;
+      transform_.OnHeaderFooter(slot_, edits_);
+      return;
+    }
+    text_bytes_ += text_.size();
     slot_.run = paras_.back().para.runs.size() - 1;
     paras_.back().para.slots.push_back(std::move(slot_));
     return;

@@ -58,12 +58,15 @@ struct TextSlot {
   bool empty_tag = false;
   bool preserve = false;      // xml:space="preserve"
   bool special = false;       // a w:tab, w:br ... standing for `text`
+  bool deleted = false;       // a tracked deletion's w:delText
   std::u16string text;
   std::size_t run = 0;
 };
 
 struct Run {
   Props rpr;
+  // Inside a tracked insertion (w:ins, w:moveTo) or deletion (w:del, w:moveFrom).
+  bool inserted = false, deleted = false;
 };
 
 struct Paragraph {
@@ -95,6 +98,9 @@ class WordTransform {
   // Every start tag of the spreadsheet and slide vocabularies; attributes as expat gives them.
   virtual void OnTag(std::string_view /*local*/, Range /*tag*/, const char** /*attrs*/, Edits& /*edits*/) {}
   virtual void OnParagraph(const Paragraph& p, Edits& edits) = 0;
+  // A worksheet's header or footer (oddHeader ... firstFooter): its whole text, & codes
+  // included, as one slot.
+  virtual void OnHeaderFooter(const TextSlot& /*slot*/, Edits& /*edits*/) {}
   // A property element outside a run or paragraph's own: a style's, the defaults', a
   // paragraph mark's run properties, a section's or a table's.
   virtual void OnProps(const Props& props, Edits& edits) = 0;

@@ -78,6 +78,9 @@ const BodyCase kBodies[] = {
     {"the way back puts new children where the schema wants them", kUly, kUey,
      R"(<w:p><w:pPr><w:pStyle w:val="a"/><w:jc w:val="right"/></w:pPr><w:r><w:rPr><w:rFonts w:ascii="x"/><w:lang w:val="ug-Latn"/></w:rPr><w:t>bar</w:t><w:t/></w:r></w:p>)",
      R"(<w:p><w:pPr><w:pStyle w:val="a"/><w:bidi/><w:jc w:val="left"/></w:pPr><w:r><w:rPr><w:rFonts w:ascii="x"/><w:rtl/><w:lang w:bidi="ug-CN"/></w:rPr><w:t>بار</w:t><w:t/></w:r></w:p>)"},
+    {"deleted text converts where it comes back, beside the text around it; field instructions stay", kUey, kUly,
+     R"(<w:p><w:r><w:t>سا</w:t></w:r><w:del><w:r><w:rPr><w:rtl/></w:rPr><w:delText>ئەت</w:delText></w:r></w:del><w:ins><w:r><w:t>ئانار</w:t></w:r></w:ins><w:r><w:instrText xml:space="preserve"> PAGE ئانار</w:instrText></w:r></w:p>)",
+     R"(<w:p><w:r><w:t>sa</w:t></w:r><w:del><w:r><w:rPr></w:rPr><w:delText>'et</w:delText></w:r></w:del><w:ins><w:r><w:t>'anar</w:t></w:r></w:ins><w:r><w:instrText xml:space="preserve"> PAGE ئانار</w:instrText></w:r></w:p>)"},
 };
 
 class BodyTest : public ::testing::TestWithParam<BodyCase> {};
@@ -169,6 +172,34 @@ TEST(DocScript, WorkbookStringsAndSheetDirection) {
   ds::ConvertDocument(dir / "out.xlsx", dir / "back.xlsx", To(kUly, kUey));
   EXPECT_EQ(PartOf(dir / "back.xlsx", "xl/worksheets/sheet1.xml"), sheet(" rightToLeft=\"1\"", "بار"));
   EXPECT_EQ(PartOf(dir / "back.xlsx", "xl/styles.xml"), styles("2"));
+}
+
+// A sheet's headers and footers: each section (&L &C &R) converts as a paragraph, the & codes
+// (fields, fonts, sizes, &&) as they were.
+TEST(DocScript, WorkbookHeadersAndFooters) {
+  const std::string ns = " xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
+  auto sheet = [&](const std::string& header, const std::string& footer) {
+    return "<worksheet" + ns + "><sheetData/><headerFooter differentFirst=\"1\"><oddHeader>" + header +
+           "</oddHeader><firstFooter>" + footer + "</firstFooter></headerFooter></worksheet>";
+  };
+  struct Case {
+    sc::Script from, to;
+    std::string header, footer, header_out, footer_out;
+  };
+  const Case cases[] = {
+      {kUey, kUly, R"(&amp;L&amp;"Arial,Bold"ئانار&amp;C&amp;P / &amp;N&amp;Rبار &amp;&amp; سا&amp;Bئەت)",
+       "&amp;12ئانار &amp;D", R"(&amp;L&amp;"Arial,Bold"anar&amp;C&amp;P / &amp;N&amp;Rbar &amp;&amp; sa&amp;B'et)",
+       "&amp;12anar &amp;D"},
+      {kUly, kUey, "&amp;Lanar&amp;K00FF00&amp;Ubar", "&amp;Rsa&amp;Iet&amp;A", "&amp;Lئانار&amp;K00FF00&amp;Uبار",
+       "&amp;Rسا&amp;Iەت&amp;A"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    uytest::WriteFile(dir / "in.xlsx", uytest::MakeZip({{"xl/workbook.xml", "<workbook" + ns + "/>"},
+                                                        {"xl/worksheets/sheet1.xml", sheet(c.header, c.footer)}}));
+    ds::ConvertDocument(dir / "in.xlsx", dir / "out.xlsx", To(c.from, c.to));
+    EXPECT_EQ(PartOf(dir / "out.xlsx", "xl/worksheets/sheet1.xml"), sheet(c.header_out, c.footer_out));
+  }
 }
 
 TEST(DocScript, SlidesTextDirectionAndLanguage) {

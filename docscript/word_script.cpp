@@ -447,9 +447,15 @@ std::size_t CodeLength(std::u16string_view t, std::size_t at) {
   return end - at;
 }
 
+// As many as a paragraph may hold runs and text elements, so that memory stays bounded.
+constexpr std::size_t kMaxHeaderPieces = 1 << 16;
+
 std::vector<HeaderPiece> SplitHeaderFooter(std::u16string_view t) {
   std::vector<HeaderPiece> pieces;
   for (std::size_t at = 0; at < t.size();) {
+    if (pieces.size() == kMaxHeaderPieces)
+      throw DocumentError("a sheet's header or footer has more than " + std::to_string(kMaxHeaderPieces) +
+                          " codes and stretches of text");
     const bool code = t[at] == u'&';
     const std::size_t n = code ? CodeLength(t, at) : std::min(t.find(u'&', at), t.size()) - at;
     pieces.push_back({std::u16string(t.substr(at, n)), code});

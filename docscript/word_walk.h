@@ -76,10 +76,10 @@ struct Paragraph {
   std::u16string Text() const;
 };
 
-// The vocabularies the walk reads: word-processing parts (w:p, w:r, w:t and property
-// elements), spreadsheet parts (shared and inline strings: si and is, r, t; no properties) and
-// the text of drawings and slides (a:p, a:r and a:fld, a:t, a:br; properties as attributes);
-// OpenDocument parts (their own walk, odf_walk.h).
+// The vocabularies the walk reads: word-processing parts (w:p, w:r, w:t, w:delText and
+// property elements), spreadsheet parts (shared and inline strings: si and is, r, t; no
+// properties; sheets' headers and footers) and the text of drawings and slides (a:p, a:r and
+// a:fld, a:t, a:br; properties as attributes); OpenDocument parts (their own walk, odf_walk.h).
 enum class Markup { kWord, kSheet, kSlide, kOdf };
 
 // An attribute edit in the start tag at `tag`: `name` (as written) set to `value` (inserted

@@ -246,6 +246,7 @@ TEST(DocScript, LibreOfficeDocuments) {
 
 TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
   const std::string docx = Docx("<w:p><w:r><w:t>ئانار</w:t></w:r></w:p>");
+  const std::string sheet_ns = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
   const std::pair<std::string, std::string> cases[] = {
       {std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(600, '\0'), "save it as .docx, .xlsx or .pptx first"},
       {docx.substr(0, docx.size() / 2), "end of directory"},
@@ -258,6 +259,11 @@ TEST(DocScript, RefusalsNameTheDocumentAndLeaveTheOutput) {
       {Docx("<w:p><w:r><w:t>anar</w:t></w:r></w:p>"), "in Latin already"},
       {Docx(Repeat("<w:sdt>", 300) + Repeat("</w:sdt>", 300)), "nests elements more than 256 deep"},
       {Docx("<w:p>" + Repeat("<w:r/>", 70000) + "</w:p>"), "more than 65536 runs"},
+      {uytest::MakeZip({{"xl/workbook.xml", "<workbook " + sheet_ns + "/>"},
+                        {"xl/sharedStrings.xml", "<sst " + sheet_ns + "><si><t>ئانار</t></si></sst>"},
+                        {"xl/worksheets/sheet1.xml", "<worksheet " + sheet_ns + "><headerFooter><oddHeader>" +
+                                                         Repeat("&amp;B", 70000) + "</oddHeader></headerFooter></worksheet>"}}),
+       "header or footer has more than 65536"},
   };
   for (const auto& [bytes, reason] : cases) {
     TempDir dir;

@@ -81,7 +81,8 @@ std::string TextMessage(const ds::TextError& e) {
       return name + e.document() + "; give a document as a file, alone, with -o OUT";
     case ds::TextError::Kind::kDocument:
       return name + e.document() +
-             "; 'uyconv script' converts plain text files and .docx, .xlsx and .pptx documents only";
+             "; 'uyconv script' converts plain text files and documents (.docx .xlsx .pptx .odt .ods .odp "
+             ".rtf, and HTML pages that start with <!DOCTYPE html> or <html>) only";
     case ds::TextError::Kind::kText: break;
   }
   return name + e.reason();

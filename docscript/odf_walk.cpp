@@ -4,6 +4,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <exception>
 #include <cctype>
 #include <charconv>
 #include <climits>
@@ -212,6 +213,7 @@ class Walker {
   }
   OdfNames names;
   std::string failure;
+  std::exception_ptr error;  // a transform's, kept until the parser returns
   bool started = false;
 
   void Start(XML_Parser p, const char* qname, const char** attrs);
@@ -447,16 +449,31 @@ using Parser = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
 
 Walker& Of(void* user) { return *static_cast<Walker*>(XML_GetUserData(static_cast<XML_Parser>(user))); }
 
+// A transform's exception stops the parser and waits in the walker: it must not unwind
+// through the parser's own frames, which then leaves the parser's memory behind.
+template <class F>
+void Guarded(void* u, F f) {
+  Walker& w = Of(u);
+  if (w.error) return;
+  try {
+    f();
+  } catch (...) {
+    w.error = std::current_exception();
+    XML_StopParser(static_cast<XML_Parser>(u), XML_FALSE);
+  }
+}
+
 void Install(XML_Parser p) {
   XML_UseParserAsHandlerArg(p);
   XML_SetElementHandler(
       p,
       [](void* u, const XML_Char* name, const XML_Char** attrs) {
-        Of(u).Start(static_cast<XML_Parser>(u), name, attrs);
+        Guarded(u, [&] { Of(u).Start(static_cast<XML_Parser>(u), name, attrs); });
       },
-      [](void* u, const XML_Char* name) { Of(u).End(static_cast<XML_Parser>(u), name); });
-  XML_SetCharacterDataHandler(
-      p, [](void* u, const XML_Char* s, int len) { Of(u).Chars(static_cast<XML_Parser>(u), s, len); });
+      [](void* u, const XML_Char* name) { Guarded(u, [&] { Of(u).End(static_cast<XML_Parser>(u), name); }); });
+  XML_SetCharacterDataHandler(p, [](void* u, const XML_Char* s, int len) {
+    Guarded(u, [&] { Of(u).Chars(static_cast<XML_Parser>(u), s, len); });
+  });
   XML_SetStartNamespaceDeclHandler(p, [](void* u, const XML_Char* prefix, const XML_Char* uri) {
     Walker& w = Of(u);
     if (!w.started && prefix && uri) w.names.prefixes.emplace(uri, prefix);
@@ -509,6 +526,7 @@ void WalkOdfPart(std::string_view part, OdfTransform& transform, Edits& edits) {
   if (part.size() > static_cast<std::size_t>(INT_MAX)) throw DocumentError("an XML part is too large");
   if (part.starts_with("\xFF\xFE") || part.starts_with("\xFE\xFF")) throw DocumentError("the part is not in UTF-8");
   const XML_Status st = XML_Parse(p, part.data(), static_cast<int>(part.size()), XML_TRUE);
+  if (w.error) std::rethrow_exception(w.error);
   if (!w.failure.empty()) throw DocumentError(w.failure);
   if (st != XML_STATUS_OK)
     throw DocumentError(std::string("an XML part is not well-formed: ") + XML_ErrorString(XML_GetErrorCode(p)) +

@@ -2,6 +2,7 @@
 #include "word_walk.h"
 
 #include <algorithm>
+#include <exception>
 #include <climits>
 #include <cstring>
 #include <deque>
@@ -344,6 +345,7 @@ class Walker {
   PartInfo& info;
   const Markup markup;
   std::string failure;
+  std::exception_ptr error;  // a transform's, kept until the parser returns
 
   void Start(XML_Parser p, const char* qname, const char** attrs);
   void End(XML_Parser p, const char* qname);
@@ -644,10 +646,24 @@ void XMLCALL RefuseDoctype(void* user, const XML_Char*, const XML_Char*, const X
   XML_StopParser(p, XML_FALSE);
 }
 
-void Parse(XML_Parser p, std::string_view part, const std::string* failure) {
+// A transform's exception stops the parser and waits in `error`: it must not unwind through
+// the parser's own frames, which then leaves the parser's memory behind.
+template <class F>
+void Guarded(void* u, std::exception_ptr& error, F f) {
+  if (error) return;
+  try {
+    f();
+  } catch (...) {
+    error = std::current_exception();
+    XML_StopParser(static_cast<XML_Parser>(u), XML_FALSE);
+  }
+}
+
+void Parse(XML_Parser p, std::string_view part, const std::string* failure, const std::exception_ptr* error = nullptr) {
   XML_SetStartDoctypeDeclHandler(p, RefuseDoctype);
   if (part.size() > static_cast<std::size_t>(INT_MAX)) throw DocumentError("an XML part is too large");
   const XML_Status st = XML_Parse(p, part.data(), static_cast<int>(part.size()), XML_TRUE);
+  if (error && *error) std::rethrow_exception(*error);
   if (failure && !failure->empty()) throw DocumentError(*failure);
   if (st != XML_STATUS_OK) {
     const XML_Error code = XML_GetErrorCode(p);
@@ -671,17 +687,20 @@ void WalkWordPart(std::string_view part, WordTransform& transform, Edits& edits,
       p,
       [](void* u, const XML_Char* name, const XML_Char** attrs) {
         auto* pp = static_cast<XML_Parser>(u);
-        static_cast<Walker*>(XML_GetUserData(pp))->Start(pp, name, attrs);
+        Walker& wk = *static_cast<Walker*>(XML_GetUserData(pp));
+        Guarded(u, wk.error, [&] { wk.Start(pp, name, attrs); });
       },
       [](void* u, const XML_Char* name) {
         auto* pp = static_cast<XML_Parser>(u);
-        static_cast<Walker*>(XML_GetUserData(pp))->End(pp, name);
+        Walker& wk = *static_cast<Walker*>(XML_GetUserData(pp));
+        Guarded(u, wk.error, [&] { wk.End(pp, name); });
       });
   XML_SetCharacterDataHandler(p, [](void* u, const XML_Char* s, int len) {
     auto* pp = static_cast<XML_Parser>(u);
-    static_cast<Walker*>(XML_GetUserData(pp))->Chars(pp, s, len);
+    Walker& wk = *static_cast<Walker*>(XML_GetUserData(pp));
+    Guarded(u, wk.error, [&] { wk.Chars(pp, s, len); });
   });
-  Parse(p, part, &w.failure);
+  Parse(p, part, &w.failure, &w.error);
 }
 
 namespace {
